@@ -1,0 +1,64 @@
+# Vorlith: one entry point for setting up, building, running and testing.
+#   make run       build and open the program
+#   make test      install what is missing, build, run every test (offscreen)
+#   make sanitize  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
+
+BUILD_DIR    ?= build
+SANITIZE_DIR ?= build-asan
+BUILD_TYPE   ?= RelWithDebInfo
+JOBS         ?= $(shell nproc)
+
+# Debian 12 packages the build, the tests and the tools need.
+PACKAGES := build-essential cmake ninja-build pkg-config \
+            qt6-base-dev qt6-base-dev-tools \
+            libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev \
+            zlib1g-dev clang libclang-rt-14-dev \
+            xvfb xauth fonts-dejavu-core
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: deps build run test sanitize bench fuzz format clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD_DIR)/vorlith; \
+	else echo "No display: running under Xvfb"; xvfb-run -a ./$(BUILD_DIR)/vorlith; fi
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVORLITH_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORLITH_BENCH=ON
+	cmake --build build-bench -j $(JOBS)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLITH_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) build-bench build-fuzz

@@ -1,0 +1,158 @@
+#include "workspace/KeywordTable.h"
+
+#include <QString>
+#include <algorithm>
+#include <stdexcept>
+
+namespace vorlith {
+
+namespace {
+
+QString Show(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+
+void CheckPosition(int row, int count) {
+    if (row < 0 || row >= count)
+        throw std::out_of_range("List index out of bounds (" + std::to_string(row) + ")");
+}
+
+} // namespace
+
+KeywordTable::KeywordTable(QObject* parent) : QAbstractTableModel(parent) {}
+
+void KeywordTable::Append(Cells cells) {
+    const int count = RowCount();
+    beginInsertRows({}, count, count);
+    rows_.push_back(KeywordRow{std::to_string(count + 1), std::move(cells), false});
+    endInsertRows();
+}
+
+void KeywordTable::AppendMany(std::vector<Cells> cells) {
+    if (cells.empty())
+        return;
+    const int count = RowCount();
+    beginInsertRows({}, count, count + static_cast<int>(cells.size()) - 1);
+    rows_.reserve(rows_.size() + cells.size());
+    for (auto& c : cells)
+        rows_.push_back(KeywordRow{std::to_string(rows_.size() + 1), std::move(c), false});
+    endInsertRows();
+}
+
+void KeywordTable::AppendKeyword(std::string keyword) {
+    Cells cells;
+    cells[0] = std::move(keyword);
+    Append(std::move(cells));
+}
+
+void KeywordTable::SetCell(int row, int cell, std::string text) {
+    CheckPosition(row, RowCount());
+    rows_[static_cast<std::size_t>(row)].Cell.at(static_cast<std::size_t>(cell)) = std::move(text);
+    const QModelIndex at = index(row, cell + 1);
+    Q_EMIT dataChanged(at, at, {Qt::DisplayRole});
+}
+
+void KeywordTable::SetChecked(int row, bool checked) {
+    CheckPosition(row, RowCount());
+    rows_[static_cast<std::size_t>(row)].Checked = checked;
+    const QModelIndex at = index(row, 0);
+    Q_EMIT dataChanged(at, at, {Qt::CheckStateRole});
+}
+
+void KeywordTable::SetAllChecked(bool checked) {
+    if (rows_.empty())
+        return;
+    for (auto& r : rows_)
+        r.Checked = checked;
+    Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, 0), {Qt::CheckStateRole});
+}
+
+void KeywordTable::Delete(int row) {
+    CheckPosition(row, RowCount());
+    beginRemoveRows({}, row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
+}
+
+void KeywordTable::DeleteAll() {
+    if (rows_.empty())
+        return;
+    beginResetModel();
+    rows_.clear();
+    rows_.shrink_to_fit();
+    endResetModel();
+}
+
+std::size_t KeywordTable::DeleteIf(const std::function<bool(const KeywordRow&)>& pick) {
+    const auto first = std::find_if(rows_.begin(), rows_.end(), pick);
+    if (first == rows_.end())
+        return 0;
+    // One reset for the whole batch: per-range signals would cost the view O(rows) each.
+    beginResetModel();
+    const auto kept = std::remove_if(first, rows_.end(), pick);
+    const auto removed = static_cast<std::size_t>(rows_.end() - kept);
+    rows_.erase(kept, rows_.end());
+    endResetModel();
+    return removed;
+}
+
+void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
+    if (order.size() != rows_.size())
+        throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<int> newPosition(rows_.size(), -1);
+    std::vector<KeywordRow> sorted;
+    sorted.reserve(rows_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const std::size_t from = order[i];
+        if (from >= rows_.size() || newPosition[from] != -1)
+            throw std::invalid_argument("KeywordTable::Reorder: order is not a permutation");
+        newPosition[from] = static_cast<int>(i);
+        sorted.push_back(std::move(rows_[from]));
+    }
+    rows_ = std::move(sorted);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before)
+        after.push_back(index(newPosition[static_cast<std::size_t>(old.row())], old.column()));
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int KeywordTable::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : RowCount(); }
+
+int KeywordTable::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant KeywordTable::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= RowCount())
+        return {};
+    const KeywordRow& row = rows_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DisplayRole)
+        return Show(index.column() == 0 ? row.Caption : row.Cell[static_cast<std::size_t>(index.column() - 1)]);
+    if (role == Qt::CheckStateRole && index.column() == 0)
+        return row.Checked ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+bool KeywordTable::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole)
+        return false;
+    SetChecked(index.row(), value.toInt() == Qt::Checked);
+    return true;
+}
+
+QVariant KeywordTable::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
+        return {};
+    return QString::fromLatin1(Columns[static_cast<std::size_t>(section)].Header);
+}
+
+Qt::ItemFlags KeywordTable::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == 0)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+} // namespace vorlith

@@ -1,0 +1,25 @@
+#include "workspace/MainWindow.h"
+
+#include "workspace/StatusTexts.h"
+#include "workspace/Workspace.h"
+
+namespace vorlith {
+
+void FormCreate(Workspace& ws) {
+    ws.SortColumn = -1;
+    ws.SortAscending = true;
+    ws.Ui.ArmStartupTimer();
+}
+
+void Timer1Timer(Workspace&) {}
+
+void btnMainKeywordClick(Workspace& ws) {
+    std::optional<std::string> keyword = ws.Ui.AskMainKeyword();
+    if (!keyword)
+        return;
+    ws.MainKeyword = std::move(*keyword);
+    ws.SetMainKeywordStatus(MainKeywordPanelText(ws.MainKeyword));
+    ws.SetMainStatus("");
+}
+
+} // namespace vorlith

@@ -1,0 +1,64 @@
+#pragma once
+// The program's state: the main window's fields, the sort state, the keyword table, the one HTTP
+// client, the program folder and the endpoints. Every command of the window works on one Workspace.
+
+#include "workspace/Endpoints.h"
+#include "workspace/Gauge.h"
+#include "workspace/KeywordTable.h"
+#include "workspace/WorkspaceUi.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vorlith {
+
+inline constexpr std::string_view DefaultTitle = "Vorlith";
+
+class Workspace {
+public:
+    // programFolder gets a trailing "/" when it lacks one, so file names append directly.
+    Workspace(WorkspaceUi& ui, std::string programFolder, vorlith::Endpoints endpoints = {});
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    // The main window's fields, in their declared order; all start empty, false or 0.
+    bool Aborted = false;
+    std::string MainKeyword;
+    std::int32_t SearchMode = 0; // 0 precise, 1 broad
+    std::string AffiliateID;
+    std::string BannerURL;
+    std::string BannerPath;
+    std::string Link1URL;
+    std::string Link2URL;
+    std::string Link1Name;
+    std::string Link2Name;
+    std::string IconPath;
+
+    // Sort state; FormCreate sets -1 and true.
+    std::int32_t SortColumn = 0;
+    bool SortAscending = false;
+
+    KeywordTable lvwItems;
+    Gauge MainGauge;
+
+    const std::string ProgramFolder;
+    vorlith::Endpoints Endpoints;
+    WorkspaceUi& Ui;
+
+    // Status bar writers: keep the core's record and show the text.
+    void SetMainStatus(std::string_view text);
+    void SetMainKeywordStatus(std::string_view text);
+    void SetSecondStatus(std::string_view text);
+    const std::string& MainStatusPanel() const { return mainStatus_; }
+    const std::string& MainKeywordPanel() const { return mainKeywordStatus_; }
+    const std::string& SecondStatusPanel() const { return secondStatus_; }
+    void ShowGauge() { Ui.ShowGauge(MainGauge); }
+
+private:
+    std::string mainStatus_;
+    std::string mainKeywordStatus_;
+    std::string secondStatus_;
+};
+
+} // namespace vorlith

@@ -1,0 +1,71 @@
+#pragma once
+// The one port through which the core reaches the window. The program implements it with widgets
+// (TfrmMain), the terminal front end with standard streams, the tests with a scripted fake.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorlith {
+
+class Gauge;
+
+// Answers of the message box msgMain and of every modal dialog.
+inline constexpr int mrOk = 1;
+inline constexpr int mrCancel = 2;
+
+enum class MessageKind { Information, Warning };
+enum class MessageButtons { Ok, OkCancel };
+
+// msgMain: returns mrOk for "OK" and mrCancel for "Cancel" or any other way of closing.
+class MessagePort {
+public:
+    virtual int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) = 0;
+
+protected:
+    ~MessagePort() = default;
+};
+
+// What the add keywords dialog hands back on OK: at most one of the two is non-empty.
+struct AddKeywordsAnswer {
+    std::string Keyword;  // edtAddKeyword
+    std::string ListFile; // edtList
+};
+
+// The modal dialogs. An empty optional means the dialog closed with anything but OK.
+class DialogPort {
+public:
+    virtual std::optional<std::string> AskMainKeyword() = 0;
+    virtual std::optional<AddKeywordsAnswer> AskAddKeywords() = 0;
+    // true when the precise choice was selected.
+    virtual std::optional<bool> AskSearchType() = 0;
+
+protected:
+    ~DialogPort() = default;
+};
+
+enum class StatusPanel { Main, MainKeyword, Second };
+
+// The status bar, the caption of btnGatherData, the table's header clicks, the title,
+// the start-up timer and the message pump.
+class WindowPort {
+public:
+    virtual void ShowStatus(StatusPanel panel, std::string_view text) = 0;
+    virtual void ShowGauge(const Gauge& gauge) = 0;
+    virtual void SetTitle(std::string_view title) = 0;
+    virtual void SetGatherDataCaption(std::string_view caption) = 0;
+    virtual void SetHeaderClicksEnabled(bool enabled) = 0;
+    virtual void ArmStartupTimer() = 0;
+    // Processes pending window messages; a click handled here runs nested in the caller.
+    virtual void Pump() = 0;
+
+protected:
+    ~WindowPort() = default;
+};
+
+class WorkspaceUi : public MessagePort, public DialogPort, public WindowPort {
+public:
+    virtual ~WorkspaceUi() = default;
+};
+
+} // namespace vorlith

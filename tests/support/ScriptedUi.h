@@ -1,0 +1,78 @@
+#pragma once
+// A WorkspaceUi for tests: records every text shown and answers questions from a script.
+// A question the script does not expect fails the test.
+
+#include "workspace/Gauge.h"
+#include "workspace/WorkspaceUi.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vorlith::test {
+
+class ScriptedUi : public WorkspaceUi {
+public:
+    struct Message {
+        MessageKind Kind;
+        std::string Text;
+        MessageButtons Buttons;
+    };
+
+    ~ScriptedUi() override;
+
+    // Script: answers in the order the questions are expected.
+    ScriptedUi& AnswerMessage(std::string expectedText, int answer = mrOk);
+    ScriptedUi& AnswerMainKeyword(std::optional<std::string> keyword);
+    ScriptedUi& AnswerAddKeywords(std::optional<AddKeywordsAnswer> answer);
+    ScriptedUi& AnswerSearchType(std::optional<bool> precise);
+    bool ScriptDone() const { return script_.empty(); }
+
+    // Runs at every Pump(), e.g. to press Stop from inside a wait.
+    std::function<void()> OnPump;
+
+    // What was shown.
+    std::vector<Message> Messages;
+    std::vector<std::pair<StatusPanel, std::string>> StatusLog;
+    std::map<StatusPanel, std::string> Status;
+    Gauge LastGauge;
+    int GaugeShows = 0;
+    std::string Title;
+    std::string GatherDataCaption = "Gather Data";
+    bool HeaderClicksEnabled = true;
+    int TimerArms = 0;
+    int Pumps = 0;
+
+    // WorkspaceUi
+    int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
+    std::optional<std::string> AskMainKeyword() override;
+    std::optional<AddKeywordsAnswer> AskAddKeywords() override;
+    std::optional<bool> AskSearchType() override;
+    void ShowStatus(StatusPanel panel, std::string_view text) override;
+    void ShowGauge(const Gauge& gauge) override;
+    void SetTitle(std::string_view title) override;
+    void SetGatherDataCaption(std::string_view caption) override;
+    void SetHeaderClicksEnabled(bool enabled) override;
+    void ArmStartupTimer() override;
+    void Pump() override;
+
+private:
+    enum class Question { Message, MainKeyword, AddKeywords, SearchType };
+    struct Step {
+        Question Asked;
+        std::string ExpectedText;
+        int Answer = mrCancel;
+        std::optional<std::string> Keyword;
+        std::optional<AddKeywordsAnswer> Add;
+        std::optional<bool> Precise;
+    };
+    std::optional<Step> Next(Question asked, std::string_view what);
+
+    std::deque<Step> script_;
+};
+
+} // namespace vorlith::test
