@@ -1,8 +1,8 @@
 // Start-up: the application, its error reporting, the main window, the event loop.
 #include "ui/ErrorReporting.h"
+#include "ui/Skin.h"
 #include "workspace/FMain.h"
 
-#include <QScreen>
 
 namespace {
 vorlith::ErrorReporter* reporter = nullptr;
@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Vorlith"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.04"));
     reporter = &app.Reporter();
+    vorlith::ApplySkin(vorlith::BuiltInSkin());
 
     vorlith::TfrmMain frmMain(QCoreApplication::applicationDirPath().toLocal8Bit().toStdString());
     frmMain.show();
