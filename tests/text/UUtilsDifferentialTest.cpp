@@ -164,5 +164,25 @@ TEST(TextDifferential, CleanHtmlMatchesThePlainPairs) {
     }
 }
 
+TEST(TextDifferential, CleanHtmlOnLongTextsWithEditsAcrossItsBlocks) {
+    // Long fillers of bytes that are in no pattern ('y') or only in patterns ('a'), with tangled
+    // markup placed across the 64 KiB marks where the cleaning may cut the text.
+    Generator gen(4);
+    for (const char filler : {'y', 'a', ' '}) {
+        for (int round = 0; round < 6; ++round) {
+            std::string text;
+            for (std::size_t mark : {65536u, 131072u, 196608u}) {
+                const std::string tangle = gen.Pieces(kHtmlPieces, 40);
+                const std::size_t offset = gen.Below(tangle.size() + 1);
+                text.append(mark - offset - text.size(), filler);
+                text += tangle;
+            }
+            text.append(1000, filler);
+            ASSERT_EQ(CleanHtml(text), reference::CleanHtml(text))
+                << "filler " << filler << " round " << round;
+        }
+    }
+}
+
 } // namespace
 } // namespace vorlith
