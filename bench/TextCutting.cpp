@@ -92,6 +92,18 @@ void ReferenceCleanHtmlDense(benchmark::State& state) {
 }
 BENCHMARK(ReferenceCleanHtmlDense)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 
+// The values that keyword harvesting cleans: one keyword with a tag or an entity, one count.
+void CleanHtmlShortValues(benchmark::State& state) {
+    const std::string keyword = "<b>golf&nbsp;clubs</b>";
+    const std::string count = "12,345";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vorlith::CleanHtml(keyword));
+        benchmark::DoNotOptimize(vorlith::CleanHtml(count));
+    }
+    state.SetItemsProcessed(std::int64_t(state.iterations()) * 2);
+}
+BENCHMARK(CleanHtmlShortValues);
+
 void ReplaceAllAmp(benchmark::State& state) {
     const std::string text = AmpText(1000000 * std::size_t(state.range(0)));
     for (auto _ : state)

@@ -374,7 +374,7 @@ public:
         buf_.assign(block);
         buf_.append(16, '\0'); // room for 16-byte loads at any position of the block
         n_ = block.size();
-        dead_.assign(n_, 0);
+        dead_.assign(n_ + 16, 0); // padded like buf_
         if (runEnd_.size() < n_) {
             runEnd_.resize(n_);
             runStart_.resize(n_);
@@ -395,15 +395,30 @@ public:
         }
     }
 
+    // Gives back the memory of an unusually long block (a text without any byte outside the patterns).
+    void ReleaseIfLarge() {
+        if (buf_.capacity() <= 4 * 64 * 1024)
+            return;
+        std::string().swap(buf_);
+        std::vector<std::uint8_t>().swap(dead_);
+        std::vector<std::uint32_t>().swap(runEnd_);
+        std::vector<std::uint32_t>().swap(runStart_);
+        std::vector<std::pair<std::uint8_t, std::uint32_t>>().swap(found_);
+        std::vector<std::uint32_t>().swap(original_);
+    }
+
 private:
     using Positions = std::array<std::size_t, kMaxPatternLength>;
 
     // Notes every pattern that starts at `i`.
     void NoteOccurrencesAt(std::size_t i) {
         const Byte* text = reinterpret_cast<const Byte*>(buf_.data());
-        for (const std::uint8_t single : tables_.singles[text[i]])
-            if (single)
-                found_[foundCount_++] = {std::uint8_t(single - 1), std::uint32_t(i)};
+        const auto& singles = tables_.singles[text[i]];
+        if (singles[0]) {
+            found_[foundCount_++] = {std::uint8_t(singles[0] - 1), std::uint32_t(i)};
+            if (singles[1])
+                found_[foundCount_++] = {std::uint8_t(singles[1] - 1), std::uint32_t(i)};
+        }
         const CleanTables::Slot* slot = tables_.Find(CleanTables::Key(text + i));
         if (!slot)
             return;
@@ -485,9 +500,11 @@ private:
         // Usually the occurrence is still as the text had it: contiguous and alive.
         if (s + p.size() <= n_ &&
             PackedEquals(reinterpret_cast<const Byte*>(buf_.data()) + s, tables_.packed[j])) {
-            std::uint8_t anyDead = 0;
-            for (std::size_t i = 0; i < p.size(); ++i)
-                anyDead |= dead_[s + i];
+            std::uint64_t lo;
+            std::uint64_t hi;
+            std::memcpy(&lo, dead_.data() + s, 8);
+            std::memcpy(&hi, dead_.data() + s + 8, 8);
+            const bool anyDead = ((lo & tables_.packed[j].maskLo) | (hi & tables_.packed[j].maskHi)) != 0;
             if (!anyDead) {
                 at[0] = s;
                 at[p.size() - 1] = s + p.size() - 1;
@@ -516,7 +533,16 @@ private:
         if (contiguous_) {
             first = at[0] + from;
             last = at[0] + to - 1;
-            std::memset(dead_.data() + first, 1, to - from);
+            // At most 12 bytes: one masked 16-byte update (dead_ is padded for it).
+            const std::size_t length = to - from;
+            std::uint64_t lo;
+            std::uint64_t hi;
+            std::memcpy(&lo, dead_.data() + first, 8);
+            std::memcpy(&hi, dead_.data() + first + 8, 8);
+            lo |= length >= 8 ? 0x0101010101010101u : (std::uint64_t(1) << (8 * length)) / 255;
+            hi |= length <= 8 ? 0 : (std::uint64_t(1) << (8 * (length - 8))) / 255;
+            std::memcpy(dead_.data() + first, &lo, 8);
+            std::memcpy(dead_.data() + first + 8, &hi, 8);
         } else {
             for (std::size_t i = from; i < to; ++i)
                 dead_[at[i]] = 1;
@@ -534,8 +560,8 @@ private:
     // Replaces the occurrence of pattern k at `at` and returns where a new occurrence would have to
     // reach: it must contain byte `key` and start no later than `latest`. False when nothing can form.
     bool Replace(std::size_t k, const Positions& at, std::size_t& key, std::size_t& latest) {
-        const std::size_t m = kCleanPairs[k].pattern.size();
-        const std::string_view r = kCleanPairs[k].replacement;
+        const std::size_t m = passLength_;
+        const std::string_view r = passReplacement_;
         const auto later = [this, k](Byte a, Byte b) { return tables_.lastWithBigram[a * 256u + b] > k; };
         if (r.empty()) {
             Kill(at, 0, m);
@@ -587,6 +613,8 @@ private:
     }
 
     void RunPass(std::size_t k) {
+        passLength_ = kCleanPairs[k].pattern.size();
+        passReplacement_ = kCleanPairs[k].replacement;
         const std::uint32_t* original = original_.data() + originalStart_[k];
         const std::size_t originalCount = originalStart_[k + 1] - originalStart_[k];
         std::vector<std::uint32_t>& formed = formed_[k];
@@ -597,29 +625,43 @@ private:
         std::size_t a = 0;
         std::size_t b = 0;
         Positions at;
+        if (formed.empty()) {
+            for (; a < originalCount; ++a) {
+                if (!dead_[original[a]] && MatchAt(k, original[a], at))
+                    ReplaceAndCascade(k, at);
+            }
+            return;
+        }
         while (a < originalCount || b < formed.size()) {
             std::size_t s;
             if (b == formed.size() || (a < originalCount && original[a] <= formed[b]))
                 s = original[a++];
             else
                 s = formed[b++];
-            if (dead_[s] || !MatchAt(k, s, at))
-                continue;
-            while (true) {
-                std::size_t key;
-                std::size_t latest;
-                if (!Replace(k, at, key, latest))
-                    break;
-                const std::size_t next = Probe(k, key, latest);
-                if (next == npos || !MatchAt(k, next, at))
-                    break;
-            }
+            if (!dead_[s] && MatchAt(k, s, at))
+                ReplaceAndCascade(k, at);
         }
         formed.clear();
     }
 
+    // Replaces the occurrence at `at`, then every occurrence of the same pattern that the
+    // replacement forms with its neighbours, leftmost first, as searching from the start would.
+    void ReplaceAndCascade(std::size_t k, Positions& at) {
+        while (true) {
+            std::size_t key;
+            std::size_t latest;
+            if (!Replace(k, at, key, latest))
+                return;
+            const std::size_t next = Probe(k, key, latest);
+            if (next == npos || !MatchAt(k, next, at))
+                return;
+        }
+    }
+
     const CleanTables& tables_;
     bool contiguous_ = false; // the last match lay in adjacent bytes: at[i] == at[0] + i
+    std::size_t passLength_ = 0;
+    std::string_view passReplacement_;
     std::string buf_;
     std::size_t n_ = 0;
     std::vector<std::uint8_t> dead_;
@@ -674,7 +716,8 @@ std::string CleanHtml(std::string_view text) {
         // is cleaned in blocks cut before such bytes, each small enough to stay in the cache.
         constexpr std::size_t kBlock = 64 * 1024;
         cleaned.reserve(text.size());
-        CleanEngine engine;
+        // Reused, so that cleaning the many short values of a page allocates almost nothing.
+        thread_local CleanEngine engine;
         for (std::size_t start = 0; start < text.size();) {
             std::size_t stop = std::min(text.size(), start + kBlock);
             while (stop < text.size() && tables.inPattern[Byte(text[stop])])
@@ -682,6 +725,7 @@ std::string CleanHtml(std::string_view text) {
             engine.Clean(text.substr(start, stop - start), cleaned);
             start = stop;
         }
+        engine.ReleaseIfLarge();
     }
     std::size_t begin = 0;
     std::size_t end = cleaned.size();

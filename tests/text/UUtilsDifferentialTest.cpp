@@ -114,6 +114,8 @@ TEST(TextDifferential, ReplaceAllOnAdversarialTexts) {
             chain += "amp;";
         cases.push_back({chain, "&amp;", "&"});
         cases.push_back({std::string(n, 'a'), "aa", "a"});
+        // First and last bytes match everywhere: the search falls back to its linear-time scan.
+        cases.push_back({std::string(n, 'a') + "aabaa" + std::string(n, 'a'), "aabaa", "-"});
         cases.push_back({std::string(n, 'a'), "aaa", ""});
         cases.push_back(
             {std::string(n, 'a') + "b", std::string(std::min<std::size_t>(n, 40), 'a') + "b", "a"});
