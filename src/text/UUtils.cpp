@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -86,8 +87,6 @@ public:
             anchorHi_ = kFold && IsAsciiLetter(anchorLo_) ? Byte(anchorLo_ - 32) : anchorLo_;
         }
     }
-
-    std::size_t size() const { return needle_.size(); }
 
     // First occurrence starting at or after `from`, or npos. An empty needle is never found.
     std::size_t Find(std::string_view hay, std::size_t from = 0) const {
@@ -272,8 +271,8 @@ constexpr std::array<CleanPair, 50> kCleanPairs{{
 
 constexpr std::size_t kMaxPatternLength = 12; // "<blockquote>"
 
-// The fixed list compiled once: a trie of the patterns for the first scan, the patterns by first
-// byte, and for every pair of adjacent bytes (and every one-byte pattern) the last pair index whose
+// The fixed list compiled once: the patterns by their first bytes for the first scan and the probes,
+// and for every pair of adjacent bytes (and every one-byte pattern) the last pair index whose
 // pattern holds it. A replacement can only form a new occurrence of pattern j where its new
 // neighbours are two adjacent bytes of pattern j, so most replacement sites need one table lookup.
 struct CleanTables {
@@ -286,6 +285,7 @@ struct CleanTables {
         std::uint32_t key = 0; // 0: empty (no pattern starts with a zero byte)
         std::uint8_t count = 0;
         std::array<std::uint8_t, 6> pairs{};
+        std::array<std::uint8_t, 6> lengths{};
     };
     std::array<Packed, kCleanPairs.size()> packed{};
     std::array<Slot, 256> slots{};
@@ -297,7 +297,11 @@ struct CleanTables {
     std::array<bool, 256> inPattern{};
     std::vector<Byte> firstBytes;
 
-    static std::uint32_t Key(const Byte* at) { return at[0] | (at[1] << 8) | (std::uint32_t(at[2]) << 16); }
+    static std::uint32_t Key(const Byte* at) {
+        std::uint32_t key;
+        std::memcpy(&key, at, 4);
+        return std::endian::native == std::endian::little ? key & 0xffffffu : key >> 8;
+    }
     static std::size_t SlotOf(std::uint32_t key) { return (key * 0x9E3779B1u) >> 24; }
 
     const Slot* Find(std::uint32_t key) const {
@@ -332,6 +336,7 @@ struct CleanTables {
                 while (slots[i].key != 0 && slots[i].key != key)
                     i = (i + 1) % slots.size();
                 slots[i].key = key;
+                slots[i].lengths.at(slots[i].count) = std::uint8_t(p.size());
                 slots[i].pairs.at(slots[i].count++) = std::uint8_t(j);
             }
             if (!isFirst[Byte(p[0])])
@@ -382,17 +387,20 @@ public:
         FindOriginalOccurrences();
         for (std::size_t k = 0; k < kCleanPairs.size(); ++k)
             RunPass(k);
+        const std::size_t base = out.size();
+        out.resize(base + n_);
+        char* w = out.data() + base;
         for (std::size_t i = 0; i < n_;) {
             if (dead_[i]) {
                 i = runEnd_[i];
                 continue;
             }
-            const void* nextDead = std::memchr(dead_.data() + i, 1, n_ - i);
-            const std::size_t stop =
-                nextDead ? std::size_t(static_cast<const std::uint8_t*>(nextDead) - dead_.data()) : n_;
-            out.append(buf_, i, stop - i);
+            const std::size_t stop = NextDead(i);
+            std::memcpy(w, buf_.data() + i, stop - i);
+            w += stop - i;
             i = stop;
         }
+        out.resize(std::size_t(w - out.data()));
     }
 
     // Gives back the memory of an unusually long block (a text without any byte outside the patterns).
@@ -422,9 +430,10 @@ private:
         const CleanTables::Slot* slot = tables_.Find(CleanTables::Key(text + i));
         if (!slot)
             return;
+        const std::size_t room = n_ - i;
         for (std::size_t c = 0; c < slot->count; ++c) {
             const std::uint8_t j = slot->pairs[c];
-            if (i + kCleanPairs[j].pattern.size() <= n_ && PackedEquals(text + i, tables_.packed[j]))
+            if (slot->lengths[c] <= room && PackedEquals(text + i, tables_.packed[j]))
                 found_[foundCount_++] = {j, std::uint32_t(i)};
         }
     }
@@ -475,6 +484,24 @@ private:
             original_[start[j]++] = pos;
     }
 
+    // The first dead byte at or after `i`, or n_.
+    std::size_t NextDead(std::size_t i) const {
+#if defined(__SSE2__)
+        // Alive runs are mostly short words: look at 16 bytes at a time before calling memchr.
+        const __m128i zero = _mm_setzero_si128();
+        for (int round = 0; round < 4 && i < n_; ++round, i += 16) {
+            const __m128i flags = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dead_.data() + i));
+            const unsigned dead = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(flags, zero))) ^ 0xffffu;
+            if (dead != 0)
+                return std::min(n_, i + std::size_t(__builtin_ctz(dead)));
+        }
+        if (i >= n_)
+            return n_;
+#endif
+        const void* next = std::memchr(dead_.data() + i, 1, n_ - i);
+        return next ? std::size_t(static_cast<const std::uint8_t*>(next) - dead_.data()) : n_;
+    }
+
     std::size_t NextAlive(std::size_t i) const {
         std::size_t j = i + 1;
         if (j < n_ && dead_[j])
@@ -493,6 +520,16 @@ private:
             j = s - 1;
         }
         return j;
+    }
+
+    // The pattern still stands at `s` as the text had it: same bytes, none of them dead.
+    bool IntactAt(std::size_t s, const CleanTables::Packed& p) const {
+        std::uint64_t lo;
+        std::uint64_t hi;
+        std::memcpy(&lo, dead_.data() + s, 8);
+        std::memcpy(&hi, dead_.data() + s + 8, 8);
+        return ((lo & p.maskLo) | (hi & p.maskHi)) == 0 &&
+               PackedEquals(reinterpret_cast<const Byte*>(buf_.data()) + s, p);
     }
 
     bool MatchAt(std::size_t j, std::size_t s, Positions& at) {
@@ -559,7 +596,8 @@ private:
 
     // Replaces the occurrence of pattern k at `at` and returns where a new occurrence would have to
     // reach: it must contain byte `key` and start no later than `latest`. False when nothing can form.
-    bool Replace(std::size_t k, const Positions& at, std::size_t& key, std::size_t& latest) {
+    [[gnu::always_inline]] bool Replace(std::size_t k, const Positions& at, std::size_t& key,
+                                        std::size_t& latest) {
         const std::size_t m = passLength_;
         const std::string_view r = passReplacement_;
         const auto later = [this, k](Byte a, Byte b) { return tables_.lastWithBigram[a * 256u + b] > k; };
@@ -626,9 +664,18 @@ private:
         std::size_t b = 0;
         Positions at;
         if (formed.empty()) {
+            const CleanTables::Packed& packed = tables_.packed[k];
+            const std::size_t m = passLength_;
             for (; a < originalCount; ++a) {
-                if (!dead_[original[a]] && MatchAt(k, original[a], at))
+                const std::size_t s = original[a];
+                if (IntactAt(s, packed)) {
+                    at[0] = s;
+                    at[m - 1] = s + m - 1;
+                    contiguous_ = true;
                     ReplaceAndCascade(k, at);
+                } else if (!dead_[s] && MatchAt(k, s, at)) {
+                    ReplaceAndCascade(k, at);
+                }
             }
             return;
         }
@@ -647,13 +694,17 @@ private:
     // Replaces the occurrence at `at`, then every occurrence of the same pattern that the
     // replacement forms with its neighbours, leftmost first, as searching from the start would.
     void ReplaceAndCascade(std::size_t k, Positions& at) {
+        std::size_t key;
+        std::size_t latest;
+        if (Replace(k, at, key, latest))
+            Cascade(k, at, key, latest);
+    }
+
+    // The rare case: the replacement's new neighbours could form an occurrence.
+    [[gnu::noinline]] void Cascade(std::size_t k, Positions& at, std::size_t key, std::size_t latest) {
         while (true) {
-            std::size_t key;
-            std::size_t latest;
-            if (!Replace(k, at, key, latest))
-                return;
             const std::size_t next = Probe(k, key, latest);
-            if (next == npos || !MatchAt(k, next, at))
+            if (next == npos || !MatchAt(k, next, at) || !Replace(k, at, key, latest))
                 return;
         }
     }
