@@ -20,6 +20,10 @@ public:
     std::deque<std::string> MainKeywordAnswers;
     std::deque<AddKeywordsAnswer> AddKeywordsAnswers;
     std::deque<bool> SearchTypeAnswers;
+    std::deque<std::string> SaveFileAnswers;
+    // The console window has no creation step; the first header click sets the sort state
+    // the window's creation would have set.
+    bool SortStateSet = false;
 
     const std::string& Status(StatusPanel panel) { return status_[panel]; }
 
@@ -27,6 +31,7 @@ public:
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
+    std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
