@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -16,12 +17,15 @@ namespace {
 // The stand-in on a free loopback port, read with cpp-httplib's own client.
 class Standin {
 public:
-    explicit Standin(Options options = {}) : server(options) {
+    explicit Standin(Options options = {}, const std::function<void(StandinServer&)>& configure = {})
+        : server(options) {
         server.OnChallenge = [this](const std::string& random, const std::string& seed,
                                     const std::string& chars) {
             const std::lock_guard lock(challengesLock);
             challenges.push_back({random, seed, chars});
         };
+        if (configure)
+            configure(server);
         port = server.Start();
     }
     httplib::Result Get(const std::string& target) {
@@ -293,9 +297,10 @@ TEST(StandinServer, DripSendsTheWholeBodySlowly) {
 TEST(StandinServer, StopEndsADripUnderWay) {
     Options options;
     options.DripBytesPerSecond = 1; // the page would take minutes
-    auto standin = std::make_unique<Standin>(options);
     std::promise<void> answering;
-    standin->server.OnLog = [&answering](const std::string&) { answering.set_value(); };
+    auto standin = std::make_unique<Standin>(options, [&answering](StandinServer& server) {
+        server.OnLog = [&answering](const std::string&) { answering.set_value(); };
+    });
     auto request = std::async(std::launch::async, [port = standin->port] {
         httplib::Client client("127.0.0.1", port);
         return static_cast<bool>(client.Get("/help/"));
