@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
-#include <cerrno>
+#include <charconv>
 #include <chrono>
+#include <filesystem>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -99,17 +100,18 @@ bool DropConnection(const httplib::Request& request) {
             return static_cast<int>(ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port));
         return -1;
     };
-    for (int fd = 0; fd < 65536; ++fd) {
+    const auto matches = [&](int fd) {
         sockaddr_storage peer{}, local{};
         socklen_t peerLength = sizeof(peer), localLength = sizeof(local);
-        if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) {
-            if (errno == EBADF && fd > 1024)
-                break;
-            continue;
-        }
-        if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0)
-            continue;
-        if (portOf(peer) == request.remote_port && portOf(local) == request.local_port) {
+        return getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
+               getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+               portOf(peer) == request.remote_port && portOf(local) == request.local_port;
+    };
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        int fd = -1;
+        const std::string name = entry.path().filename().string();
+        if (std::from_chars(name.data(), name.data() + name.size(), fd).ec == std::errc() && matches(fd)) {
             shutdown(fd, SHUT_RDWR);
             return true;
         }
