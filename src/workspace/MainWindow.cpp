@@ -1,5 +1,6 @@
 #include "workspace/MainWindow.h"
 
+#include "branding/Branding.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 
@@ -8,6 +9,7 @@ namespace vorlith {
 void FormCreate(Workspace& ws) {
     ws.SortColumn = -1;
     ws.SortAscending = true;
+    LoadBranding(ws);
     ws.Ui.ArmStartupTimer();
 }
 
