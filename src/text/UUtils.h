@@ -1,0 +1,30 @@
+#pragma once
+// Cutting values out of fetched pages and cleaning them, without parsing HTML. Texts are bytes;
+// nothing here converts character sets.
+#include <string>
+#include <string_view>
+
+namespace vorlith {
+
+// Finds `first` in `buffer` (the 26 ASCII letters match regardless of case), then `second` after it,
+// and returns the text between them. The buffer is consumed: afterwards it starts with `second`, so a
+// following cut may use that marker as its first. When `first` is missing or empty the result is
+// empty and the buffer is unchanged; when `second` is missing or empty the result is empty and the
+// buffer holds what followed `first`. The result views into the caller's text, which the caller
+// keeps alive. `extraOffset` is accepted for compatibility and ignored: no caller passes one.
+std::string_view ExtractBetween(std::string_view& buffer, std::string_view first, std::string_view second,
+                                int extraOffset = 0);
+
+// Replaces the first exact occurrence of `pattern` and searches again from the start until none is
+// left, so that text formed by a replacement and its neighbours is replaced too ("&amp;amp;" with
+// "&amp;" -> "&" gives "&"). Runs in one pass. An empty pattern returns the text unchanged. A
+// replacement that contains its pattern would never finish that way: each occurrence of the source is
+// then replaced once, left to right. Throws std::length_error when a replacement longer than its
+// pattern keeps re-forming it far beyond the size of the text.
+std::string ReplaceAll(std::string_view source, std::string_view pattern, std::string_view replacement);
+
+// Removes the fixed list of tags, entities and line breaks that pages put into cut values (50 ordered
+// replacements), then trims every byte <= 32 from both ends.
+std::string CleanHtml(std::string_view text);
+
+} // namespace vorlith
