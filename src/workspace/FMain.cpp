@@ -1,6 +1,7 @@
 #include "workspace/FMain.h"
 
 #include "branding/Banner.h"
+#include "branding/UpdateCheck.h"
 #include "branding/WebPages.h"
 #include "dialogs/FAddKeywords.h"
 #include "dialogs/FMainKeyword.h"
@@ -248,7 +249,7 @@ void TfrmMain::btnAddKeywordClick() {}
 void TfrmMain::btnGatherDataClick() {}
 void TfrmMain::btnSaveResultsClick() {}
 void TfrmMain::btnHelpClick() { vorlith::btnHelpClick(ws_); }
-void TfrmMain::btnUpdateClick() {}
+void TfrmMain::btnUpdateClick() { vorlith::btnUpdateClick(ws_); }
 void TfrmMain::btnMakeMoneyClick() { vorlith::btnMakeMoneyClick(ws_); }
 void TfrmMain::bsSkinButton1Click() {}
 void TfrmMain::bsSkinButton2Click() {}

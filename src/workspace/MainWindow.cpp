@@ -1,6 +1,7 @@
 #include "workspace/MainWindow.h"
 
 #include "branding/Branding.h"
+#include "branding/UpdateCheck.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 
@@ -13,7 +14,7 @@ void FormCreate(Workspace& ws) {
     ws.Ui.ArmStartupTimer();
 }
 
-void Timer1Timer(Workspace&) {}
+void Timer1Timer(Workspace& ws) { CheckForUpdates(ws, true); }
 
 void btnMainKeywordClick(Workspace& ws) {
     std::optional<std::string> keyword = ws.Ui.AskMainKeyword();
