@@ -172,6 +172,24 @@ TEST(StandinServer, WrongSeedValueFailsTheAnswer) {
     EXPECT_NE(reply->body.find(ChallengeSentence), std::string::npos);
 }
 
+TEST(StandinServer, ChallengesFollowTheSeed) {
+    const auto issued = [](std::uint64_t seed) {
+        Options options;
+        options.ChallengeEvery = 1;
+        options.Seed = seed;
+        Standin standin(options);
+        std::string all;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_TRUE(standin.Get(Suggest("golf")));
+            const auto c = standin.LastChallenge();
+            all += c.Random + "/" + c.Seed + "/" + c.Characters + " ";
+        }
+        return all;
+    };
+    EXPECT_EQ(issued(5), issued(5));
+    EXPECT_NE(issued(5), issued(6));
+}
+
 TEST(StandinServer, ChallengesEveryNthSuggestionRequest) {
     Options options;
     options.ChallengeEvery = 3;
