@@ -66,4 +66,6 @@ void RegisterGeneralCommands(CommandTable& table);
 void RegisterNetCommands(CommandTable& table);
 void RegisterTableCommands(CommandTable& table);
 
+void RegisterBrandingCommands(CommandTable& table);
+
 } // namespace vorlith::cli

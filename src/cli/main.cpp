@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
     vorlith::cli::RegisterNetCommands(table);
     vorlith::cli::RegisterTableCommands(table);
 
+    vorlith::cli::RegisterBrandingCommands(table);
+
     std::vector<std::string> args(argv, argv + argc);
     try {
         return table.Run(args, stdout, stderr);

@@ -14,11 +14,14 @@
 
 namespace vorlith {
 
+class Shell;
+
 inline constexpr std::string_view DefaultTitle = "Vorlith";
 
 class Workspace {
 public:
     // programFolder gets a trailing "/" when it lacks one, so file names append directly.
+    // endpoints are the defaults that the [Endpoints] section of the folder's "dbconfig.dat" overrides.
     Workspace(WorkspaceUi& ui, std::string programFolder, vorlith::Endpoints endpoints = {});
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
@@ -51,6 +54,8 @@ public:
     const std::string ProgramFolder;
     vorlith::Endpoints Endpoints;
     WorkspaceUi& Ui;
+    // The desktop shell that opens pages and starts programs; null starts nothing.
+    vorlith::Shell* Shell = nullptr;
 
     // Status bar writers: keep the core's record and show the text.
     void SetMainStatus(std::string_view text);
