@@ -4,6 +4,7 @@
 #include "cli/CommandTable.h"
 #include "cli/ConsoleUi.h"
 #include "platform/Random.h"
+#include "platform/Shell.h"
 #include "workspace/Workspace.h"
 
 #include <string>
@@ -56,6 +57,10 @@ int ShowBranding(CliContext& context, const Arguments&) {
 
 // "Check Updates": the questions are answered by --yes.
 int CheckUpdates(CliContext& context, const Arguments&) {
+    // The updater is started as the window starts it.
+    static SystemShell shell;
+    if (!context.Ws.Shell)
+        context.Ws.Shell = &shell;
     CheckForUpdates(context.Ws, false);
     if (context.Ui.Closed)
         std::fprintf(context.Err, "The updater was started; the program ends here.\n");
