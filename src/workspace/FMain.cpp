@@ -3,6 +3,7 @@
 #include "dialogs/FAddKeywords.h"
 #include "dialogs/FMainKeyword.h"
 #include "dialogs/FSelectSearch.h"
+#include "harvest/FCaptcha.h"
 #include "ui/ErrorReporting.h"
 #include "ui/GaugeBar.h"
 #include "ui/LinkLabel.h"
@@ -262,6 +263,14 @@ std::optional<bool> TfrmMain::AskSearchType() {
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.PreciseSelected();
+}
+
+ChallengeAnswer TfrmMain::AskChallenge(std::string_view challengePage) {
+    TfrmCaptcha frmCaptcha(*this, this);
+    frmCaptcha.ChallengePage = challengePage;
+    const int result = frmCaptcha.exec();
+    return {result == mrOk ? mrOk : mrCancel, Bytes(frmCaptcha.edtPassword->text()), frmCaptcha.ChallengeRandom,
+            frmCaptcha.ChallengeSeed};
 }
 
 void TfrmMain::ShowStatus(StatusPanel panel, std::string_view text) {

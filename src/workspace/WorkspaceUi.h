@@ -32,6 +32,14 @@ struct AddKeywordsAnswer {
     std::string ListFile; // edtList
 };
 
+// What the security image window hands back when it closes, whichever way it closed.
+struct ChallengeAnswer {
+    int ModalResult = mrCancel;
+    std::string Password;        // edtPassword
+    std::string ChallengeRandom; // the hidden values the window read from the page
+    std::string ChallengeSeed;
+};
+
 // The modal dialogs. An empty optional means the dialog closed with anything but OK.
 class DialogPort {
 public:
@@ -39,6 +47,8 @@ public:
     virtual std::optional<AddKeywordsAnswer> AskAddKeywords() = 0;
     // true when the precise choice was selected.
     virtual std::optional<bool> AskSearchType() = 0;
+    // TfrmCaptcha: shows the challenge page's image and waits for the user's answer.
+    virtual ChallengeAnswer AskChallenge(std::string_view challengePage) = 0;
 
 protected:
     ~DialogPort() = default;

@@ -30,6 +30,9 @@ public:
     ScriptedUi& AnswerMainKeyword(std::optional<std::string> keyword);
     ScriptedUi& AnswerAddKeywords(std::optional<AddKeywordsAnswer> answer);
     ScriptedUi& AnswerSearchType(std::optional<bool> precise);
+    // The security image window: the answer box's text and how the window closed. The hidden
+    // values are read from the page shown, as the window reads them.
+    ScriptedUi& AnswerChallenge(std::string password, int result = mrOk);
     bool ScriptDone() const { return script_.empty(); }
 
     // Runs at every Pump(), e.g. to press Stop from inside a wait.
@@ -46,12 +49,15 @@ public:
     bool HeaderClicksEnabled = true;
     int TimerArms = 0;
     int Pumps = 0;
+    std::vector<std::string> ChallengePages;
+    std::vector<std::string> ChallengeImageURLs;
 
     // WorkspaceUi
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
+    ChallengeAnswer AskChallenge(std::string_view challengePage) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
@@ -61,10 +67,10 @@ public:
     void Pump() override;
 
 private:
-    enum class Question { Message, MainKeyword, AddKeywords, SearchType };
+    enum class Question { Message, MainKeyword, AddKeywords, SearchType, Challenge };
     struct Step {
         Question Asked;
-        std::string ExpectedText;
+        std::string ExpectedText; // for the security image window: the answer typed
         int Answer = mrCancel;
         std::optional<std::string> Keyword;
         std::optional<AddKeywordsAnswer> Add;
