@@ -8,7 +8,8 @@ namespace vorlith {
 
 class Workspace;
 
-inline constexpr std::string_view NoMainKeywordHarvestMessage = "Please enter a main keyword before gather keywords.";
+inline constexpr std::string_view NoMainKeywordHarvestMessage =
+    "Please enter a main keyword before gather keywords.";
 // Pressed while a request of the program waits: a second request would corrupt the first.
 inline constexpr std::string_view HarvestBusyMessage =
     "Please wait until the current request has finished, then gather keywords again.";

@@ -4,6 +4,7 @@
 #include "dialogs/FMainKeyword.h"
 #include "dialogs/FSelectSearch.h"
 #include "harvest/FCaptcha.h"
+#include "harvest/Harvest.h"
 #include "ui/ErrorReporting.h"
 #include "ui/GaugeBar.h"
 #include "ui/LinkLabel.h"
@@ -222,7 +223,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 // Handlers: one-line forwards into the core. Commands not built yet do nothing.
 void TfrmMain::btnMainKeywordClick() { vorlith::btnMainKeywordClick(ws_); }
-void TfrmMain::btnGatherKeywordClick() {}
+void TfrmMain::btnGatherKeywordClick() { vorlith::btnGatherKeywordClick(ws_); }
 void TfrmMain::btnAddKeywordClick() {}
 void TfrmMain::btnGatherDataClick() {}
 void TfrmMain::btnSaveResultsClick() {}
