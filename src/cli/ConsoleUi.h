@@ -20,6 +20,8 @@ public:
     std::deque<std::string> MainKeywordAnswers;
     std::deque<AddKeywordsAnswer> AddKeywordsAnswers;
     std::deque<bool> SearchTypeAnswers;
+    // Where the security image's answer is read from, one line; end of input answers Cancel.
+    std::FILE* In = stdin;
 
     const std::string& Status(StatusPanel panel) { return status_[panel]; }
 
@@ -27,6 +29,7 @@ public:
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
+    ChallengeAnswer AskChallenge(std::string_view challengePage) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
@@ -40,6 +43,7 @@ private:
     bool yes_;
     bool verbose_;
     std::map<StatusPanel, std::string> status_;
+    bool challengeInputEnded_ = false;
 };
 
 } // namespace vorlith::cli
