@@ -153,6 +153,8 @@ void TfrmMain::BuildControls() {
     MainGauge->setObjectName(QStringLiteral("MainGauge"));
     MainGauge->setFixedWidth(130);
     MainStatusPanel->setMinimumWidth(0);
+    // A long "Getting URL: " text must not widen the window; the panel cuts it instead.
+    MainStatusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bsSkinStatusPanel1->setText(Text(ws_.MainKeywordPanel()));
     SecondStatusPanel->setText(Text(ws_.SecondStatusPanel()));
     auto* statusLayout = new QHBoxLayout(bsSkinStatusBar1);

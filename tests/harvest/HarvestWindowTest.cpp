@@ -74,6 +74,7 @@ TEST(HarvestWindow, GatherKeywordsThroughTheSecurityImage) {
     ASSERT_EQ(frm.Ws().lvwItems.RowCount(), 1);
     EXPECT_EQ(frm.Ws().lvwItems.Cell(0, 0), "golf clubs");
     EXPECT_EQ(frm.SecondStatusPanel->text(), QStringLiteral("1 items listed"));
+    EXPECT_EQ(frm.size(), QSize(914, 597)) << "long status texts do not widen the window";
 }
 
 } // namespace
