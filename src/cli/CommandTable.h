@@ -65,5 +65,6 @@ inline constexpr int ExitUsage = 2;
 void RegisterGeneralCommands(CommandTable& table);
 void RegisterNetCommands(CommandTable& table);
 void RegisterHarvestCommands(CommandTable& table);
+void RegisterBrandingCommands(CommandTable& table);
 
 } // namespace vorlith::cli

@@ -25,6 +25,25 @@ public:
 
     const std::string& Status(StatusPanel panel) { return status_[panel]; }
 
+    // What the branding steps put on the window, for --branding.
+    struct AppliedBranding {
+        std::string Title;
+        bool BannerHandCursor = false;
+        bool BannerStripHidden = false;
+        bool BannerAnimated = false;
+        int BannerWidth = 0;
+        int BannerHeight = 0;
+        int BannerStripHeight = 0;
+        bool LinksSet = false;
+        std::string LinkCaptions[2];
+        std::string LinkAddresses[2];
+        std::string SkinStyleSheet;
+        bool SkinApplied = false;
+        std::string IconFile;
+    } Branding;
+    // The window was closed (the updater took over).
+    bool Closed = false;
+
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
@@ -37,6 +56,15 @@ public:
     void SetHeaderClicksEnabled(bool enabled) override;
     void ArmStartupTimer() override;
     void Pump() override;
+    void SetBannerHandCursor() override;
+    void HideBannerStrip() override;
+    void ShowBannerAnimation(const QByteArray& gif, int width, int height) override;
+    void ShowBannerPicture(const QImage& picture) override;
+    void SetBannerStripHeight(int height) override;
+    void SetLinkLabel(int label, std::string_view caption, std::string_view address) override;
+    void ApplySkinStyleSheet(std::string_view styleSheet) override;
+    void SetApplicationIcon(const std::string& iconFile) override;
+    void CloseMainWindow() override;
 
 private:
     std::FILE* err_;
