@@ -19,6 +19,7 @@ public:
     std::optional<AddKeywordsAnswer> AskAddKeywords() override { return std::nullopt; }
     std::optional<bool> AskSearchType() override { return std::nullopt; }
     ChallengeAnswer AskChallenge(std::string_view) override { return {}; }
+    std::optional<std::string> AskSaveFile(std::string_view, std::string_view) override { return std::nullopt; }
     void ShowStatus(StatusPanel, std::string_view) override {}
     void ShowGauge(const Gauge&) override {}
     void SetTitle(std::string_view) override {}
@@ -26,6 +27,15 @@ public:
     void SetHeaderClicksEnabled(bool) override {}
     void ArmStartupTimer() override {}
     void Pump() override {}
+    void SetBannerHandCursor() override {}
+    void HideBannerStrip() override {}
+    void ShowBannerAnimation(const QByteArray&, int, int) override {}
+    void ShowBannerPicture(const QImage&) override {}
+    void SetBannerStripHeight(int) override {}
+    void SetLinkLabel(int, std::string_view, std::string_view) override {}
+    void ApplySkinStyleSheet(std::string_view) override {}
+    void SetApplicationIcon(const std::string&) override {}
+    void CloseMainWindow() override {}
 };
 
 // markup: put an entity into every keyword, so that each one needs the full cleanup.

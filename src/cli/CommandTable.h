@@ -66,5 +66,6 @@ void RegisterGeneralCommands(CommandTable& table);
 void RegisterNetCommands(CommandTable& table);
 void RegisterHarvestCommands(CommandTable& table);
 void RegisterBrandingCommands(CommandTable& table);
+void RegisterTableCommands(CommandTable& table);
 
 } // namespace vorlith::cli

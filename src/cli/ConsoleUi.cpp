@@ -86,6 +86,10 @@ ChallengeAnswer ConsoleUi::AskChallenge(std::string_view challengePage) {
     }
 }
 
+std::optional<std::string> ConsoleUi::AskSaveFile(std::string_view, std::string_view) {
+    return TakeFront(SaveFileAnswers);
+}
+
 void ConsoleUi::ShowStatus(StatusPanel panel, std::string_view text) {
     status_[panel] = std::string(text);
     if (verbose_)

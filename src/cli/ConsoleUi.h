@@ -22,6 +22,10 @@ public:
     std::deque<bool> SearchTypeAnswers;
     // Where the security image's answer is read from, one line; end of input answers Cancel.
     std::FILE* In = stdin;
+    std::deque<std::string> SaveFileAnswers;
+    // The console window has no creation step; the first header click sets the sort state
+    // the window's creation would have set.
+    bool SortStateSet = false;
 
     const std::string& Status(StatusPanel panel) { return status_[panel]; }
 
@@ -49,6 +53,7 @@ public:
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
     ChallengeAnswer AskChallenge(std::string_view challengePage) override;
+    std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     vorlith::cli::RegisterNetCommands(table);
     vorlith::cli::RegisterHarvestCommands(table);
     vorlith::cli::RegisterBrandingCommands(table);
+    vorlith::cli::RegisterTableCommands(table);
 
     std::vector<std::string> args(argv, argv + argc);
     try {

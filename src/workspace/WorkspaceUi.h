@@ -51,6 +51,9 @@ public:
     virtual std::optional<bool> AskSearchType() = 0;
     // TfrmCaptcha: shows the challenge page's image and waits for the user's answer.
     virtual ChallengeAnswer AskChallenge(std::string_view challengePage) = 0;
+    // The save dialog ("Save file", "CSV files (*.csv)"), opened in folder with fileName in its
+    // name field; OK gives the folder joined with the typed name. No overwrite question.
+    virtual std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) = 0;
 
 protected:
     ~DialogPort() = default;

@@ -9,7 +9,7 @@ namespace vorlith::test {
 namespace {
 const char* Name(int question) {
     static const char* const names[] = {"a message box", "the main keyword dialog", "the add keywords dialog",
-                                        "the search type dialog", "the security image window"};
+                                        "the search type dialog", "the security image window", "the save dialog"};
     return names[question];
 }
 } // namespace
@@ -40,7 +40,12 @@ ScriptedUi& ScriptedUi::AnswerSearchType(std::optional<bool> precise) {
 }
 
 ScriptedUi& ScriptedUi::AnswerChallenge(std::string password, int result) {
-    script_.push_back({Question::Challenge, std::move(password), result, {}, {}, {}});
+    script_.push_back({Question::Challenge, std::move(password), result, {}, {}, {}, {}});
+    return *this;
+}
+
+ScriptedUi& ScriptedUi::AnswerSaveFile(std::optional<std::string> path) {
+    script_.push_back({Question::SaveFile, {}, mrCancel, {}, {}, {}, std::move(path)});
     return *this;
 }
 
@@ -92,6 +97,12 @@ ChallengeAnswer ScriptedUi::AskChallenge(std::string_view challengePage) {
     if (!step)
         return {mrCancel, {}, std::move(fields.ChallengeRandom), std::move(fields.ChallengeSeed)};
     return {step->Answer, step->ExpectedText, std::move(fields.ChallengeRandom), std::move(fields.ChallengeSeed)};
+}
+
+std::optional<std::string> ScriptedUi::AskSaveFile(std::string_view folder, std::string_view fileName) {
+    SaveDialogStarts.emplace_back(std::string(folder), std::string(fileName));
+    const auto step = Next(Question::SaveFile, fileName);
+    return step ? step->SavePath : std::nullopt;
 }
 
 void ScriptedUi::ShowStatus(StatusPanel panel, std::string_view text) {

@@ -34,6 +34,7 @@ public:
     // The security image window: the answer box's text and how the window closed. The hidden
     // values are read from the page shown, as the window reads them.
     ScriptedUi& AnswerChallenge(std::string password, int result = mrOk);
+    ScriptedUi& AnswerSaveFile(std::optional<std::string> path);
     bool ScriptDone() const { return script_.empty(); }
 
     // Runs at every Pump(), e.g. to press Stop from inside a wait.
@@ -67,6 +68,8 @@ public:
     std::vector<std::string> AppliedSkins;
     std::string ApplicationIcon;
     int Closes = 0;
+    // Where each save dialog opened: its folder and the name in its name field.
+    std::vector<std::pair<std::string, std::string>> SaveDialogStarts;
 
     // WorkspaceUi
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
@@ -74,6 +77,7 @@ public:
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
     ChallengeAnswer AskChallenge(std::string_view challengePage) override;
+    std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
@@ -92,7 +96,7 @@ public:
     void CloseMainWindow() override;
 
 private:
-    enum class Question { Message, MainKeyword, AddKeywords, SearchType, Challenge };
+    enum class Question { Message, MainKeyword, AddKeywords, SearchType, Challenge, SaveFile };
     struct Step {
         Question Asked;
         std::string ExpectedText; // for the security image window: the answer typed
@@ -100,6 +104,7 @@ private:
         std::optional<std::string> Keyword;
         std::optional<AddKeywordsAnswer> Add;
         std::optional<bool> Precise;
+        std::optional<std::string> SavePath = {};
     };
     std::optional<Step> Next(Question asked, std::string_view what);
 
