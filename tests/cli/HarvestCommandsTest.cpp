@@ -86,6 +86,7 @@ protected:
         RegisterGeneralCommands(table);
         RegisterNetCommands(table);
         RegisterHarvestCommands(table);
+        RegisterTableCommands(table);
     }
 
     void PointAt(int port) {
@@ -116,7 +117,10 @@ TEST_F(HarvestCli, GathersTheKeywordsOfTheMainKeyword) {
                             "<tfoot></tfoot><tbody><tr><td>12</td><td><a href=\"x\">golf clubs</a></td></tr>"
                             "<tr><td>3</td><td><a href=\"y\">golf</a></td></tr>"))
         .Close();
-    EXPECT_EQ(Run({"--main-keyword", "golf clubs", "--gather-keywords"}), ExitOk) << Err;
+    EXPECT_EQ(Run({"--main-keyword", "golf clubs", "--gather-keywords", "--save", "-"}), ExitOk) << Err;
+    EXPECT_NE(Out.find("\"1\",\"golf clubs\",\"12\",\"\",\"\",\"\"\n\"2\",\"golf\",\"3\","),
+              std::string::npos)
+        << Out;
     ASSERT_EQ(server.Requests.size(), 1u);
     EXPECT_EQ(server.Requests[0].rfind(
                   "GET /?seed=golf+clubs&adult_filter=remove_offensive&suggest=Hit+Me HTTP/1.1", 0),
