@@ -118,7 +118,7 @@ TEST_F(HarvestCli, GathersTheKeywordsOfTheMainKeyword) {
                             "<tr><td>3</td><td><a href=\"y\">golf</a></td></tr>"))
         .Close();
     EXPECT_EQ(Run({"--main-keyword", "golf clubs", "--gather-keywords", "--save", "-"}), ExitOk) << Err;
-    EXPECT_NE(Out.find("\"1\",\"golf clubs\",\"12\",\"\",\"\",\"\"\n\"2\",\"golf\",\"3\","),
+    EXPECT_NE(Out.find("\"1\",\"golf clubs\",\"12\",\"\",\"\",\"\"\r\n\"2\",\"golf\",\"3\","),
               std::string::npos)
         << Out;
     ASSERT_EQ(server.Requests.size(), 1u);
