@@ -64,8 +64,8 @@ inline constexpr int ExitUsage = 2;
 // The groups. Each lives in its own file.
 void RegisterGeneralCommands(CommandTable& table);
 void RegisterNetCommands(CommandTable& table);
-void RegisterTableCommands(CommandTable& table);
-
+void RegisterHarvestCommands(CommandTable& table);
 void RegisterBrandingCommands(CommandTable& table);
+void RegisterTableCommands(CommandTable& table);
 
 } // namespace vorlith::cli

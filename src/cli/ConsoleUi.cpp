@@ -1,5 +1,7 @@
 #include "cli/ConsoleUi.h"
 
+#include "harvest/Challenge.h"
+
 #include <QCoreApplication>
 
 namespace vorlith::cli {
@@ -24,6 +26,11 @@ int ConsoleUi::ShowMessage(MessageKind kind, std::string_view text, MessageButto
     Line(err_, kind == MessageKind::Warning ? "Warning: " : "Information: ", text);
     if (buttons == MessageButtons::Ok)
         return mrOk;
+    // With nothing left to answer a new image with, trying again would loop for ever.
+    if (challengeInputEnded_ && text == WrongPasswordQuestion) {
+        Line(err_, "", "  -> Cancel (no more input for the security image)");
+        return mrCancel;
+    }
     Line(err_, "", yes_ ? "  -> OK" : "  -> Cancel (give --yes to answer OK)");
     return yes_ ? mrOk : mrCancel;
 }
@@ -36,6 +43,47 @@ std::optional<AddKeywordsAnswer> ConsoleUi::AskAddKeywords() {
 }
 std::optional<bool> ConsoleUi::AskSearchType() {
     return TakeFront(SearchTypeAnswers);
+}
+
+namespace {
+// One line without its line break; nothing when the input has ended. A very long line is cut.
+std::optional<std::string> ReadLine(std::FILE* in) {
+    constexpr std::size_t MaxLine = 64 * 1024;
+    std::string line;
+    int c;
+    while ((c = std::fgetc(in)) != EOF && c != '\n')
+        if (line.size() < MaxLine)
+            line.push_back(static_cast<char>(c));
+    if (c == EOF && line.empty())
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+} // namespace
+
+// The security image window on a terminal: its address is printed, the answer typed. An empty
+// line is refused as Ok refuses an empty box; end of input is Cancel with an empty box.
+ChallengeAnswer ConsoleUi::AskChallenge(std::string_view challengePage) {
+    ChallengeFields fields = ParseChallenge(challengePage);
+    ChallengeAnswer answer{mrCancel, {}, std::move(fields.ChallengeRandom), std::move(fields.ChallengeSeed)};
+    Line(err_, "Security image: ", fields.ChallengeImageURL);
+    for (;;) {
+        Line(err_, ChallengeSentence, " (end of input: Cancel):");
+        std::fflush(err_);
+        std::optional<std::string> typed = ReadLine(In);
+        if (!typed) {
+            challengeInputEnded_ = true;
+            return answer;
+        }
+        if (typed->empty()) {
+            ShowMessage(MessageKind::Information, EmptyPasswordMessage, MessageButtons::Ok);
+            continue;
+        }
+        answer.ModalResult = mrOk;
+        answer.Password = std::move(*typed);
+        return answer;
+    }
 }
 
 std::optional<std::string> ConsoleUi::AskSaveFile(std::string_view, std::string_view) {

@@ -20,6 +20,8 @@ public:
     std::deque<std::string> MainKeywordAnswers;
     std::deque<AddKeywordsAnswer> AddKeywordsAnswers;
     std::deque<bool> SearchTypeAnswers;
+    // Where the security image's answer is read from, one line; end of input answers Cancel.
+    std::FILE* In = stdin;
     std::deque<std::string> SaveFileAnswers;
     // The console window has no creation step; the first header click sets the sort state
     // the window's creation would have set.
@@ -50,6 +52,7 @@ public:
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
+    ChallengeAnswer AskChallenge(std::string_view challengePage) override;
     std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;
@@ -73,6 +76,7 @@ private:
     bool yes_;
     bool verbose_;
     std::map<StatusPanel, std::string> status_;
+    bool challengeInputEnded_ = false;
 };
 
 } // namespace vorlith::cli

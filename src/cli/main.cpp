@@ -13,9 +13,9 @@ int main(int argc, char** argv) {
     vorlith::cli::CommandTable table;
     vorlith::cli::RegisterGeneralCommands(table);
     vorlith::cli::RegisterNetCommands(table);
-    vorlith::cli::RegisterTableCommands(table);
-
+    vorlith::cli::RegisterHarvestCommands(table);
     vorlith::cli::RegisterBrandingCommands(table);
+    vorlith::cli::RegisterTableCommands(table);
 
     std::vector<std::string> args(argv, argv + argc);
     try {

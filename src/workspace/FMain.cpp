@@ -6,6 +6,8 @@
 #include "dialogs/FAddKeywords.h"
 #include "dialogs/FMainKeyword.h"
 #include "dialogs/FSelectSearch.h"
+#include "harvest/FCaptcha.h"
+#include "harvest/Harvest.h"
 #include "ui/ErrorReporting.h"
 #include "ui/GaugeBar.h"
 #include "ui/LinkLabel.h"
@@ -164,6 +166,8 @@ void TfrmMain::BuildControls() {
     MainGauge->setObjectName(QStringLiteral("MainGauge"));
     MainGauge->setFixedWidth(130);
     MainStatusPanel->setMinimumWidth(0);
+    // A long "Getting URL: " text must not widen the window; the panel cuts it instead.
+    MainStatusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bsSkinStatusPanel1->setText(Text(ws_.MainKeywordPanel()));
     SecondStatusPanel->setText(Text(ws_.SecondStatusPanel()));
     auto* statusLayout = new QHBoxLayout(bsSkinStatusBar1);
@@ -259,7 +263,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 // Handlers: one-line forwards into the core. Commands not built yet do nothing.
 void TfrmMain::btnMainKeywordClick() { vorlith::btnMainKeywordClick(ws_); }
-void TfrmMain::btnGatherKeywordClick() {}
+void TfrmMain::btnGatherKeywordClick() { vorlith::btnGatherKeywordClick(ws_); }
 void TfrmMain::btnAddKeywordClick() { vorlith::btnAddKeywordClick(ws_); }
 void TfrmMain::btnGatherDataClick() {}
 void TfrmMain::btnSaveResultsClick() { vorlith::btnSaveResultsClick(ws_); }
@@ -326,6 +330,14 @@ std::optional<bool> TfrmMain::AskSearchType() {
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.PreciseSelected();
+}
+
+ChallengeAnswer TfrmMain::AskChallenge(std::string_view challengePage) {
+    TfrmCaptcha frmCaptcha(*this, this);
+    frmCaptcha.ChallengePage = challengePage;
+    const int result = frmCaptcha.exec();
+    return {result == mrOk ? mrOk : mrCancel, Bytes(frmCaptcha.edtPassword->text()), frmCaptcha.ChallengeRandom,
+            frmCaptcha.ChallengeSeed};
 }
 
 std::optional<std::string> TfrmMain::AskSaveFile(std::string_view folder, std::string_view fileName) {

@@ -34,6 +34,14 @@ struct AddKeywordsAnswer {
     std::string ListFile; // edtList
 };
 
+// What the security image window hands back when it closes, whichever way it closed.
+struct ChallengeAnswer {
+    int ModalResult = mrCancel;
+    std::string Password;        // edtPassword
+    std::string ChallengeRandom; // the hidden values the window read from the page
+    std::string ChallengeSeed;
+};
+
 // The modal dialogs. An empty optional means the dialog closed with anything but OK.
 class DialogPort {
 public:
@@ -41,6 +49,8 @@ public:
     virtual std::optional<AddKeywordsAnswer> AskAddKeywords() = 0;
     // true when the precise choice was selected.
     virtual std::optional<bool> AskSearchType() = 0;
+    // TfrmCaptcha: shows the challenge page's image and waits for the user's answer.
+    virtual ChallengeAnswer AskChallenge(std::string_view challengePage) = 0;
     // The save dialog ("Save file", "CSV files (*.csv)"), opened in folder with fileName in its
     // name field; OK gives the folder joined with the typed name. No overwrite question.
     virtual std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) = 0;

@@ -1,5 +1,7 @@
 #include "support/ScriptedUi.h"
 
+#include "harvest/Challenge.h"
+
 #include <gtest/gtest.h>
 
 namespace vorlith::test {
@@ -7,7 +9,7 @@ namespace vorlith::test {
 namespace {
 const char* Name(int question) {
     static const char* const names[] = {"a message box", "the main keyword dialog", "the add keywords dialog",
-                                        "the search type dialog", "the save dialog"};
+                                        "the search type dialog", "the security image window", "the save dialog"};
     return names[question];
 }
 } // namespace
@@ -34,6 +36,11 @@ ScriptedUi& ScriptedUi::AnswerAddKeywords(std::optional<AddKeywordsAnswer> answe
 
 ScriptedUi& ScriptedUi::AnswerSearchType(std::optional<bool> precise) {
     script_.push_back({Question::SearchType, {}, mrCancel, {}, {}, precise});
+    return *this;
+}
+
+ScriptedUi& ScriptedUi::AnswerChallenge(std::string password, int result) {
+    script_.push_back({Question::Challenge, std::move(password), result, {}, {}, {}, {}});
     return *this;
 }
 
@@ -80,6 +87,16 @@ std::optional<AddKeywordsAnswer> ScriptedUi::AskAddKeywords() {
 std::optional<bool> ScriptedUi::AskSearchType() {
     const auto step = Next(Question::SearchType, "");
     return step ? step->Precise : std::nullopt;
+}
+
+ChallengeAnswer ScriptedUi::AskChallenge(std::string_view challengePage) {
+    ChallengePages.emplace_back(challengePage);
+    ChallengeFields fields = ParseChallenge(challengePage);
+    ChallengeImageURLs.push_back(fields.ChallengeImageURL);
+    const auto step = Next(Question::Challenge, fields.ChallengeImageURL);
+    if (!step)
+        return {mrCancel, {}, std::move(fields.ChallengeRandom), std::move(fields.ChallengeSeed)};
+    return {step->Answer, step->ExpectedText, std::move(fields.ChallengeRandom), std::move(fields.ChallengeSeed)};
 }
 
 std::optional<std::string> ScriptedUi::AskSaveFile(std::string_view folder, std::string_view fileName) {

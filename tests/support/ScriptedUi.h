@@ -31,6 +31,9 @@ public:
     ScriptedUi& AnswerMainKeyword(std::optional<std::string> keyword);
     ScriptedUi& AnswerAddKeywords(std::optional<AddKeywordsAnswer> answer);
     ScriptedUi& AnswerSearchType(std::optional<bool> precise);
+    // The security image window: the answer box's text and how the window closed. The hidden
+    // values are read from the page shown, as the window reads them.
+    ScriptedUi& AnswerChallenge(std::string password, int result = mrOk);
     ScriptedUi& AnswerSaveFile(std::optional<std::string> path);
     bool ScriptDone() const { return script_.empty(); }
 
@@ -51,6 +54,8 @@ public:
     // Where each save dialog opened: its folder and the name in its name field.
     std::vector<std::pair<std::string, std::string>> SaveDialogStarts;
 
+    std::vector<std::string> ChallengePages;
+    std::vector<std::string> ChallengeImageURLs;
     // Branding
     struct Link {
         std::string Caption = "Google";
@@ -72,6 +77,7 @@ public:
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
+    ChallengeAnswer AskChallenge(std::string_view challengePage) override;
     std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;
@@ -91,10 +97,10 @@ public:
     void CloseMainWindow() override;
 
 private:
-    enum class Question { Message, MainKeyword, AddKeywords, SearchType, SaveFile };
+    enum class Question { Message, MainKeyword, AddKeywords, SearchType, Challenge, SaveFile };
     struct Step {
         Question Asked;
-        std::string ExpectedText;
+        std::string ExpectedText; // for the security image window: the answer typed
         int Answer = mrCancel;
         std::optional<std::string> Keyword;
         std::optional<AddKeywordsAnswer> Add;

@@ -1,0 +1,19 @@
+#pragma once
+// "Gather Keywords": one request to the suggestion service for the main keyword, through the
+// security-image challenge when the service asks for it, and one row per suggestion.
+
+#include <string_view>
+
+namespace vorlith {
+
+class Workspace;
+
+inline constexpr std::string_view NoMainKeywordHarvestMessage =
+    "Please enter a main keyword before gather keywords.";
+// Pressed while a request of the program waits: a second request would corrupt the first.
+inline constexpr std::string_view HarvestBusyMessage =
+    "Please wait until the current request has finished, then gather keywords again.";
+
+void btnGatherKeywordClick(Workspace& ws);
+
+} // namespace vorlith

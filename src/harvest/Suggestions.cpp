@@ -1,0 +1,114 @@
+#include "harvest/Suggestions.h"
+
+#include "text/UUtils.h"
+#include "workspace/StatusTexts.h"
+#include "workspace/Workspace.h"
+
+#include <algorithm>
+
+namespace vorlith {
+
+namespace {
+
+constexpr std::string_view TagEnd = ">";
+constexpr std::string_view CountStart = "<tr><td>";
+constexpr std::string_view CountEnd = "</td>";
+constexpr std::string_view KeywordStart = "\">";
+constexpr std::string_view KeywordEnd = "</a>";
+
+char Folded(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(),
+                                                      [](char a, char b) { return Folded(a) == Folded(b); });
+}
+
+// CleanHtml, without its fifty passes for the usual value that holds none of its patterns: every
+// pattern starts with one of these bytes or is "Tel : " or "Fax : ", so such a value is only trimmed.
+std::string CleanValue(std::string_view value) {
+    if (value.find_first_of("&<\"\t\r\n") != std::string_view::npos ||
+        value.find("Tel : ") != std::string_view::npos || value.find("Fax : ") != std::string_view::npos)
+        return CleanHtml(value);
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    while (!value.empty() && blank(value.front()))
+        value.remove_prefix(1);
+    while (!value.empty() && blank(value.back()))
+        value.remove_suffix(1);
+    return std::string(value);
+}
+
+// A marker of the walk, with what is known of where it is not.
+struct Marker {
+    std::string_view Text;
+    std::size_t MissingWithin = 0; // not in the last MissingWithin bytes of the page
+};
+
+// Cuts through the page with ExtractBetween on one working copy. A marker found missing from some
+// point on is missing from every later point too, so it is not searched for again: without this, a
+// page of rows that lack their keyword link would be rescanned to its end for every row.
+class PageWalk {
+public:
+    explicit PageWalk(std::string_view page) : copy_(page) {}
+
+    std::string_view Cut(Marker& first, Marker& second) {
+        if (Missing(first))
+            return {};
+        const std::size_t before = copy_.size();
+        if (Missing(second)) {
+            // Same effect as the full cut: the copy moves past the first marker, the result is empty.
+            ExtractBetween(copy_, first.Text, {});
+            if (copy_.size() == before)
+                MarkMissing(first);
+            return {};
+        }
+        const std::string_view cut = ExtractBetween(copy_, first.Text, second.Text);
+        if (copy_.size() == before)
+            MarkMissing(first);
+        else if (cut.empty() && !StartsWithIgnoringCase(copy_, second.Text))
+            MarkMissing(second);
+        return cut;
+    }
+
+private:
+    bool Missing(const Marker& marker) const {
+        return marker.MissingWithin > 0 && copy_.size() <= marker.MissingWithin;
+    }
+    void MarkMissing(Marker& marker) const {
+        marker.MissingWithin = std::max(marker.MissingWithin, copy_.size());
+    }
+
+    std::string_view copy_;
+};
+
+} // namespace
+
+std::string SuggestionAddress(std::string_view base, std::string_view mainKeyword) {
+    std::string address;
+    address.reserve(base.size() + SuggestionPath.size() + mainKeyword.size() + SuggestionParameters.size());
+    address.append(base).append(SuggestionPath);
+    const std::size_t seedAt = address.size();
+    address.append(mainKeyword);
+    std::replace(address.begin() + static_cast<std::ptrdiff_t>(seedAt), address.end(), ' ', '+');
+    address.append(SuggestionParameters);
+    return address;
+}
+
+void ParseSuggestions(Workspace& ws, std::string_view page) {
+    if (page.find(FooterEnd) == std::string_view::npos)
+        return;
+    Marker footerEnd{FooterEnd}, tagEnd{TagEnd};
+    Marker countStart{CountStart}, countEnd{CountEnd}, keywordStart{KeywordStart}, keywordEnd{KeywordEnd};
+    PageWalk walk(page);
+    walk.Cut(footerEnd, tagEnd); // nothing before the end of the footer's tag is read
+    std::string count = CleanValue(walk.Cut(countStart, countEnd));
+    while (!count.empty()) {
+        std::string keyword = CleanValue(walk.Cut(keywordStart, keywordEnd));
+        ws.lvwItems.Append({std::move(keyword), std::move(count), {}, {}, {}});
+        ws.SetSecondStatus(ItemCountText(ws.lvwItems.RowCount()));
+        count = CleanValue(walk.Cut(countStart, countEnd));
+    }
+}
+
+} // namespace vorlith

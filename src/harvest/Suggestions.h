@@ -1,0 +1,26 @@
+#pragma once
+// Reading the keyword-suggestion service: the request address for a main keyword, and the rows
+// of its answer page.
+
+#include <string>
+#include <string_view>
+
+namespace vorlith {
+
+class Workspace;
+
+inline constexpr std::string_view SuggestionPath = "/?seed=";
+inline constexpr std::string_view SuggestionParameters = "&adult_filter=remove_offensive&suggest=Hit+Me";
+// The page is read only when it holds the footer's end tag in exactly this letter case.
+inline constexpr std::string_view FooterEnd = "</tfoot>";
+
+// base, the path, the keyword with every space turned into "+" (nothing else encoded, nothing
+// trimmed) and the fixed parameters.
+std::string SuggestionAddress(std::string_view base, std::string_view mainKeyword);
+
+// Appends one row per suggestion after the table footer, numbered on from the table's row count,
+// and shows the item count after each; stops at the first search count that cleans to nothing.
+// Linear in the page, whatever the page holds.
+void ParseSuggestions(Workspace& ws, std::string_view page);
+
+} // namespace vorlith
