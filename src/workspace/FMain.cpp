@@ -3,6 +3,7 @@
 #include "dialogs/FAddKeywords.h"
 #include "dialogs/FMainKeyword.h"
 #include "dialogs/FSelectSearch.h"
+#include "stats/GatherData.h"
 #include "ui/ErrorReporting.h"
 #include "ui/GaugeBar.h"
 #include "ui/LinkLabel.h"
