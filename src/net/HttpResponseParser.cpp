@@ -7,7 +7,9 @@ namespace vorlith {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front()))
@@ -17,18 +19,18 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return Lower(x) == Lower(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 bool ContainsText(std::string_view text, std::string_view word) {
-    return std::search(text.begin(), text.end(), word.begin(), word.end(), [](char x, char y) {
-               return Lower(x) == Lower(y);
-           }) != text.end();
+    return std::search(text.begin(), text.end(), word.begin(), word.end(),
+                       [](char x, char y) { return Lower(x) == Lower(y); }) != text.end();
 }
 
 int HexDigit(char c) {
@@ -112,7 +114,8 @@ bool HttpResponseParser::TakeLine(std::string_view data, std::size_t& pos) {
         scan = std::min(scan, limits_.MaxHead - headBytes_ + 1);
     const char* start = data.data() + pos;
     const void* found = std::memchr(start, '\n', scan);
-    const std::size_t taken = found ? static_cast<std::size_t>(static_cast<const char*>(found) - start) + 1 : scan;
+    const std::size_t taken =
+        found ? static_cast<std::size_t>(static_cast<const char*>(found) - start) + 1 : scan;
     pos += taken;
     line_.append(start, found ? taken - 1 : taken);
     if (headLine) {
@@ -177,7 +180,8 @@ void HttpResponseParser::OnStatusLine(std::string_view line) {
     }
     while (!rest.empty() && IsBlank(rest.front()))
         rest.remove_prefix(1);
-    if (rest.size() < 3 || !std::all_of(rest.begin(), rest.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }) ||
+    if (rest.size() < 3 ||
+        !std::all_of(rest.begin(), rest.begin() + 3, [](char c) { return c >= '0' && c <= '9'; }) ||
         (rest.size() > 3 && !IsBlank(rest[3]))) {
         Fail("Malformed status line: no status code");
         return;
@@ -236,7 +240,8 @@ void HttpResponseParser::OnHeadEnd() {
                 if (!SameText(header.Name, "Content-Length"))
                     continue;
                 const std::string_view text = header.Value;
-                if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+                if (text.empty() ||
+                    !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
                     Fail("Malformed Content-Length: " + std::string(text));
                     return;
                 }
@@ -255,7 +260,7 @@ void HttpResponseParser::OnHeadEnd() {
                 length = value;
             }
         }
-        framing_ = chunked ? BodyFraming::Chunked
+        framing_ = chunked       ? BodyFraming::Chunked
                    : length == 0 ? BodyFraming::None
                    : length > 0  ? BodyFraming::Length
                                  : BodyFraming::UntilClose;

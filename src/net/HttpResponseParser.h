@@ -73,7 +73,16 @@ public:
     BodyFraming Framing() const { return framing_; }
 
 private:
-    enum class Step { StatusLine, HeaderLine, LengthBody, CloseBody, ChunkSize, ChunkData, ChunkEnd, Trailer };
+    enum class Step {
+        StatusLine,
+        HeaderLine,
+        LengthBody,
+        CloseBody,
+        ChunkSize,
+        ChunkData,
+        ChunkEnd,
+        Trailer
+    };
 
     // Collects one line; true when it is complete (in line_, without CR LF). Advances pos.
     bool TakeLine(std::string_view data, std::size_t& pos);

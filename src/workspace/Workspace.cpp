@@ -1,5 +1,6 @@
 #include "workspace/Workspace.h"
 
+#include "net/PageFetcher.h"
 #include "workspace/StatusTexts.h"
 
 namespace vorlith {
@@ -14,7 +15,9 @@ std::string WithTrailingSlash(std::string folder) {
 
 Workspace::Workspace(WorkspaceUi& ui, std::string programFolder, vorlith::Endpoints endpoints)
     : ProgramFolder(WithTrailingSlash(std::move(programFolder))), Endpoints(std::move(endpoints)), Ui(ui),
-      mainKeywordStatus_(MainKeywordPanelPrefix), secondStatus_(InitialItemCountText) {}
+      mainKeywordStatus_(MainKeywordPanelPrefix), secondStatus_(InitialItemCountText) {
+    AttachProgressHandlers(*this);
+}
 
 void Workspace::SetMainStatus(std::string_view text) {
     mainStatus_ = text;

@@ -2,6 +2,7 @@
 // The program's state: the main window's fields, the sort state, the keyword table, the one HTTP
 // client, the program folder and the endpoints. Every command of the window works on one Workspace.
 
+#include "net/HttpClient.h"
 #include "workspace/Endpoints.h"
 #include "workspace/Gauge.h"
 #include "workspace/KeywordTable.h"
@@ -43,6 +44,8 @@ public:
 
     KeywordTable lvwItems;
     Gauge MainGauge;
+    // The one HTTP client of the run; its progress handlers drive MainGauge.
+    HttpClient IdHTTP1;
 
     const std::string ProgramFolder;
     vorlith::Endpoints Endpoints;
