@@ -1,5 +1,6 @@
 # Vorlith: one entry point for setting up, building, running and testing.
-#   make run       build and open the program
+#   make run       build and open the program against the local stand-in web service
+#   make standin   build and start the stand-in alone (STANDIN_PORT, STANDIN_ARGS)
 #   make test      install what is missing, build, run every test (offscreen)
 #   make sanitize  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
 
@@ -13,7 +14,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools \
             libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev \
             zlib1g-dev clang libclang-rt-14-dev \
-            xvfb xauth fonts-dejavu-core
+            xvfb xauth fonts-dejavu-core imagemagick
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -35,9 +36,17 @@ $(BUILD_DIR)/build.ninja:
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Options for the stand-in, e.g. make run STANDIN_ARGS="--challenge 3 --reveal-answers".
+STANDIN_ARGS ?=
+STANDIN_PORT ?= 8080
+
 run: build
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD_DIR)/vorlith; \
-	else echo "No display: running under Xvfb"; xvfb-run -a ./$(BUILD_DIR)/vorlith; fi
+	BUILD_DIR=$(BUILD_DIR) STANDIN_ARGS="$(STANDIN_ARGS)" tools/run-demo.sh
+
+.PHONY: standin
+standin: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target vorlith-standin
+	./$(BUILD_DIR)/vorlith-standin --port $(STANDIN_PORT) $(STANDIN_ARGS)
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -14,7 +14,8 @@ std::string WithTrailingSlash(std::string folder) {
 } // namespace
 
 Workspace::Workspace(WorkspaceUi& ui, std::string programFolder, vorlith::Endpoints endpoints)
-    : ProgramFolder(WithTrailingSlash(std::move(programFolder))), Endpoints(std::move(endpoints)), Ui(ui),
+    : ProgramFolder(WithTrailingSlash(std::move(programFolder))),
+      Endpoints(LoadEndpoints(ProgramFolder + std::string(EndpointsFileName), std::move(endpoints))), Ui(ui),
       mainKeywordStatus_(MainKeywordPanelPrefix), secondStatus_(InitialItemCountText) {
     AttachProgressHandlers(*this);
 }

@@ -21,6 +21,7 @@ inline constexpr std::string_view GatherDataIdleCaption = "Gather Data";
 class Workspace {
 public:
     // programFolder gets a trailing "/" when it lacks one, so file names append directly.
+    // endpoints are the defaults that the [Endpoints] section of the folder's "dbconfig.dat" overrides.
     Workspace(WorkspaceUi& ui, std::string programFolder, vorlith::Endpoints endpoints = {});
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;

@@ -1,0 +1,100 @@
+#include "platform/IniFile.h"
+
+#include "platform/Files.h"
+
+#include <fstream>
+
+namespace vorlith {
+
+namespace {
+
+// The blanks the Windows reader trims: white space, CR, and the old end-of-file mark Ctrl-Z.
+bool IsIniBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1a';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsIniBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsIniBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view first, std::string_view second) {
+    if (first.size() != second.size())
+        return false;
+    for (std::size_t i = 0; i < first.size(); ++i)
+        if (FoldCase(first[i]) != FoldCase(second[i]))
+            return false;
+    return true;
+}
+
+std::string FinishValue(std::string_view value) {
+    value = Trim(value);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    if (const auto nul = value.find('\0'); nul != std::string_view::npos)
+        value = value.substr(0, nul);
+    if (value.size() > MaxIniValueLength)
+        value = value.substr(0, MaxIniValueLength);
+    return std::string(value);
+}
+
+} // namespace
+
+std::string ReadIniStringFromText(std::string_view text, std::string_view section, std::string_view key) {
+    section = Trim(section);
+    key = Trim(key);
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+
+    enum class Place { BeforeSection, InSection, PastSection } place = Place::BeforeSection;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        line = Trim(line);
+
+        if (line.starts_with('[')) {
+            if (const auto close = line.rfind(']'); close != std::string_view::npos) {
+                const bool match = SameName(Trim(line.substr(1, close - 1)), section);
+                if (place == Place::InSection)
+                    place = Place::PastSection;
+                else if (place == Place::BeforeSection && match)
+                    place = Place::InSection;
+                if (place == Place::PastSection)
+                    return {};
+                continue;
+            }
+            // An unclosed "[" is no header; the line is read as a key line.
+        }
+        if (place != Place::InSection)
+            continue;
+        const auto equals = line.find('=');
+        const std::string_view name = Trim(line.substr(0, equals));
+        if (!SameName(name, key))
+            continue;
+        return equals == std::string_view::npos ? std::string() : FinishValue(line.substr(equals + 1));
+    }
+    return {};
+}
+
+std::string ReadIniString(const std::string& file, std::string_view section, std::string_view key) {
+    if (!FileExists(file))
+        return {};
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return {};
+    std::string text;
+    char block[16384];
+    while (in.read(block, sizeof block) || in.gcount() > 0)
+        text.append(block, static_cast<std::size_t>(in.gcount()));
+    return ReadIniStringFromText(text, section, key);
+}
+
+} // namespace vorlith

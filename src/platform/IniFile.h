@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vorlith {
+
+// Longest value handed back; longer values are cut to their first characters.
+inline constexpr std::size_t MaxIniValueLength = 2047;
+
+// One value of an INI file, read the way Windows' GetPrivateProfileStringA reads it:
+// - section and key names match without regard to (ASCII) case, blanks around them ignored;
+// - only the first section of a name is searched, and the first key of a name in it wins;
+// - blanks around the value are removed, then one pair of matching ' or " quotes;
+// - lines end at LF (a CR before it is a blank); a line without "=" is a key without value;
+//   a comment line (";...") is only a key nobody asks for;
+// - at most MaxIniValueLength characters, cut at a NUL byte;
+// - a missing file, section or key, or an empty value, gives "".
+std::string ReadIniString(const std::string& file, std::string_view section, std::string_view key);
+
+// The same rules over text already in memory.
+std::string ReadIniStringFromText(std::string_view text, std::string_view section, std::string_view key);
+
+} // namespace vorlith

@@ -1,0 +1,334 @@
+#include "StandinServer.h"
+
+#include "ChallengeImage.h"
+#include "StandinPages.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <httplib.h>
+
+namespace vorlith::standin {
+
+namespace {
+
+constexpr std::size_t MaxKeptChallenges = 10000;
+constexpr std::string_view SuggestionPath = "/";
+constexpr std::string_view AnswerPath = "/keyword-suggestion-tool.html";
+constexpr std::string_view ImagePath = "/captcha.png";
+constexpr std::string_view SearchPath = "/search";
+constexpr std::string_view MsnPath = "/results.aspx";
+constexpr std::string_view UpdatePath = "/liveupdate/vorlith/mainappupdate.inf";
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Query values as a form sends them: "+" is a space, %XX a byte.
+std::string DecodeQueryValue(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+') {
+            out.push_back(' ');
+        } else if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+struct Target {
+    std::string Path;
+    std::map<std::string, std::string> Query; // the first value of each key
+};
+
+Target ReadTarget(std::string_view raw) {
+    Target target;
+    raw = raw.substr(0, raw.find('#'));
+    const auto question = raw.find('?');
+    target.Path = std::string(raw.substr(0, question));
+    if (question == std::string_view::npos)
+        return target;
+    std::string_view query = raw.substr(question + 1);
+    while (!query.empty()) {
+        const auto amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        const auto equals = pair.find('=');
+        const std::string key = DecodeQueryValue(pair.substr(0, equals));
+        const std::string value =
+            equals == std::string_view::npos ? std::string() : DecodeQueryValue(pair.substr(equals + 1));
+        if (!key.empty())
+            target.Query.emplace(key, value);
+        if (amp == std::string_view::npos)
+            break;
+        query.remove_prefix(amp + 1);
+    }
+    return target;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool HoldsWord(std::string_view keyword, std::string_view word) {
+    const std::string normal = NormalizeKeyword(keyword);
+    std::string_view rest = normal;
+    while (!rest.empty()) {
+        const auto space = rest.find(' ');
+        if (EqualsIgnoringCase(rest.substr(0, space), word))
+            return true;
+        if (space == std::string_view::npos)
+            break;
+        rest.remove_prefix(space + 1);
+    }
+    return false;
+}
+
+} // namespace
+
+StandinServer::StandinServer(Options options)
+    : options_(std::move(options)), server_(std::make_unique<httplib::Server>()),
+      tokenState_(Mix(options_.Seed)) {}
+
+StandinServer::~StandinServer() {
+    Stop();
+}
+
+int StandinServer::Start() {
+    if (thread_.joinable())
+        return port_;
+    // cpp-httplib's default SO_REUSEPORT would let a second stand-in share the port silently.
+    server_->set_socket_options([](int socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
+    server_->set_keep_alive_timeout(1);
+    server_->set_read_timeout(5);
+    server_->set_write_timeout(5);
+    server_->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
+        Handle(request, response);
+    });
+    port_ = options_.Port == 0 ? server_->bind_to_any_port("127.0.0.1")
+                               : (server_->bind_to_port("127.0.0.1", options_.Port) ? options_.Port : -1);
+    if (port_ <= 0) {
+        port_ = -1;
+        return -1;
+    }
+    listenEnded_ = false;
+    thread_ = std::thread([this] {
+        server_->listen_after_bind();
+        listenEnded_ = true;
+    });
+    // A stop that came before the loop polls would be lost, so return only once it runs.
+    while (!server_->is_running() && !listenEnded_)
+        std::this_thread::yield();
+    return port_;
+}
+
+void StandinServer::Stop() {
+    {
+        const std::lock_guard lock(stateLock_);
+        stopping_ = true;
+    }
+    stopped_.notify_all();
+    if (thread_.joinable()) {
+        server_->stop();
+        thread_.join();
+    }
+}
+
+bool StandinServer::WaitUnlessStopping(std::chrono::steady_clock::duration duration) {
+    std::unique_lock lock(stateLock_);
+    return !stopped_.wait_for(lock, duration, [this] { return stopping_; });
+}
+
+std::string StandinServer::Token(int hexDigits) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string token;
+    tokenState_ = Mix(tokenState_);
+    std::uint64_t bits = tokenState_;
+    for (int i = 0; i < hexDigits; ++i) {
+        if (i == 16)
+            bits = tokenState_ = Mix(tokenState_);
+        token.push_back(digits[bits & 15]);
+        bits >>= 4;
+    }
+    return token;
+}
+
+void StandinServer::Handle(const httplib::Request& request, httplib::Response& response) {
+    const std::uint64_t number = requests_++;
+    if (options_.LatencyMs > 0 && !WaitUnlessStopping(std::chrono::milliseconds(options_.LatencyMs))) {
+        response.status = 503;
+        return;
+    }
+    // The fault of the Nth request depends only on N and the seed.
+    const std::uint64_t dice = Mix(options_.Seed ^ Mix(number + 1));
+    const bool fail =
+        options_.FailRate > 0 && static_cast<double>(dice % 1'000'000) < options_.FailRate * 1'000'000.0;
+    const bool drop = fail && ((dice >> 40) & 1) != 0;
+    Reply reply;
+    if (fail && !drop)
+        reply = {500, "text/html", "<html><body><h1>500 Internal Server Error</h1></body></html>\n"};
+    else
+        reply = Route(request, number);
+    if (OnLog)
+        OnLog(request.method + " " + request.target + " -> " +
+              (drop ? std::string("dropped") : std::to_string(reply.Status)));
+    Deliver(response, std::move(reply), drop);
+}
+
+StandinServer::Reply StandinServer::Route(const httplib::Request& request, std::uint64_t) {
+    const Target target = ReadTarget(request.target.empty() ? request.path : request.target);
+    const auto value = [&target](const std::string& key) {
+        const auto found = target.Query.find(key);
+        return found == target.Query.end() ? std::string() : found->second;
+    };
+    const auto has = [&target](const std::string& key) { return target.Query.count(key) != 0; };
+
+    // Addresses on the page must reach this server as the client reached it.
+    std::string host = request.get_header_value("Host");
+    if (host.empty() ||
+        host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-:[]") !=
+            std::string::npos)
+        host = "127.0.0.1:" + std::to_string(port_);
+
+    const std::string& path = target.Path;
+    if (path == SuggestionPath && has("seed"))
+        return SuggestionOrChallenge(value("seed"), host);
+    if (path == AnswerPath)
+        return AnswerChallenge(value("password"), value("random"), value("seed"), host);
+    if (path == ImagePath)
+        return ChallengeImage(value("random"), value("seed"));
+    if (path == SearchPath)
+        return {200, "text/html",
+                has("q") || !has("p") ? ResultsPage(Engine::Google, value("q"))
+                                      : ResultsPage(Engine::Yahoo, value("p"))};
+    if (path == MsnPath)
+        return {200, "text/html", ResultsPage(Engine::Msn, value("q"))};
+    if (path == UpdatePath)
+        return {200, "text/plain", UpdateDescription(options_.Version)};
+    if (path == "/help/" || path == "/help")
+        return {200, "text/html", HelpPage()};
+    return {200, "text/html", AffiliatePage(path)};
+}
+
+StandinServer::Reply StandinServer::SuggestionOrChallenge(const std::string& keyword,
+                                                          const std::string& host) {
+    bool challenge = !options_.ChallengeWord.empty() && HoldsWord(keyword, options_.ChallengeWord);
+    {
+        const std::lock_guard lock(stateLock_);
+        ++suggestionRequests_;
+        challenge =
+            challenge || (options_.ChallengeEvery > 0 &&
+                          suggestionRequests_ % static_cast<std::uint64_t>(options_.ChallengeEvery) == 0);
+    }
+    if (challenge)
+        return NewChallenge(keyword, host);
+    return {200, "text/html", SuggestionPage(keyword)};
+}
+
+StandinServer::Reply StandinServer::NewChallenge(const std::string& keyword, const std::string& host) {
+    static constexpr char alphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789"; // no 0/O or 1/I
+    std::string random, seed, characters;
+    {
+        const std::lock_guard lock(stateLock_);
+        do
+            random = Token(12);
+        while (challenges_.count(random) != 0);
+        seed = Token(8);
+        const std::string pick = Token(10);
+        for (int i = 0; i < 5; ++i)
+            characters.push_back(alphabet[(HexValue(pick[2 * i]) * 16 + HexValue(pick[2 * i + 1])) % 32]);
+        challenges_[random] = {seed, characters, keyword, false};
+        challengeOrder_.push_back(random);
+        if (challengeOrder_.size() > MaxKeptChallenges) {
+            challenges_.erase(challengeOrder_.front());
+            challengeOrder_.pop_front();
+        }
+    }
+    if (OnChallenge)
+        OnChallenge(random, seed, characters);
+    const std::string image =
+        "http://" + host + std::string(ImagePath) + "?random=" + random + "&seed=" + seed;
+    return {200, "text/html", ChallengePage(keyword, random, seed, image)};
+}
+
+StandinServer::Reply StandinServer::AnswerChallenge(const std::string& password, const std::string& random,
+                                                    const std::string& seed, const std::string& host) {
+    Challenge challenge;
+    bool open = false;
+    {
+        const std::lock_guard lock(stateLock_);
+        const auto found = challenges_.find(random);
+        if (found != challenges_.end()) {
+            open = !found->second.Answered && found->second.Seed == seed;
+            challenge = found->second;
+            // Every challenge is answered once, right or wrong; a late answer still knows its keyword.
+            found->second.Answered = true;
+        }
+    }
+    if (open && EqualsIgnoringCase(password, challenge.Characters))
+        return {200, "text/html", SuggestionPage(challenge.Keyword)};
+    return NewChallenge(challenge.Keyword, host);
+}
+
+StandinServer::Reply StandinServer::ChallengeImage(const std::string& random, const std::string& seed) {
+    std::string characters;
+    {
+        const std::lock_guard lock(stateLock_);
+        const auto found = challenges_.find(random);
+        if (found == challenges_.end() || found->second.Answered || found->second.Seed != seed)
+            return {404, "text/html", "<html><body><h1>404 Not Found</h1></body></html>\n"};
+        characters = found->second.Characters;
+    }
+    const QByteArray png = DrawChallengeImage(characters, Hash(random + seed));
+    return {200, "image/png", std::string(png.constData(), static_cast<std::size_t>(png.size()))};
+}
+
+void StandinServer::Deliver(httplib::Response& response, Reply reply, bool drop) {
+    response.status = reply.Status;
+    if (!drop && options_.DripBytesPerSecond == 0) {
+        response.set_content(reply.Body, reply.ContentType);
+        return;
+    }
+    auto body = std::make_shared<const std::string>(std::move(reply.Body));
+    // A dropped connection still announces the whole length, then ends a third of the way in.
+    const std::size_t end = drop ? body->size() / 3 : body->size();
+    const std::uint64_t rate = options_.DripBytesPerSecond;
+    auto start = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+    response.set_content_provider(
+        body->size(), reply.ContentType,
+        [this, body, end, rate, start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            if (offset >= end)
+                return false;
+            std::size_t chunk = std::min(length, end - offset);
+            if (rate > 0) {
+                chunk = std::min<std::size_t>(chunk, std::max<std::uint64_t>(1, rate / 20));
+                const auto due =
+                    *start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                 std::chrono::duration<double>(static_cast<double>(offset + chunk) /
+                                                               static_cast<double>(rate)));
+                if (!WaitUnlessStopping(due - std::chrono::steady_clock::now()))
+                    return false;
+            }
+            return sink.write(body->data() + offset, chunk);
+        });
+}
+
+} // namespace vorlith::standin
