@@ -224,7 +224,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 void TfrmMain::btnMainKeywordClick() { vorlith::btnMainKeywordClick(ws_); }
 void TfrmMain::btnGatherKeywordClick() {}
 void TfrmMain::btnAddKeywordClick() {}
-void TfrmMain::btnGatherDataClick() {}
+void TfrmMain::btnGatherDataClick() { vorlith::btnGatherDataClick(ws_); }
 void TfrmMain::btnSaveResultsClick() {}
 void TfrmMain::btnHelpClick() {}
 void TfrmMain::btnUpdateClick() {}
