@@ -12,6 +12,7 @@
 #include "workspace/MainWindow.h"
 #include "workspace/StatusTexts.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
@@ -218,6 +219,16 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         (watched == lblLink2URL && event->type() == QEvent::FontChange))
         PlaceLink2();
     return QWidget::eventFilter(watched, event);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    // A request waiting inside a click handler ends now, so that the handler can return and the
+    // program end; the flag stops a loop of requests at its next test.
+    if (ws_.IdHTTP1.Busy()) {
+        ws_.Aborted = true;
+        ws_.IdHTTP1.Disconnect();
+    }
+    QWidget::closeEvent(event);
 }
 
 // Handlers: one-line forwards into the core. Commands not built yet do nothing.

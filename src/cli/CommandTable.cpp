@@ -1,0 +1,100 @@
+#include "cli/CommandTable.h"
+
+#include "cli/ConsoleUi.h"
+#include "workspace/Workspace.h"
+
+#include <QCoreApplication>
+#include <exception>
+#include <stdexcept>
+
+namespace vorlith::cli {
+
+void CommandTable::Add(Command command) {
+    if (Find(command.Name))
+        throw std::logic_error("vorlith-cli: the command " + command.Name + " is registered twice");
+    commands_.push_back(std::move(command));
+}
+
+const Command* CommandTable::Find(const std::string& name) const {
+    for (const auto& command : commands_)
+        if (command.Name == name)
+            return &command;
+    return nullptr;
+}
+
+std::string CommandTable::Usage(const std::string& program) const {
+    std::string text = "Usage: " + program +
+                       " [option or command]...\n"
+                       "Options and commands run in the order given.\n\n";
+    for (const auto& command : commands_) {
+        std::string left = "  " + command.Name;
+        for (const auto& argument : command.Arguments)
+            left += " " + argument;
+        if (left.size() < 28)
+            left.resize(28, ' ');
+        else
+            left += "\n" + std::string(28, ' ');
+        text += left + command.Help + "\n";
+    }
+    return text;
+}
+
+int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) const {
+    const std::string program = args.empty() ? "vorlith-cli" : args.front();
+    struct Step {
+        const Command* What;
+        Arguments Given;
+    };
+    std::vector<Step> steps;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            std::fputs(Usage(program).c_str(), out);
+            return ExitOk;
+        }
+        const Command* command = Find(args[i]);
+        if (!command) {
+            std::fprintf(err, "%s: unknown option or command \"%s\"\n\n%s", program.c_str(), args[i].c_str(),
+                         Usage(program).c_str());
+            return ExitUsage;
+        }
+        if (args.size() - i - 1 < command->Arguments.size()) {
+            std::fprintf(err, "%s: %s needs %zu argument(s)\n\n%s", program.c_str(), command->Name.c_str(),
+                         command->Arguments.size(), Usage(program).c_str());
+            return ExitUsage;
+        }
+        Step step{command, {}};
+        for (std::size_t a = 0; a < command->Arguments.size(); ++a)
+            step.Given.push_back(args[++i]);
+        steps.push_back(std::move(step));
+    }
+    if (steps.empty()) {
+        std::fputs(Usage(program).c_str(), err);
+        return ExitUsage;
+    }
+
+    CliSetup setup;
+    for (const auto& step : steps)
+        if (step.What->Setup)
+            step.What->Setup(setup, step.Given);
+    if (setup.Folder.empty())
+        setup.Folder = QCoreApplication::applicationDirPath().toLocal8Bit().toStdString();
+
+    ConsoleUi ui(err, setup.Yes, setup.Verbose);
+    Workspace ws(ui, setup.Folder);
+    CliContext context{ws, ui, out, err};
+    try {
+        for (const auto& step : steps) {
+            if (!step.What->Run)
+                continue;
+            if (const int status = step.What->Run(context, step.Given); status != ExitOk)
+                return status;
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(err, "Error: %s\n", error.what());
+        return ExitFailed;
+    }
+    std::fflush(out);
+    return ExitOk;
+}
+
+} // namespace vorlith::cli

@@ -1,0 +1,68 @@
+#pragma once
+// vorlith-cli's commands. Each group of commands registers itself from its own file
+// (<Group>Commands.cpp) into the table; main only lists the register calls.
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vorlith {
+class Workspace;
+}
+
+namespace vorlith::cli {
+
+class ConsoleUi;
+
+// Settings read before the workspace exists.
+struct CliSetup {
+    std::string Folder; // ProgramFolder; empty: the program's own folder
+    bool Yes = false;   // OK/Cancel questions answered OK
+    bool Verbose = false;
+};
+
+// What a command runs against.
+struct CliContext {
+    Workspace& Ws;
+    ConsoleUi& Ui;
+    std::FILE* Out;
+    std::FILE* Err;
+};
+
+using Arguments = std::vector<std::string>;
+
+struct Command {
+    std::string Name;                   // "fetch", "--save", ...
+    std::vector<std::string> Arguments; // argument names, for the usage text
+    std::string Help;
+    // Exactly one of the two: a setting applied before the workspace is built, or a command
+    // run in the order given. A command returns the exit status; non-zero ends the run.
+    std::function<void(CliSetup&, const vorlith::cli::Arguments&)> Setup;
+    std::function<int(CliContext&, const vorlith::cli::Arguments&)> Run;
+};
+
+class CommandTable {
+public:
+    void Add(Command command);
+    const Command* Find(const std::string& name) const;
+    std::string Usage(const std::string& program) const;
+
+    // Parses the arguments, applies the settings, builds the workspace and runs the commands in
+    // order. Returns the exit status: 0, the first failing command's status, or 2 for a usage error.
+    int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) const;
+
+private:
+    std::vector<Command> commands_;
+};
+
+// Exit statuses.
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitFailed = 1;
+inline constexpr int ExitUsage = 2;
+
+// The groups. Each lives in its own file.
+void RegisterGeneralCommands(CommandTable& table);
+void RegisterNetCommands(CommandTable& table);
+
+} // namespace vorlith::cli

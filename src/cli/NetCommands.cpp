@@ -1,0 +1,39 @@
+// Fetching a page and downloading a file from the terminal.
+#include "cli/CommandTable.h"
+#include "net/PageFetcher.h"
+#include "workspace/Workspace.h"
+
+namespace vorlith::cli {
+
+namespace {
+
+int Fetch(CliContext& context, const Arguments& given) {
+    std::string page;
+    const bool fetched = FetchPage(context.Ws, given[0], page);
+    std::fwrite(page.data(), 1, page.size(), context.Out);
+    std::fflush(context.Out);
+    const std::string& status = context.Ws.MainStatusPanel();
+    std::fwrite(status.data(), 1, status.size(), context.Err);
+    std::fputc('\n', context.Err);
+    return fetched ? ExitOk : ExitFailed;
+}
+
+int Download(CliContext& context, const Arguments& given) {
+    if (DownloadFile(context.Ws, given[0], given[1]))
+        return ExitOk;
+    std::fprintf(context.Err, "Download failed: %s\n", given[0].c_str());
+    return ExitFailed;
+}
+
+} // namespace
+
+void RegisterNetCommands(CommandTable& table) {
+    table.Add({"fetch",
+               {"URL"},
+               "fetch the page at URL: its text to standard output, the status to standard error",
+               {},
+               Fetch});
+    table.Add({"download", {"URL", "FILE"}, "store the answer to URL in FILE", {}, Download});
+}
+
+} // namespace vorlith::cli

@@ -1,0 +1,144 @@
+// vorlith-cli's command table and console window, run in-process against the scripted server.
+#include "cli/CommandTable.h"
+
+#include "cli/ConsoleUi.h"
+#include "support/ScriptedHttpServer.h"
+
+#include <QTemporaryDir>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace vorlith::cli {
+namespace {
+
+using test::Reply;
+using test::ScriptedHttpServer;
+
+// Runs the table with standard output and error captured.
+struct Captured {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+std::string Drain(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+Captured RunCli(const CommandTable& table, std::vector<std::string> args) {
+    args.insert(args.begin(), "vorlith-cli");
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Captured result;
+    result.Status = table.Run(args, out, err);
+    result.Out = Drain(out);
+    result.Err = Drain(err);
+    return result;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    Cli() {
+        RegisterGeneralCommands(table);
+        RegisterNetCommands(table);
+    }
+    std::string Folder() const { return folder.path().toStdString(); }
+
+    CommandTable table;
+    QTemporaryDir folder;
+    ScriptedHttpServer server;
+};
+
+TEST_F(Cli, FetchWritesThePageByteForByteAndTheStatusToError) {
+    server.Next().Send(Reply::Answer(200, std::string("a\nb\xe9\r", 5)));
+    const auto run = RunCli(table, {"--folder", Folder(), "fetch", server.Url("/p")});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out, "a\r\nb\xe9\r\n");
+    EXPECT_EQ(run.Err, "Process completed sucessfull!\n");
+    EXPECT_FALSE(std::filesystem::exists(Folder() + "/test.html"));
+}
+
+TEST_F(Cli, FailedFetchExitsWithOne) {
+    server.Next().Send(Reply::Answer(404, "gone"));
+    const auto run = RunCli(table, {"--folder", Folder(), "fetch", server.Url("/")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(run.Err, "Connection error, check if you are connected and url exists.\n");
+}
+
+TEST_F(Cli, DownloadStoresTheBody) {
+    server.Next().Send(Reply::Answer(200, "[Update]\n"));
+    server.Next().Send(Reply::Answer(500, "no"));
+    const std::string target = Folder() + "/u.inf";
+    EXPECT_EQ(RunCli(table, {"--folder", Folder(), "download", server.Url("/u"), target}).Status, 0);
+    EXPECT_TRUE(std::filesystem::exists(target));
+    const auto failed = RunCli(table, {"download", server.Url("/u"), target, "--folder", Folder()});
+    EXPECT_EQ(failed.Status, 1);
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST_F(Cli, CommandsRunInOrderAndStopAtTheFirstFailure) {
+    server.Next().Send(Reply::Answer(200, "one"));
+    server.Next().Send(Reply::Answer(404, ""));
+    const auto run = RunCli(table, {"--folder", Folder(), "fetch", server.Url("/1"), "fetch",
+                                    server.Url("/2"), "fetch", server.Url("/3")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Out, "one\r\n");
+    EXPECT_EQ(server.Requests.size(), 2u);
+}
+
+TEST_F(Cli, UsageErrors) {
+    const std::vector<std::vector<std::string>> cases = {
+        {}, {"--nope"}, {"fetch"}, {"download", "http://h/"}, {"--folder"}};
+    for (const auto& args : cases) {
+        const auto run = RunCli(table, args);
+        EXPECT_EQ(run.Status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(run.Err.find("Usage:"), std::string::npos) << run.Err;
+    }
+    EXPECT_EQ(server.Connections, 0);
+    const auto help = RunCli(table, {"--help"});
+    EXPECT_EQ(help.Status, 0);
+    for (const char* name : {"--folder DIR", "--yes", "fetch URL", "download URL FILE"})
+        EXPECT_NE(help.Out.find(name), std::string::npos) << name;
+}
+
+TEST_F(Cli, UsageErrorsNameTheProblem) {
+    EXPECT_NE(RunCli(table, {"--nope"}).Err.find("\"--nope\""), std::string::npos);
+    EXPECT_NE(RunCli(table, {"download", "x"}).Err.find("download needs 2"), std::string::npos);
+}
+
+TEST(CommandTable, RefusesTwoCommandsOfOneName) {
+    CommandTable table;
+    RegisterNetCommands(table);
+    EXPECT_THROW(RegisterNetCommands(table), std::logic_error);
+}
+
+TEST(ConsoleUi, MessagesGoToErrorAndYesAnswersOk) {
+    for (const bool yes : {false, true}) {
+        std::FILE* err = std::tmpfile();
+        ConsoleUi ui(err, yes, false);
+        EXPECT_EQ(ui.ShowMessage(MessageKind::Information, "Done.", MessageButtons::Ok), mrOk);
+        EXPECT_EQ(ui.ShowMessage(MessageKind::Warning, "Delete all?", MessageButtons::OkCancel),
+                  yes ? mrOk : mrCancel);
+        EXPECT_FALSE(ui.AskMainKeyword());
+        ui.MainKeywordAnswers.push_back("golf clubs");
+        EXPECT_EQ(ui.AskMainKeyword(), "golf clubs");
+        ui.ShowStatus(StatusPanel::Main, "quiet");
+        const std::string text = Drain(err);
+        EXPECT_NE(text.find("Information: Done.\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("Warning: Delete all?\n"), std::string::npos) << text;
+        EXPECT_EQ(text.find("quiet"), std::string::npos);
+        EXPECT_EQ(ui.Status(StatusPanel::Main), "quiet");
+    }
+}
+
+} // namespace
+} // namespace vorlith::cli
