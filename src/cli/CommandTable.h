@@ -64,5 +64,6 @@ inline constexpr int ExitUsage = 2;
 // The groups. Each lives in its own file.
 void RegisterGeneralCommands(CommandTable& table);
 void RegisterNetCommands(CommandTable& table);
+void RegisterStatsCommands(CommandTable& table);
 
 } // namespace vorlith::cli

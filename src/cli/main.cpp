@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     vorlith::cli::CommandTable table;
     vorlith::cli::RegisterGeneralCommands(table);
     vorlith::cli::RegisterNetCommands(table);
+    vorlith::cli::RegisterStatsCommands(table);
 
     std::vector<std::string> args(argv, argv + argc);
     try {
