@@ -14,7 +14,8 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
             qt6-base-dev qt6-base-dev-tools \
             libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev \
             zlib1g-dev clang libclang-rt-14-dev \
-            xvfb xauth fonts-dejavu-core imagemagick
+            libicu-dev python3-pandas imagemagick \
+            xvfb xauth fonts-dejavu-core
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

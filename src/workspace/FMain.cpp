@@ -9,12 +9,16 @@
 #include "ui/LinkLabel.h"
 #include "ui/MessageBox.h"
 #include "ui/Skin.h"
+#include "workspace/ColumnSorting.h"
+#include "workspace/ListEditing.h"
 #include "workspace/MainWindow.h"
+#include "workspace/ResultsExport.h"
 #include "workspace/StatusTexts.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -234,17 +238,17 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 // Handlers: one-line forwards into the core. Commands not built yet do nothing.
 void TfrmMain::btnMainKeywordClick() { vorlith::btnMainKeywordClick(ws_); }
 void TfrmMain::btnGatherKeywordClick() {}
-void TfrmMain::btnAddKeywordClick() {}
+void TfrmMain::btnAddKeywordClick() { vorlith::btnAddKeywordClick(ws_); }
 void TfrmMain::btnGatherDataClick() { vorlith::btnGatherDataClick(ws_); }
-void TfrmMain::btnSaveResultsClick() {}
+void TfrmMain::btnSaveResultsClick() { vorlith::btnSaveResultsClick(ws_); }
 void TfrmMain::btnHelpClick() {}
 void TfrmMain::btnUpdateClick() {}
 void TfrmMain::btnMakeMoneyClick() {}
-void TfrmMain::bsSkinButton1Click() {}
-void TfrmMain::bsSkinButton2Click() {}
-void TfrmMain::bsSkinButton3Click() {}
-void TfrmMain::bsSkinButton4Click() {}
-void TfrmMain::lvwItemsColumnClick(int) {}
+void TfrmMain::bsSkinButton1Click() { vorlith::bsSkinButton1Click(ws_); }
+void TfrmMain::bsSkinButton2Click() { vorlith::bsSkinButton2Click(ws_); }
+void TfrmMain::bsSkinButton3Click() { vorlith::bsSkinButton3Click(ws_); }
+void TfrmMain::bsSkinButton4Click() { vorlith::bsSkinButton4Click(ws_); }
+void TfrmMain::lvwItemsColumnClick(int column) { vorlith::lvwItemsColumnClick(ws_, column); }
 
 void TfrmMain::Timer1Timer() {
     Timer1->stop();
@@ -274,6 +278,21 @@ std::optional<bool> TfrmMain::AskSearchType() {
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.PreciseSelected();
+}
+
+std::optional<std::string> TfrmMain::AskSaveFile(std::string_view folder, std::string_view fileName) {
+    QFileDialog dialog(this, Text(SaveDialogTitle), Text(folder));
+    dialog.setObjectName(QStringLiteral("bsSkinSaveDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(Text(SaveDialogFilter));
+    // Our own dialog, drawn with the skin; replacing an existing file asks nothing.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    if (!fileName.empty())
+        dialog.selectFile(Text(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return Bytes(dialog.selectedFiles().constFirst());
 }
 
 void TfrmMain::ShowStatus(StatusPanel panel, std::string_view text) {

@@ -37,6 +37,23 @@ void KeywordTable::AppendMany(std::vector<Cells> cells) {
     endInsertRows();
 }
 
+void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords) {
+    if (keywords.empty())
+        return;
+    const int count = RowCount();
+    beginInsertRows({}, count, count + static_cast<int>(keywords.size()) - 1);
+    // Grow geometrically so that many small imports stay linear; one big one is sized exactly.
+    const std::size_t needed = rows_.size() + keywords.size();
+    if (needed > rows_.capacity())
+        rows_.reserve(std::max(needed, rows_.capacity() + rows_.capacity() / 2));
+    for (const std::string_view keyword : keywords) {
+        KeywordRow& row = rows_.emplace_back();
+        row.Caption = std::to_string(rows_.size());
+        row.Cell[0].assign(keyword);
+    }
+    endInsertRows();
+}
+
 void KeywordTable::AppendKeyword(std::string keyword) {
     Cells cells;
     cells[0] = std::move(keyword);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vorlith {
@@ -54,6 +55,8 @@ public:
     void AppendMany(std::vector<Cells> cells);
     // Convenience for the commands that add a keyword with four empty figures.
     void AppendKeyword(std::string keyword);
+    // Appends one row per keyword (four empty figures each) with one notification.
+    void AppendKeywords(const std::vector<std::string_view>& keywords);
 
     const std::string& Caption(int row) const { return Row(row).Caption; }
     const std::string& Cell(int row, int cell) const { return Row(row).Cell.at(static_cast<std::size_t>(cell)); }

@@ -39,6 +39,9 @@ public:
     std::string Link2Name;
     std::string IconPath;
 
+    // The save dialog's memory: the file chosen last, empty before the first choice.
+    std::string SaveDialogFileName;
+
     // Sort state; FormCreate sets -1 and true.
     std::int32_t SortColumn = 0;
     bool SortAscending = false;

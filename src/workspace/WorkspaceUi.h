@@ -39,6 +39,9 @@ public:
     virtual std::optional<AddKeywordsAnswer> AskAddKeywords() = 0;
     // true when the precise choice was selected.
     virtual std::optional<bool> AskSearchType() = 0;
+    // The save dialog ("Save file", "CSV files (*.csv)"), opened in folder with fileName in its
+    // name field; OK gives the folder joined with the typed name. No overwrite question.
+    virtual std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) = 0;
 
 protected:
     ~DialogPort() = default;

@@ -7,7 +7,7 @@ namespace vorlith::test {
 namespace {
 const char* Name(int question) {
     static const char* const names[] = {"a message box", "the main keyword dialog", "the add keywords dialog",
-                                        "the search type dialog"};
+                                        "the search type dialog", "the save dialog"};
     return names[question];
 }
 } // namespace
@@ -34,6 +34,11 @@ ScriptedUi& ScriptedUi::AnswerAddKeywords(std::optional<AddKeywordsAnswer> answe
 
 ScriptedUi& ScriptedUi::AnswerSearchType(std::optional<bool> precise) {
     script_.push_back({Question::SearchType, {}, mrCancel, {}, {}, precise});
+    return *this;
+}
+
+ScriptedUi& ScriptedUi::AnswerSaveFile(std::optional<std::string> path) {
+    script_.push_back({Question::SaveFile, {}, mrCancel, {}, {}, {}, std::move(path)});
     return *this;
 }
 
@@ -75,6 +80,12 @@ std::optional<AddKeywordsAnswer> ScriptedUi::AskAddKeywords() {
 std::optional<bool> ScriptedUi::AskSearchType() {
     const auto step = Next(Question::SearchType, "");
     return step ? step->Precise : std::nullopt;
+}
+
+std::optional<std::string> ScriptedUi::AskSaveFile(std::string_view folder, std::string_view fileName) {
+    SaveDialogStarts.emplace_back(std::string(folder), std::string(fileName));
+    const auto step = Next(Question::SaveFile, fileName);
+    return step ? step->SavePath : std::nullopt;
 }
 
 void ScriptedUi::ShowStatus(StatusPanel panel, std::string_view text) {

@@ -30,6 +30,7 @@ public:
     ScriptedUi& AnswerMainKeyword(std::optional<std::string> keyword);
     ScriptedUi& AnswerAddKeywords(std::optional<AddKeywordsAnswer> answer);
     ScriptedUi& AnswerSearchType(std::optional<bool> precise);
+    ScriptedUi& AnswerSaveFile(std::optional<std::string> path);
     bool ScriptDone() const { return script_.empty(); }
 
     // Runs at every Pump(), e.g. to press Stop from inside a wait.
@@ -46,12 +47,15 @@ public:
     bool HeaderClicksEnabled = true;
     int TimerArms = 0;
     int Pumps = 0;
+    // Where each save dialog opened: its folder and the name in its name field.
+    std::vector<std::pair<std::string, std::string>> SaveDialogStarts;
 
     // WorkspaceUi
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
+    std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
@@ -61,7 +65,7 @@ public:
     void Pump() override;
 
 private:
-    enum class Question { Message, MainKeyword, AddKeywords, SearchType };
+    enum class Question { Message, MainKeyword, AddKeywords, SearchType, SaveFile };
     struct Step {
         Question Asked;
         std::string ExpectedText;
@@ -69,6 +73,7 @@ private:
         std::optional<std::string> Keyword;
         std::optional<AddKeywordsAnswer> Add;
         std::optional<bool> Precise;
+        std::optional<std::string> SavePath = {};
     };
     std::optional<Step> Next(Question asked, std::string_view what);
 

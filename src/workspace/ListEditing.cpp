@@ -1,0 +1,129 @@
+#include "workspace/ListEditing.h"
+
+#include "platform/Files.h"
+#include "workspace/StatusTexts.h"
+#include "workspace/Workspace.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorlith {
+
+namespace {
+
+[[noreturn]] void CannotOpen(const std::string& path, const std::string& reason) {
+    std::error_code ignored;
+    const std::string full = std::filesystem::absolute(path, ignored).string();
+    throw std::runtime_error("Cannot open file \"" + (full.empty() ? path : full) + "\". " + reason);
+}
+
+// Reads the file whole, but only up to its first NUL: nothing after it becomes a row.
+std::string ReadListFile(const std::string& path) {
+    // Non-blocking so that opening a pipe cannot wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        CannotOpen(path, std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        CannotOpen(path, std::strerror(errno));
+    // A pipe or a device could block or never end.
+    if (!S_ISREG(info.st_mode))
+        CannotOpen(path, "Not a regular file");
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+
+    std::string text;
+    text.reserve(static_cast<std::size_t>(info.st_size));
+    char chunk[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            CannotOpen(path, std::strerror(errno));
+        }
+        if (got == 0)
+            break;
+        const auto* nul = static_cast<const char*>(std::memchr(chunk, '\0', static_cast<std::size_t>(got)));
+        text.append(chunk, nul ? static_cast<std::size_t>(nul - chunk) : static_cast<std::size_t>(got));
+        if (nul)
+            break;
+    }
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string_view> SplitKeywordLines(std::string_view text) {
+    if (const auto nul = text.find('\0'); nul != std::string_view::npos)
+        text = text.substr(0, nul);
+    std::vector<std::string_view> lines;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        const char* q = p;
+        while (q != end && *q != '\n' && *q != '\r')
+            ++q;
+        lines.emplace_back(p, static_cast<std::size_t>(q - p));
+        if (q == end)
+            break;
+        p = q + ((*q == '\r' && q + 1 != end && q[1] == '\n') ? 2 : 1);
+    }
+    return lines;
+}
+
+void btnAddKeywordClick(Workspace& ws) {
+    std::optional<AddKeywordsAnswer> answer = ws.Ui.AskAddKeywords();
+    if (!answer)
+        return;
+    if (!answer->Keyword.empty()) {
+        ws.lvwItems.AppendKeyword(std::move(answer->Keyword));
+        ws.SetSecondStatus(ItemCountText(ws.lvwItems.RowCount()));
+        return;
+    }
+    ImportKeywordFile(ws, answer->ListFile);
+}
+
+void ImportKeywordFile(Workspace& ws, const std::string& path) {
+    // Also covers a file that vanished after the dialog checked it.
+    if (!FileExists(path))
+        return;
+    const std::string text = ReadListFile(path);
+    const std::vector<std::string_view> lines = SplitKeywordLines(text);
+    if (lines.empty())
+        return;
+    // The rows already there stay; the new ones are numbered on after them.
+    ws.lvwItems.AppendKeywords(lines);
+    // Shown once with the final count: the text every row would have left behind.
+    ws.SetSecondStatus(TotalText(ws.lvwItems.RowCount()));
+}
+
+void bsSkinButton1Click(Workspace& ws) {
+    ws.lvwItems.SetAllChecked(true);
+}
+
+void bsSkinButton2Click(Workspace& ws) {
+    ws.lvwItems.SetAllChecked(false);
+}
+
+void bsSkinButton3Click(Workspace& ws) {
+    if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) == mrOk)
+        ws.lvwItems.DeleteIf([](const KeywordRow& row) { return row.Checked; });
+    ws.SetSecondStatus(ItemCountText(ws.lvwItems.RowCount()));
+}
+
+void bsSkinButton4Click(Workspace& ws) {
+    if (ws.Ui.ShowMessage(MessageKind::Information, DeleteAllQuestion, MessageButtons::OkCancel) == mrOk)
+        ws.lvwItems.DeleteAll();
+    ws.SetSecondStatus(ItemCountText(ws.lvwItems.RowCount()));
+}
+
+} // namespace vorlith

@@ -1,0 +1,35 @@
+#pragma once
+// Building and trimming the keyword table by hand: "Add Keywords", the keyword list file import
+// and the four buttons under the table.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorlith {
+
+class Workspace;
+
+inline constexpr std::string_view DeleteSelectedQuestion =
+    "Are you sure do you want to delete the selected keywords?";
+inline constexpr std::string_view DeleteAllQuestion = "Are you sure do you want to delete all?";
+
+// Splits a keyword list into lines at CR LF, CR and LF. A final break makes no extra line, an
+// empty middle line is an empty keyword, a NUL ends the list; nothing is trimmed. The views
+// point into text.
+std::vector<std::string_view> SplitKeywordLines(std::string_view text);
+
+// "Add Keywords": one typed keyword as one row, or the import of the chosen file.
+void btnAddKeywordClick(Workspace& ws);
+
+// Appends one row per line of the file, numbered on from the rows already there. No file at
+// the path (an empty path included): nothing happens. A file that cannot be read throws
+// std::runtime_error naming the file and the reason.
+void ImportKeywordFile(Workspace& ws, const std::string& path);
+
+void bsSkinButton1Click(Workspace& ws); // Select All
+void bsSkinButton2Click(Workspace& ws); // Clear Selection
+void bsSkinButton3Click(Workspace& ws); // Delete Selected
+void bsSkinButton4Click(Workspace& ws); // Delete All
+
+} // namespace vorlith

@@ -1,0 +1,208 @@
+#include "workspace/ResultsExport.h"
+
+#include "workspace/KeywordTable.h"
+#include "workspace/Workspace.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <new>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorlith {
+
+namespace {
+
+void AppendField(std::string& out, std::string_view value) {
+    out.push_back('"');
+    for (;;) {
+        const auto quote = value.find('"');
+        if (quote == std::string_view::npos)
+            break;
+        out.append(value.data(), quote + 1);
+        out.push_back('"');
+        value.remove_prefix(quote + 1);
+    }
+    out.append(value);
+    out.push_back('"');
+}
+
+template <typename Fields> void AppendLine(std::string& out, const Fields& fields) {
+    bool first = true;
+    for (const auto& field : fields) {
+        if (!first)
+            out.push_back(',');
+        first = false;
+        AppendField(out, field);
+    }
+    out.append("\r\n");
+}
+
+[[noreturn]] void Fail(int error) {
+    throw SaveError(std::strerror(error));
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string FolderWithSlash(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Opens a new file beside target, readable as a newly created file would be.
+int CreateTemporary(const std::string& target, std::string& name) {
+    std::random_device seed;
+    std::mt19937 rng(seed());
+    const std::string stem = FolderOf(target) + "/." + NameOf(target) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = stem + std::to_string(rng() % 1000000000u) + ".tmp";
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+} // namespace
+
+std::string ResultsCsv(const KeywordTable& table) {
+    std::size_t size = 64;
+    for (const KeywordRow& row : table.Rows()) {
+        size += row.Caption.size() + 2 * ColumnCount + ColumnCount + 1;
+        for (const std::string& cell : row.Cell)
+            size += cell.size();
+    }
+    std::string out;
+    out.reserve(size);
+    std::array<std::string_view, ColumnCount> fields;
+    for (int c = 0; c < ColumnCount; ++c)
+        fields[static_cast<std::size_t>(c)] = Columns[static_cast<std::size_t>(c)].Header;
+    AppendLine(out, fields);
+    for (const KeywordRow& row : table.Rows()) {
+        fields[0] = row.Caption;
+        for (int c = 0; c < CellCount; ++c)
+            fields[static_cast<std::size_t>(c + 1)] = row.Cell[static_cast<std::size_t>(c)];
+        AppendLine(out, fields);
+    }
+    return out;
+}
+
+std::string WithCsvExtension(std::string path) {
+    const std::string name = NameOf(path);
+    const auto dot = name.rfind('.');
+    const std::string_view extension =
+        dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot);
+    const bool isCsv =
+        extension.size() == CsvExtension.size() &&
+        std::equal(extension.begin(), extension.end(), CsvExtension.begin(),
+                   [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
+    if (!isCsv)
+        path += CsvExtension;
+    return path;
+}
+
+void WriteFileReplacing(const std::string& path, std::string_view bytes) {
+    if (path.empty())
+        Fail(ENOENT);
+    std::string target = path;
+    // Replace what a link points to, not the link.
+    std::error_code error;
+    if (std::filesystem::is_symlink(target, error)) {
+        const auto resolved = std::filesystem::weakly_canonical(target, error);
+        if (!error)
+            target = resolved.string();
+    }
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        Fail(EISDIR);
+    // A read-only file stays as it is, even though its folder would let us replace it.
+    if (exists && ::access(target.c_str(), W_OK) != 0)
+        Fail(errno);
+
+    std::string temporary;
+    const int fd = CreateTemporary(target, temporary);
+    if (fd < 0)
+        Fail(errno);
+    auto abandon = [&](int failure) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        Fail(failure);
+    };
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t wrote = ::write(fd, p, left);
+        if (wrote < 0) {
+            if (errno == EINTR)
+                continue;
+            abandon(errno);
+        }
+        p += wrote;
+        left -= static_cast<std::size_t>(wrote);
+    }
+    if (exists)
+        ::fchmod(fd, old.st_mode & 07777);
+    // On disk before the rename, so a crash leaves the old file or the new one.
+    if (::fsync(fd) != 0)
+        abandon(errno);
+    if (::close(fd) != 0) {
+        const int failure = errno;
+        ::unlink(temporary.c_str());
+        Fail(failure);
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int failure = errno;
+        ::unlink(temporary.c_str());
+        Fail(failure);
+    }
+}
+
+std::string SaveFailedMessage(std::string_view path, std::string_view reason) {
+    return "Cannot save file \"" + std::string(path) + "\". " + std::string(reason);
+}
+
+void SaveResults(Workspace& ws) {
+    if (ws.lvwItems.RowCount() == 0) {
+        ws.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
+        return;
+    }
+    // The dialog opens where the last chosen file is, with its name; at first in the program's folder.
+    const std::string& last = ws.SaveDialogFileName;
+    const std::optional<std::string> chosen = last.empty()
+                                                  ? ws.Ui.AskSaveFile(ws.ProgramFolder, "")
+                                                  : ws.Ui.AskSaveFile(FolderWithSlash(last), NameOf(last));
+    if (!chosen)
+        return;
+    const std::string path = WithCsvExtension(*chosen);
+    ws.SaveDialogFileName = path;
+    std::string reason;
+    try {
+        WriteFileReplacing(path, ResultsCsv(ws.lvwItems));
+        return;
+    } catch (const SaveError& e) {
+        reason = e.what();
+    } catch (const std::bad_alloc&) {
+        reason = "Out of memory";
+    }
+    ws.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, reason), MessageButtons::Ok);
+}
+
+void btnSaveResultsClick(Workspace& ws) {
+    SaveResults(ws);
+}
+
+} // namespace vorlith

@@ -1,0 +1,42 @@
+#pragma once
+// "Save Results": the whole keyword table, headed by the column captions, as a CSV file.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vorlith {
+
+class KeywordTable;
+class Workspace;
+
+inline constexpr std::string_view NoDataToSaveMessage = "You don't have any data to save.";
+inline constexpr std::string_view SaveDialogTitle = "Save file";
+inline constexpr std::string_view SaveDialogFilter = "CSV files (*.csv)";
+inline constexpr std::string_view CsvExtension = ".csv";
+
+// The file's bytes: the header and every row in display order, every field quoted (a quote
+// inside a value doubled), CR LF after every line.
+std::string ResultsCsv(const KeywordTable& table);
+
+// The name with ".csv" appended unless its extension already is ".csv" in any case.
+std::string WithCsvExtension(std::string path);
+
+// What a failed write reports: what() is the reason alone.
+class SaveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Replaces the file's content with bytes, or creates it. The bytes go to a temporary file
+// beside it that is renamed over it, so a failure leaves the old file whole and nothing
+// half-written. Throws SaveError.
+void WriteFileReplacing(const std::string& path, std::string_view bytes);
+
+// The text of the warning that a failed save shows.
+std::string SaveFailedMessage(std::string_view path, std::string_view reason);
+
+void SaveResults(Workspace& ws);
+void btnSaveResultsClick(Workspace& ws);
+
+} // namespace vorlith
