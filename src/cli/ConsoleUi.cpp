@@ -37,6 +37,9 @@ std::optional<AddKeywordsAnswer> ConsoleUi::AskAddKeywords() {
 std::optional<bool> ConsoleUi::AskSearchType() {
     return TakeFront(SearchTypeAnswers);
 }
+std::optional<std::string> ConsoleUi::AskSaveFile(std::string_view, std::string_view) {
+    return TakeFront(SaveFileAnswers);
+}
 
 void ConsoleUi::ShowStatus(StatusPanel panel, std::string_view text) {
     status_[panel] = std::string(text);

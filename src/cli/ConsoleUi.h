@@ -20,6 +20,7 @@ public:
     std::deque<std::string> MainKeywordAnswers;
     std::deque<AddKeywordsAnswer> AddKeywordsAnswers;
     std::deque<bool> SearchTypeAnswers;
+    std::deque<std::string> SaveFileAnswers;
 
     const std::string& Status(StatusPanel panel) { return status_[panel]; }
 
@@ -34,6 +35,17 @@ public:
     void SetHeaderClicksEnabled(bool enabled) override;
     void ArmStartupTimer() override;
     void Pump() override;
+    std::optional<std::string> AskSaveFile(std::string_view initialFolder, std::string_view fileName) override;
+    // No window: the branding has nothing to show.
+    void SetBannerHandCursor() override {}
+    void HideBannerStrip() override {}
+    void ShowBannerAnimation(const QByteArray&, int, int) override {}
+    void ShowBannerPicture(const QImage&) override {}
+    void SetBannerStripHeight(int) override {}
+    void SetLinkLabel(int, std::string_view, std::string_view) override {}
+    void ApplySkinStyleSheet(std::string_view) override {}
+    void SetApplicationIcon(const std::string&) override {}
+    void CloseMainWindow() override {}
 
 private:
     std::FILE* err_;

@@ -1,5 +1,8 @@
 #include "workspace/FMain.h"
 
+#include "branding/Banner.h"
+#include "branding/UpdateCheck.h"
+#include "branding/WebPages.h"
 #include "dialogs/FAddKeywords.h"
 #include "dialogs/FMainKeyword.h"
 #include "dialogs/FSelectSearch.h"
@@ -16,14 +19,19 @@
 #include "workspace/StatusTexts.h"
 
 #include <QCloseEvent>
+#include <QApplication>
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QMovie>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
@@ -70,6 +78,7 @@ QLabel* StatusPart(QWidget* parent, const char* name, int width) {
 
 TfrmMain::TfrmMain(std::string programFolder, vorlith::Endpoints endpoints, QWidget* parent)
     : QWidget(parent), ws_(*this, std::move(programFolder), std::move(endpoints)) {
+    ws_.Shell = &shell_;
     BuildControls();
     FormCreate();
 }
@@ -194,6 +203,10 @@ void TfrmMain::BuildControls() {
     connect(bsSkinButton4, &QPushButton::clicked, this, &TfrmMain::bsSkinButton4Click);
     connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, &TfrmMain::lvwItemsColumnClick);
     connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+    connect(lblLink1URL, &LinkLabel::Clicked, this, [this] { LinkLabelClick(ws_, lblLink1URL->Address()); });
+    connect(lblLink2URL, &LinkLabel::Clicked, this, [this] { LinkLabelClick(ws_, lblLink2URL->Address()); });
+    imgBanner->installEventFilter(this);
+    gifBanner->installEventFilter(this);
 
     CenterOnScreen(*this);
 }
@@ -222,6 +235,16 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == bsSkinPanel4 && event->type() == QEvent::Resize) ||
         (watched == lblLink2URL && event->type() == QEvent::FontChange))
         PlaceLink2();
+    if ((watched == imgBanner || watched == gifBanner) && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const auto* banner = static_cast<QWidget*>(watched);
+        if (mouse->button() == Qt::LeftButton && banner->rect().contains(mouse->position().toPoint())) {
+            if (watched == imgBanner)
+                imgBannerClick();
+            else
+                gifBannerClick();
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -241,9 +264,9 @@ void TfrmMain::btnGatherKeywordClick() {}
 void TfrmMain::btnAddKeywordClick() { vorlith::btnAddKeywordClick(ws_); }
 void TfrmMain::btnGatherDataClick() { vorlith::btnGatherDataClick(ws_); }
 void TfrmMain::btnSaveResultsClick() { vorlith::btnSaveResultsClick(ws_); }
-void TfrmMain::btnHelpClick() {}
-void TfrmMain::btnUpdateClick() {}
-void TfrmMain::btnMakeMoneyClick() {}
+void TfrmMain::btnHelpClick() { vorlith::btnHelpClick(ws_); }
+void TfrmMain::btnUpdateClick() { vorlith::btnUpdateClick(ws_); }
+void TfrmMain::btnMakeMoneyClick() { vorlith::btnMakeMoneyClick(ws_); }
 void TfrmMain::bsSkinButton1Click() { vorlith::bsSkinButton1Click(ws_); }
 void TfrmMain::bsSkinButton2Click() { vorlith::bsSkinButton2Click(ws_); }
 void TfrmMain::bsSkinButton3Click() { vorlith::bsSkinButton3Click(ws_); }
@@ -253,6 +276,32 @@ void TfrmMain::lvwItemsColumnClick(int column) { vorlith::lvwItemsColumnClick(ws
 void TfrmMain::Timer1Timer() {
     Timer1->stop();
     vorlith::Timer1Timer(ws_);
+}
+
+void TfrmMain::imgBannerClick() { BannerClick(ws_); }
+void TfrmMain::gifBannerClick() { BannerClick(ws_); }
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TfrmMain::FormShow() { CenterBanner(); }
+void TfrmMain::FormResize() { CenterBanner(); }
+
+void TfrmMain::CenterBanner() {
+    // Without a loaded banner the strip is empty or hidden and the controls keep their built place.
+    if (!bannerShown_)
+        return;
+    // Both controls are placed, visible or not.
+    for (QWidget* banner : {static_cast<QWidget*>(imgBanner), static_cast<QWidget*>(gifBanner)})
+        banner->move(CentredOffset(panBanner->width(), banner->width()),
+                     CentredOffset(panBanner->height(), banner->height()));
 }
 
 int TfrmMain::ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) {
@@ -308,5 +357,62 @@ void TfrmMain::SetGatherDataCaption(std::string_view caption) { btnGatherData->s
 void TfrmMain::SetHeaderClicksEnabled(bool enabled) { lvwItems->horizontalHeader()->setSectionsClickable(enabled); }
 void TfrmMain::ArmStartupTimer() { Timer1->start(); }
 void TfrmMain::Pump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+
+void TfrmMain::SetBannerHandCursor() {
+    imgBanner->setCursor(Qt::PointingHandCursor);
+    gifBanner->setCursor(Qt::PointingHandCursor);
+}
+
+void TfrmMain::HideBannerStrip() { panBanner->hide(); }
+
+void TfrmMain::ShowBannerAnimation(const QByteArray& gif, int width, int height) {
+    delete bannerMovie_;
+    auto* buffer = new QBuffer;
+    buffer->setData(gif);
+    buffer->open(QIODevice::ReadOnly);
+    bannerMovie_ = new QMovie(buffer, "gif", gifBanner);
+    buffer->setParent(bannerMovie_);
+    // Plays on and on, also a GIF that asks to be played once.
+    connect(bannerMovie_, &QMovie::finished, bannerMovie_, &QMovie::start);
+    gifBanner->setMovie(bannerMovie_);
+    gifBanner->resize(width, height);
+    gifBanner->setVisible(true);
+    imgBanner->setVisible(false);
+    bannerMovie_->start();
+    bannerShown_ = true;
+}
+
+void TfrmMain::ShowBannerPicture(const QImage& picture) {
+    imgBanner->setPixmap(QPixmap::fromImage(picture));
+    imgBanner->resize(picture.size());
+    imgBanner->setVisible(true);
+    gifBanner->setVisible(false);
+    bannerShown_ = true;
+}
+
+void TfrmMain::SetBannerStripHeight(int height) { panBanner->setFixedHeight(height); }
+
+void TfrmMain::SetLinkLabel(int label, std::string_view caption, std::string_view address) {
+    LinkLabel* link = label == 1 ? lblLink1URL : lblLink2URL;
+    link->SetCaption(std::string(caption));
+    link->SetAddress(std::string(address));
+    link->adjustSize();
+    link->setFixedHeight(14);
+    if (link == lblLink2URL)
+        PlaceLink2();
+}
+
+void TfrmMain::ApplySkinStyleSheet(std::string_view styleSheet) {
+    ApplySkin(QString::fromUtf8(styleSheet.data(), static_cast<qsizetype>(styleSheet.size())));
+}
+
+void TfrmMain::SetApplicationIcon(const std::string& iconFile) {
+    const QIcon icon(QString::fromLocal8Bit(iconFile.data(), static_cast<qsizetype>(iconFile.size())));
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
+}
+
+void TfrmMain::CloseMainWindow() { close(); }
 
 } // namespace vorlith

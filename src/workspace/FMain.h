@@ -2,6 +2,7 @@
 // TfrmMain: the main window. Builds the controls, shows what the core tells it and forwards every
 // click to the core; it decides nothing.
 
+#include "platform/Shell.h"
 #include "workspace/Workspace.h"
 #include "workspace/WorkspaceUi.h"
 
@@ -10,6 +11,7 @@
 
 class QFrame;
 class QLabel;
+class QMovie;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -75,6 +77,10 @@ public:
     void bsSkinButton4Click();
     void lvwItemsColumnClick(int column);
     void Timer1Timer();
+    void FormShow();
+    void FormResize();
+    void imgBannerClick();
+    void gifBannerClick();
 
     // WorkspaceUi
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
@@ -89,17 +95,33 @@ public:
     void SetHeaderClicksEnabled(bool enabled) override;
     void ArmStartupTimer() override;
     void Pump() override;
+    void SetBannerHandCursor() override;
+    void HideBannerStrip() override;
+    void ShowBannerAnimation(const QByteArray& gif, int width, int height) override;
+    void ShowBannerPicture(const QImage& picture) override;
+    void SetBannerStripHeight(int height) override;
+    void SetLinkLabel(int label, std::string_view caption, std::string_view address) override;
+    void ApplySkinStyleSheet(std::string_view styleSheet) override;
+    void SetApplicationIcon(const std::string& iconFile) override;
+    void CloseMainWindow() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void BuildControls();
     void FormCreate();
     void PlaceLink2();
 
+    void CenterBanner();
+
     Workspace ws_;
+    SystemShell shell_;
+    QMovie* bannerMovie_ = nullptr;
+    bool bannerShown_ = false;
 };
 
 } // namespace vorlith

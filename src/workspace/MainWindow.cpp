@@ -1,5 +1,7 @@
 #include "workspace/MainWindow.h"
 
+#include "branding/Branding.h"
+#include "branding/UpdateCheck.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 
@@ -8,10 +10,11 @@ namespace vorlith {
 void FormCreate(Workspace& ws) {
     ws.SortColumn = -1;
     ws.SortAscending = true;
+    LoadBranding(ws);
     ws.Ui.ArmStartupTimer();
 }
 
-void Timer1Timer(Workspace&) {}
+void Timer1Timer(Workspace& ws) { CheckForUpdates(ws, true); }
 
 void btnMainKeywordClick(Workspace& ws) {
     std::optional<std::string> keyword = ws.Ui.AskMainKeyword();

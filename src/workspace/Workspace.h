@@ -14,6 +14,8 @@
 
 namespace vorlith {
 
+class Shell;
+
 inline constexpr std::string_view DefaultTitle = "Vorlith";
 // btnGatherData's caption while no search-count run is under way.
 inline constexpr std::string_view GatherDataIdleCaption = "Gather Data";
@@ -54,6 +56,8 @@ public:
     const std::string ProgramFolder;
     vorlith::Endpoints Endpoints;
     WorkspaceUi& Ui;
+    // The desktop shell that opens pages and starts programs; null starts nothing.
+    vorlith::Shell* Shell = nullptr;
 
     // Status bar writers: keep the core's record and show the text.
     void SetMainStatus(std::string_view text);

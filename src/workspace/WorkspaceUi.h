@@ -2,6 +2,8 @@
 // The one port through which the core reaches the window. The program implements it with widgets
 // (TfrmMain), the terminal front end with standard streams, the tests with a scripted fake.
 
+#include <QByteArray>
+#include <QImage>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,7 +68,33 @@ protected:
     ~WindowPort() = default;
 };
 
-class WorkspaceUi : public MessagePort, public DialogPort, public WindowPort {
+// The branded parts of the window: banner strip, link labels, skin, icon, and closing it.
+class BrandingPort {
+public:
+    // Both banner controls (imgBanner, gifBanner) get the hand-point cursor.
+    virtual void SetBannerHandCursor() = 0;
+    // Hides the banner strip panBanner.
+    virtual void HideBannerStrip() = 0;
+    // gifBanner plays the GIF (its whole file) continuously at its logical screen size and
+    // becomes visible; imgBanner becomes invisible.
+    virtual void ShowBannerAnimation(const QByteArray& gif, int width, int height) = 0;
+    // imgBanner shows the picture at its own size and becomes visible; gifBanner invisible.
+    virtual void ShowBannerPicture(const QImage& picture) = 0;
+    virtual void SetBannerStripHeight(int height) = 0;
+    // label 1 is lblLink1URL, 2 is lblLink2URL.
+    virtual void SetLinkLabel(int label, std::string_view caption, std::string_view address) = 0;
+    // A style sheet that replaces the current skin.
+    virtual void ApplySkinStyleSheet(std::string_view styleSheet) = 0;
+    // An icon file (already checked) becomes the application's icon.
+    virtual void SetApplicationIcon(const std::string& iconFile) = 0;
+    // Closes the main window, which ends the program.
+    virtual void CloseMainWindow() = 0;
+
+protected:
+    ~BrandingPort() = default;
+};
+
+class WorkspaceUi : public MessagePort, public DialogPort, public WindowPort, public BrandingPort {
 public:
     virtual ~WorkspaceUi() = default;
 };

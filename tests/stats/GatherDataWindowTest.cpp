@@ -27,6 +27,9 @@ protected:
         frm = std::make_unique<TfrmMain>(folder.path().toStdString(), endpoints);
         frm->show();
         (void)QTest::qWaitForWindowExposed(frm.get());
+        // The start-up update check goes first: it must not fire inside a run's wait.
+        EXPECT_TRUE(
+            QTest::qWaitFor([this] { return !frm->Timer1->isActive() && !frm->Ws().IdHTTP1.Busy(); }));
         for (const char* keyword :
              {"golf clubs", "golf balls", "tennis rackets", "chess sets", "kites", "piano"})
             frm->Ws().lvwItems.AppendKeyword(keyword);

@@ -109,4 +109,30 @@ void ScriptedUi::Pump() {
         OnPump();
 }
 
+void ScriptedUi::SetBannerHandCursor() { BannerHandCursor = true; }
+void ScriptedUi::HideBannerStrip() { BannerStripHidden = true; }
+
+void ScriptedUi::ShowBannerAnimation(const QByteArray& gif, int width, int height) {
+    BannerAnimation = gif;
+    BannerAnimationSize = QSize(width, height);
+    BannerPicture = QImage();
+}
+
+void ScriptedUi::ShowBannerPicture(const QImage& picture) {
+    BannerPicture = picture;
+    BannerAnimation.clear();
+}
+
+void ScriptedUi::SetBannerStripHeight(int height) { BannerStripHeight = height; }
+
+void ScriptedUi::SetLinkLabel(int label, std::string_view caption, std::string_view address) {
+    EXPECT_TRUE(label == 1 || label == 2) << label;
+    if (label == 1 || label == 2)
+        Links[label - 1] = {std::string(caption), std::string(address)};
+}
+
+void ScriptedUi::ApplySkinStyleSheet(std::string_view styleSheet) { AppliedSkins.emplace_back(styleSheet); }
+void ScriptedUi::SetApplicationIcon(const std::string& iconFile) { ApplicationIcon = iconFile; }
+void ScriptedUi::CloseMainWindow() { ++Closes; }
+
 } // namespace vorlith::test

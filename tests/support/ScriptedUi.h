@@ -5,6 +5,7 @@
 #include "workspace/Gauge.h"
 #include "workspace/WorkspaceUi.h"
 
+#include <QSize>
 #include <deque>
 #include <functional>
 #include <map>
@@ -49,6 +50,21 @@ public:
     int Pumps = 0;
     // Where each save dialog opened: its folder and the name in its name field.
     std::vector<std::pair<std::string, std::string>> SaveDialogStarts;
+    // Branding
+    struct Link {
+        std::string Caption = "Google";
+        std::string Address;
+    };
+    bool BannerHandCursor = false;
+    bool BannerStripHidden = false;
+    int BannerStripHeight = 65;
+    QByteArray BannerAnimation; // the GIF gifBanner plays, empty when none
+    QSize BannerAnimationSize;
+    QImage BannerPicture; // the picture imgBanner shows
+    Link Links[2];
+    std::vector<std::string> AppliedSkins;
+    std::string ApplicationIcon;
+    int Closes = 0;
 
     // WorkspaceUi
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
@@ -63,6 +79,15 @@ public:
     void SetHeaderClicksEnabled(bool enabled) override;
     void ArmStartupTimer() override;
     void Pump() override;
+    void SetBannerHandCursor() override;
+    void HideBannerStrip() override;
+    void ShowBannerAnimation(const QByteArray& gif, int width, int height) override;
+    void ShowBannerPicture(const QImage& picture) override;
+    void SetBannerStripHeight(int height) override;
+    void SetLinkLabel(int label, std::string_view caption, std::string_view address) override;
+    void ApplySkinStyleSheet(std::string_view styleSheet) override;
+    void SetApplicationIcon(const std::string& iconFile) override;
+    void CloseMainWindow() override;
 
 private:
     enum class Question { Message, MainKeyword, AddKeywords, SearchType, SaveFile };

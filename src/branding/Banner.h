@@ -1,0 +1,47 @@
+#pragma once
+// The advertising banner: its stored image, its loading as a picture or a GIF animation, its
+// place in the strip and its clicks.
+
+#include <QByteArray>
+#include <QImage>
+#include <string>
+#include <string_view>
+
+namespace vorlith {
+
+class Workspace;
+
+// ProgramFolder + "dbimg" + (k+1) + ".dat".
+std::string BannerImageFile(const Workspace& ws, int k);
+
+// The extension of a file name: the text after its last dot, "" when no dot follows the last
+// path separator.
+std::string_view PictureExtension(std::string_view name);
+
+// Decodes a still picture of the banner, its type chosen by the name's extension (bmp, ico, jpg,
+// jpeg; none: guessed from the content). Throws std::runtime_error for another extension, a
+// damaged image or a file that cannot be read.
+QImage LoadPictureFile(const std::string& name);
+
+// A GIF file's bytes, checked to hold a decodable GIF, and its logical screen size.
+struct GifFile {
+    QByteArray Bytes;
+    int Width = 0;
+    int Height = 0;
+};
+// Throws std::runtime_error for a file that is not a readable GIF.
+GifFile LoadGifFile(const std::string& name);
+
+// Shows the banner of index k (BannerPath already set): the stored image is renamed to the
+// shown name for the load and back afterwards, also when the load fails. Throws on a failed load.
+void LoadBanner(Workspace& ws, int k);
+
+// Where a control sits so that it is centred in the strip: each half is truncated on its own.
+inline int CentredOffset(int stripSize, int controlSize) {
+    return stripSize / 2 - controlSize / 2;
+}
+
+// imgBannerClick and gifBannerClick: open BannerURL when there is one.
+void BannerClick(Workspace& ws);
+
+} // namespace vorlith

@@ -1,0 +1,120 @@
+#include "branding/Branding.h"
+
+#include "branding/Banner.h"
+#include "branding/SkinFile.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "platform/Random.h"
+#include "workspace/Workspace.h"
+
+#include <QImageReader>
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+namespace vorlith {
+
+namespace {
+
+void CheckIconFile(const std::string& file) {
+    QImageReader reader(QString::fromLocal8Bit(file.data(), static_cast<qsizetype>(file.size())));
+    reader.setDecideFormatFromContent(true);
+    if (reader.format() != "ico")
+        throw std::runtime_error("The icon file " + file + " is no icon.");
+    if (reader.read().isNull())
+        throw std::runtime_error("Cannot load the icon file " + file + ": " +
+                                 reader.errorString().toLocal8Bit().toStdString());
+}
+
+} // namespace
+
+std::string_view FileNamePart(std::string_view value) {
+    const auto separator = value.find_last_of("\\:");
+    return separator == std::string_view::npos ? value : value.substr(separator + 1);
+}
+
+void LoadBranding(Workspace& ws) {
+    LoadBranding(ws, RandomIndex);
+}
+
+BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
+    BrandingResult result;
+    const std::string config = ws.ProgramFolder + std::string(ConfigFileName);
+    if (!FileExists(config))
+        return result;
+    result.ConfigFound = true;
+    const auto read = [&](const std::string& key) { return ReadIniString(config, SettingsSection, key); };
+
+    // Title: AppName or the default, then the version suffix in every case.
+    const std::string appName = read("AppName");
+    result.Title = (appName.empty() ? std::string(DefaultTitle) : appName) + " v" + std::string(VersionText);
+    ws.Ui.SetTitle(result.Title);
+
+    if (std::string affiliate = read("AfiliateID"); !affiliate.empty())
+        ws.AffiliateID = std::move(affiliate);
+
+    std::vector<std::string> bannerPaths, bannerURLs;
+    for (int slot = 1; slot <= 3; ++slot) {
+        std::string path = read("BannerPath" + std::to_string(slot));
+        if (path.empty())
+            continue;
+        bannerPaths.push_back(std::move(path));
+        bannerURLs.push_back(read("BannerURL" + std::to_string(slot)));
+    }
+    if (!bannerPaths.empty()) {
+        const std::size_t k = std::min(draw(bannerPaths.size()), bannerPaths.size() - 1);
+        ws.BannerURL = bannerURLs[k];
+        ws.BannerPath = bannerPaths[k];
+        result.BannerIndex = static_cast<int>(k);
+        result.BannerImageFile = BannerImageFile(ws, result.BannerIndex);
+    }
+    if (!ws.BannerURL.empty())
+        ws.Ui.SetBannerHandCursor();
+    if (!ws.BannerPath.empty())
+        LoadBanner(ws, result.BannerIndex);
+    else
+        ws.Ui.HideBannerStrip();
+
+    std::vector<std::string> linkURLs, linkNames;
+    for (int slot = 1; slot <= 4; ++slot) {
+        std::string url = read("Link" + std::to_string(slot) + "URL");
+        if (url.empty())
+            continue;
+        linkURLs.push_back(std::move(url));
+        linkNames.push_back(read("Link" + std::to_string(slot) + "Name"));
+    }
+    if (!linkURLs.empty()) {
+        std::size_t k = std::min(draw(linkURLs.size()), linkURLs.size() - 1);
+        ws.Link1URL = linkURLs[k];
+        ws.Link1Name = linkNames[k];
+        linkURLs.erase(linkURLs.begin() + static_cast<std::ptrdiff_t>(k));
+        linkNames.erase(linkNames.begin() + static_cast<std::ptrdiff_t>(k));
+        if (!linkURLs.empty()) {
+            k = std::min(draw(linkURLs.size()), linkURLs.size() - 1);
+            ws.Link2URL = linkURLs[k];
+            ws.Link2Name = linkNames[k];
+        }
+    }
+    ws.Ui.SetLinkLabel(1, ws.Link1Name, ws.Link1URL);
+    ws.Ui.SetLinkLabel(2, ws.Link2Name, ws.Link2URL);
+
+    if (const std::string skin = ws.ProgramFolder + std::string(SkinFileName); FileExists(skin)) {
+        result.SkinFile = skin;
+        if (const auto styleSheet = ReadSkinFile(skin)) {
+            ws.Ui.ApplySkinStyleSheet(*styleSheet);
+            result.SkinApplied = true;
+        }
+    }
+
+    if (std::string icon = read("IconPath"); !icon.empty())
+        ws.IconPath = std::move(icon);
+    if (const std::string iconFile = ws.ProgramFolder + std::string(FileNamePart(ws.IconPath));
+        FileExists(iconFile)) {
+        CheckIconFile(iconFile);
+        ws.Ui.SetApplicationIcon(iconFile);
+        result.IconFile = iconFile;
+    }
+    return result;
+}
+
+} // namespace vorlith

@@ -1,0 +1,25 @@
+#pragma once
+// Skin files: the 8 bytes "VRLSKIN1", then a style sheet compressed as qCompress does it
+// (4 bytes of big-endian length, then a zlib stream).
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorlith {
+
+inline constexpr std::string_view SkinFileMagic = "VRLSKIN1";
+// No skin is this large; a bigger declared or inflated size is treated as damage.
+inline constexpr std::size_t MaxSkinStyleSheetSize = 16 * 1024 * 1024;
+
+// The bytes of a skin file holding the style sheet.
+std::string PackSkin(std::string_view styleSheet);
+
+// The style sheet of a skin file's bytes; no value when they hold no skin (other first bytes).
+// Throws std::runtime_error when the magic is right but the compressed stream is damaged.
+std::optional<std::string> UnpackSkin(std::string_view bytes);
+
+// Reads and unpacks a skin file; throws when it cannot be read or is damaged.
+std::optional<std::string> ReadSkinFile(const std::string& file);
+
+} // namespace vorlith

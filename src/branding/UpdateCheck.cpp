@@ -1,0 +1,163 @@
+#include "branding/UpdateCheck.h"
+
+#include "net/HttpAddress.h"
+#include "net/PageFetcher.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "platform/Shell.h"
+#include "workspace/Workspace.h"
+
+#include <QLocale>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace vorlith {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Names reserved for documentation and for names that never resolve: the default update folder
+// lies there until the program is published, and asking a resolver about it would only fail.
+bool ReservedHost(std::string_view address) {
+    std::string host;
+    try {
+        host = ParseHttpAddress(address).Host;
+    } catch (const std::exception&) {
+        return false; // the download reports the bad address as a failure
+    }
+    for (char& c : host)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    while (!host.empty() && host.back() == '.')
+        host.pop_back();
+    for (const std::string_view name : {"example", "invalid"})
+        if (host == name || host.ends_with("." + std::string(name)))
+            return true;
+    return false;
+}
+
+} // namespace
+
+std::string UpdateFolderURL(const Workspace& ws) {
+    return ws.Endpoints.UpdateBase + std::string(UpdateFolderPath);
+}
+
+char UserDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    if (point.size() == 1 && point[0].unicode() < 0x80)
+        return static_cast<char>(point[0].unicode());
+    return '.';
+}
+
+float ReadVersionNumber(std::string_view text, char decimalSeparator) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+
+    // Rewritten with a dot, checked on the way, then read independently of the C locale.
+    std::string number;
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        number.push_back(text[i++]);
+    int digits = 0;
+    while (i < text.size() && IsDigit(text[i]))
+        number.push_back(text[i++]), ++digits;
+    if (i < text.size() && text[i] == decimalSeparator) {
+        number.push_back('.');
+        ++i;
+        while (i < text.size() && IsDigit(text[i]))
+            number.push_back(text[i++]), ++digits;
+    }
+    if (digits == 0)
+        return 0;
+    bool positiveExponent = true;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        number.push_back('e');
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            positiveExponent = text[i] == '+';
+            number.push_back(text[i++]);
+        }
+        int exponentDigits = 0;
+        while (i < text.size() && IsDigit(text[i]))
+            number.push_back(text[i++]), ++exponentDigits;
+        if (exponentDigits == 0)
+            return 0;
+    }
+    if (i != text.size())
+        return 0;
+
+    const char* first = number.data();
+    if (*first == '+')
+        ++first; // from_chars takes no plus sign
+    float value = 0;
+    const auto [end, error] = std::from_chars(first, number.data() + number.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        // Beyond single precision: as large as it gets, or as small.
+        const bool negative = number.front() == '-';
+        value = positiveExponent ? std::numeric_limits<float>::infinity() : 0.0f;
+        return negative ? -value : value;
+    }
+    if (error != std::errc() || end != number.data() + number.size())
+        return 0;
+    return value;
+}
+
+std::string FormatGeneral15(double value, char decimalSeparator) {
+    char buffer[64];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    std::string text(buffer, error == std::errc() ? end : buffer);
+    for (char& c : text)
+        if (c == '.')
+            c = decimalSeparator;
+    return text;
+}
+
+std::string UpdaterParameters(const Workspace& ws, char decimalSeparator) {
+    return UpdateFolderURL(ws) + " " + FormatGeneral15(static_cast<double>(VersionNumber), decimalSeparator) +
+           " " + std::string(UpdaterFlag);
+}
+
+void CheckForUpdates(Workspace& ws, bool Silent) {
+    CheckForUpdates(ws, Silent, UserDecimalSeparator());
+}
+
+void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
+    const std::string description = ws.ProgramFolder + std::string(UpdateDescriptionFile);
+    const std::string address = UpdateFolderURL(ws) + std::string(UpdateDescriptionFile);
+    if (!ReservedHost(address) && DownloadFile(ws, address, description) && FileExists(description)) {
+        const std::string remoteText = ReadIniString(description, UpdateSection, UpdateVersionKey);
+        if (VersionNumber < ReadVersionNumber(remoteText, decimalSeparator)) {
+            const std::string question =
+                std::string(NewUpdateTextStart) + remoteText + std::string(NewUpdateTextEnd);
+            if (ws.Ui.ShowMessage(MessageKind::Information, question, MessageButtons::OkCancel) != mrOk)
+                return;
+            const std::string updater = ws.ProgramFolder + std::string(UpdaterFile);
+            if (!FileExists(updater)) {
+                ws.Ui.ShowMessage(MessageKind::Warning, UpdaterMissingText, MessageButtons::Ok);
+                return;
+            }
+            if (ws.Ui.ShowMessage(MessageKind::Information, CloseToUpdateText, MessageButtons::OkCancel) ==
+                mrCancel)
+                return;
+            if (ws.Shell)
+                ws.Shell->Open(updater, UpdaterParameters(ws, decimalSeparator));
+            ws.Ui.CloseMainWindow();
+            return;
+        }
+    }
+    if (!Silent)
+        ws.Ui.ShowMessage(MessageKind::Information, NoUpdatesText, MessageButtons::Ok);
+}
+
+void btnUpdateClick(Workspace& ws) {
+    CheckForUpdates(ws, false);
+}
+
+} // namespace vorlith

@@ -1,0 +1,92 @@
+#include "branding/WebPages.h"
+
+#include "BrandingFixture.h"
+#include "text/OpenInBrowser.h"
+
+namespace vorlith {
+namespace {
+
+using test::BrandingTest;
+using test::FakeShell;
+
+struct CommandCase {
+    const char* command;
+    const char* program;
+};
+
+class RegisteredCommand : public ::testing::TestWithParam<CommandCase> {};
+
+TEST_P(RegisteredCommand, GivesTheTextBetweenTheFirstTwoQuotes) {
+    EXPECT_EQ(ProgramPathOfCommand(GetParam().command), GetParam().program);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RegisteredCommand,
+    ::testing::Values(CommandCase{"\"C:\\Program Files\\Browser\\browser.exe\" -nohome \"%1\"",
+                                  "C:\\Program Files\\Browser\\browser.exe"},
+                      CommandCase{"\"/usr/bin/xdg-open\" \"%1\"", "/usr/bin/xdg-open"},
+                      CommandCase{"C:\\browser.exe %1", ""}, CommandCase{"C:\\browser.exe \"%1", ""},
+                      CommandCase{"browser \"first\" \"second\"", "first"}, CommandCase{"\"\"", ""},
+                      CommandCase{"", ""}));
+
+TEST(OpenInBrowser, RunsTheRegisteredProgramWithTheAddressAsItsWholeParameterText) {
+    FakeShell shell;
+    shell.HtmlCommand = "\"C:\\Browser\\b.exe\" -nohome \"%1\"";
+    OpenInBrowser(shell, "http://a.example/x y");
+    ASSERT_EQ(shell.Started.size(), 1u);
+    EXPECT_EQ(shell.Started[0], (FakeShell::Opened{"C:\\Browser\\b.exe", "http://a.example/x y"}));
+}
+
+TEST(OpenInBrowser, DoesNothingWithoutARegisteredBrowser) {
+    FakeShell shell;
+    OpenInBrowser(shell, "http://a.example/");
+    EXPECT_TRUE(shell.Started.empty());
+}
+
+TEST(OpenInBrowser, ACommandWithoutQuotesRunsAnEmptyProgramPath) {
+    FakeShell shell;
+    shell.HtmlCommand = "browser.exe %1";
+    OpenInBrowser(shell, "http://a.example/");
+    ASSERT_EQ(shell.Started.size(), 1u);
+    EXPECT_EQ(shell.Started[0], (FakeShell::Opened{"", "http://a.example/"}));
+}
+
+TEST_F(BrandingTest, HelpAndMakeMoneyOpenTheMakersPages) {
+    shell.HtmlCommand = "\"/usr/bin/browser\" \"%1\"";
+    btnHelpClick(ws());
+    btnMakeMoneyClick(ws());
+    ws().AffiliateID = "77";
+    btnMakeMoneyClick(ws());
+    const std::string site = ws().Endpoints.MakerSiteBase;
+    EXPECT_EQ(shell.Started, (std::vector<FakeShell::Opened>{{"/usr/bin/browser", site + "/help/"},
+                                                             {"/usr/bin/browser", site + "/"},
+                                                             {"/usr/bin/browser", site + "/77"}}));
+}
+
+TEST_F(BrandingTest, LinkLabelsUseTheShellsOpenAlsoWithAnEmptyAddress) {
+    shell.HtmlCommand = "\"/usr/bin/browser\" \"%1\"";
+    LinkLabelClick(ws(), "http://link.example/");
+    LinkLabelClick(ws(), "");
+    EXPECT_EQ(shell.Started, (std::vector<FakeShell::Opened>{{"http://link.example/", ""}, {"", ""}}));
+    EXPECT_TRUE(ui.Messages.empty());
+}
+
+TEST_F(BrandingTest, WithoutAShellNothingIsStarted) {
+    ws().Shell = nullptr;
+    btnHelpClick(ws());
+    LinkLabelClick(ws(), "http://link.example/");
+    EXPECT_TRUE(shell.Started.empty());
+}
+
+TEST(SystemShell, NamesTheDesktopOpenerInTheRegisteredForm) {
+    SystemShell shell;
+    const std::string command = shell.HtmlOpenCommand();
+    if (command.empty())
+        GTEST_SKIP() << "no xdg-open on this machine";
+    EXPECT_TRUE(command.starts_with("\"/")) << command;
+    EXPECT_TRUE(command.ends_with("xdg-open\" \"%1\"")) << command;
+    EXPECT_TRUE(ProgramPathOfCommand(command).ends_with("/xdg-open"));
+}
+
+} // namespace
+} // namespace vorlith

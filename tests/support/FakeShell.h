@@ -1,0 +1,28 @@
+#pragma once
+// A Shell for tests: records what would have been started and starts nothing.
+
+#include "platform/Shell.h"
+
+#include <string>
+#include <vector>
+
+namespace vorlith::test {
+
+class FakeShell : public Shell {
+public:
+    struct Opened {
+        std::string File;
+        std::string Parameters;
+        bool operator==(const Opened&) const = default;
+    };
+
+    std::string HtmlCommand; // what HtmlOpenCommand() answers
+    std::vector<Opened> Started;
+
+    std::string HtmlOpenCommand() override { return HtmlCommand; }
+    void Open(std::string_view file, std::string_view parameters) override {
+        Started.push_back({std::string(file), std::string(parameters)});
+    }
+};
+
+} // namespace vorlith::test
