@@ -255,6 +255,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         ws_.Aborted = true;
         ws_.IdHTTP1.Disconnect();
     }
+    // A search-count run between two requests stops at its next test as well.
+    if (ws_.GatherDataRunning)
+        ws_.Aborted = true;
     QWidget::closeEvent(event);
 }
 

@@ -129,5 +129,24 @@ TEST_F(GatherDataWindow, StopOnTheButtonEndsTheRunMidway) {
     EXPECT_TRUE(frm->lvwItems->horizontalHeader()->sectionsClickable());
 }
 
+TEST_F(GatherDataWindow, ClosingTheWindowBetweenTwoRequestsEndsTheRun) {
+    // Closed as a count is written, when no request waits.
+    bool closed = false;
+    bool busyAtClose = true;
+    QObject::connect(&frm->Ws().lvwItems, &QAbstractItemModel::dataChanged, frm.get(), [&] {
+        if (!closed && !Cell(1, Column::Google).empty()) {
+            closed = true;
+            busyAtClose = frm->Ws().IdHTTP1.Busy();
+            frm->close();
+        }
+    });
+    AnswerSearchType(true);
+    frm->btnGatherData->click();
+    ASSERT_TRUE(closed);
+    EXPECT_FALSE(busyAtClose);
+    EXPECT_TRUE(Cell(1, Column::Yahoo).empty()) << "the run went on behind the closed window";
+    EXPECT_FALSE(frm->Ws().GatherDataRunning);
+}
+
 } // namespace
 } // namespace vorlith
