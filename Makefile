@@ -1,6 +1,5 @@
 # Vorlith: one entry point for setting up, building, running and testing.
-#   make run       build and open the program against the local stand-in web service
-#   make standin   build and start the stand-in alone (STANDIN_PORT, STANDIN_ARGS)
+#   make run       build and open the program
 #   make test      install what is missing, build, run every test (offscreen)
 #   make sanitize  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
 
@@ -37,17 +36,9 @@ $(BUILD_DIR)/build.ninja:
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Options for the stand-in, e.g. make run STANDIN_ARGS="--challenge 3 --reveal-answers".
-STANDIN_ARGS ?=
-STANDIN_PORT ?= 8080
-
 run: build
-	BUILD_DIR=$(BUILD_DIR) STANDIN_ARGS="$(STANDIN_ARGS)" tools/run-demo.sh
-
-.PHONY: standin
-standin: deps $(BUILD_DIR)/build.ninja
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target vorlith-standin
-	./$(BUILD_DIR)/vorlith-standin --port $(STANDIN_PORT) $(STANDIN_ARGS)
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD_DIR)/vorlith; \
+	else echo "No display: running under Xvfb"; xvfb-run -a ./$(BUILD_DIR)/vorlith; fi
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)

@@ -65,5 +65,8 @@ inline constexpr int ExitUsage = 2;
 void RegisterGeneralCommands(CommandTable& table);
 void RegisterNetCommands(CommandTable& table);
 void RegisterStatsCommands(CommandTable& table);
+void RegisterTableCommands(CommandTable& table);
+
+void RegisterBrandingCommands(CommandTable& table);
 
 } // namespace vorlith::cli

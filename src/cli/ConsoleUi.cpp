@@ -37,6 +37,7 @@ std::optional<AddKeywordsAnswer> ConsoleUi::AskAddKeywords() {
 std::optional<bool> ConsoleUi::AskSearchType() {
     return TakeFront(SearchTypeAnswers);
 }
+
 std::optional<std::string> ConsoleUi::AskSaveFile(std::string_view, std::string_view) {
     return TakeFront(SaveFileAnswers);
 }
@@ -48,12 +49,45 @@ void ConsoleUi::ShowStatus(StatusPanel panel, std::string_view text) {
 }
 
 void ConsoleUi::ShowGauge(const Gauge&) {}
-void ConsoleUi::SetTitle(std::string_view) {}
+void ConsoleUi::SetTitle(std::string_view title) { Branding.Title = title; }
 void ConsoleUi::SetGatherDataCaption(std::string_view) {}
 void ConsoleUi::SetHeaderClicksEnabled(bool) {}
 void ConsoleUi::ArmStartupTimer() {}
 void ConsoleUi::Pump() {
     QCoreApplication::processEvents();
 }
+
+void ConsoleUi::SetBannerHandCursor() { Branding.BannerHandCursor = true; }
+void ConsoleUi::HideBannerStrip() { Branding.BannerStripHidden = true; }
+
+void ConsoleUi::ShowBannerAnimation(const QByteArray&, int width, int height) {
+    Branding.BannerAnimated = true;
+    Branding.BannerWidth = width;
+    Branding.BannerHeight = height;
+}
+
+void ConsoleUi::ShowBannerPicture(const QImage& picture) {
+    Branding.BannerAnimated = false;
+    Branding.BannerWidth = picture.width();
+    Branding.BannerHeight = picture.height();
+}
+
+void ConsoleUi::SetBannerStripHeight(int height) { Branding.BannerStripHeight = height; }
+
+void ConsoleUi::SetLinkLabel(int label, std::string_view caption, std::string_view address) {
+    if (label != 1 && label != 2)
+        return;
+    Branding.LinksSet = true;
+    Branding.LinkCaptions[label - 1] = caption;
+    Branding.LinkAddresses[label - 1] = address;
+}
+
+void ConsoleUi::ApplySkinStyleSheet(std::string_view styleSheet) {
+    Branding.SkinApplied = true;
+    Branding.SkinStyleSheet = styleSheet;
+}
+
+void ConsoleUi::SetApplicationIcon(const std::string& iconFile) { Branding.IconFile = iconFile; }
+void ConsoleUi::CloseMainWindow() { Closed = true; }
 
 } // namespace vorlith::cli

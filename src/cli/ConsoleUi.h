@@ -21,13 +21,36 @@ public:
     std::deque<AddKeywordsAnswer> AddKeywordsAnswers;
     std::deque<bool> SearchTypeAnswers;
     std::deque<std::string> SaveFileAnswers;
+    // The console window has no creation step; the first header click sets the sort state
+    // the window's creation would have set.
+    bool SortStateSet = false;
 
     const std::string& Status(StatusPanel panel) { return status_[panel]; }
+
+    // What the branding steps put on the window, for --branding.
+    struct AppliedBranding {
+        std::string Title;
+        bool BannerHandCursor = false;
+        bool BannerStripHidden = false;
+        bool BannerAnimated = false;
+        int BannerWidth = 0;
+        int BannerHeight = 0;
+        int BannerStripHeight = 0;
+        bool LinksSet = false;
+        std::string LinkCaptions[2];
+        std::string LinkAddresses[2];
+        std::string SkinStyleSheet;
+        bool SkinApplied = false;
+        std::string IconFile;
+    } Branding;
+    // The window was closed (the updater took over).
+    bool Closed = false;
 
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
+    std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
@@ -35,17 +58,15 @@ public:
     void SetHeaderClicksEnabled(bool enabled) override;
     void ArmStartupTimer() override;
     void Pump() override;
-    std::optional<std::string> AskSaveFile(std::string_view initialFolder, std::string_view fileName) override;
-    // No window: the branding has nothing to show.
-    void SetBannerHandCursor() override {}
-    void HideBannerStrip() override {}
-    void ShowBannerAnimation(const QByteArray&, int, int) override {}
-    void ShowBannerPicture(const QImage&) override {}
-    void SetBannerStripHeight(int) override {}
-    void SetLinkLabel(int, std::string_view, std::string_view) override {}
-    void ApplySkinStyleSheet(std::string_view) override {}
-    void SetApplicationIcon(const std::string&) override {}
-    void CloseMainWindow() override {}
+    void SetBannerHandCursor() override;
+    void HideBannerStrip() override;
+    void ShowBannerAnimation(const QByteArray& gif, int width, int height) override;
+    void ShowBannerPicture(const QImage& picture) override;
+    void SetBannerStripHeight(int height) override;
+    void SetLinkLabel(int label, std::string_view caption, std::string_view address) override;
+    void ApplySkinStyleSheet(std::string_view styleSheet) override;
+    void SetApplicationIcon(const std::string& iconFile) override;
+    void CloseMainWindow() override;
 
 private:
     std::FILE* err_;

@@ -14,6 +14,9 @@ int main(int argc, char** argv) {
     vorlith::cli::RegisterGeneralCommands(table);
     vorlith::cli::RegisterNetCommands(table);
     vorlith::cli::RegisterStatsCommands(table);
+    vorlith::cli::RegisterTableCommands(table);
+
+    vorlith::cli::RegisterBrandingCommands(table);
 
     std::vector<std::string> args(argv, argv + argc);
     try {

@@ -79,9 +79,17 @@ std::string RemoveDotSegments(std::string_view path) {
 } // namespace
 
 std::string HttpAddress::HostHeader() const {
-    std::string host = Host.find(':') != std::string::npos ? "[" + Host + "]" : Host;
-    if (!DefaultPort())
-        host += ":" + std::to_string(Port);
+    std::string host;
+    const bool literal = Host.find(':') != std::string::npos;
+    if (literal)
+        host += '[';
+    host += Host;
+    if (literal)
+        host += ']';
+    if (!DefaultPort()) {
+        host += ':';
+        host += std::to_string(Port);
+    }
     return host;
 }
 
@@ -141,9 +149,10 @@ HttpAddress ParseHttpAddress(std::string_view address) {
             throw HttpError("Malformed port in address: " + std::string(address));
         result.Port = static_cast<std::uint16_t>(value);
     }
-    result.Target = target.empty()          ? "/"
-                    : target.front() == '?' ? "/" + std::string(target)
-                                            : std::string(target);
+    result.Target.clear();
+    if (target.empty() || target.front() == '?')
+        result.Target += '/';
+    result.Target += target;
     return result;
 }
 

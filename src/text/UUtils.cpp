@@ -1,11 +1,18 @@
 #include "text/UUtils.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <stdexcept>
 #include <utility>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vorlith {
 namespace {
@@ -80,8 +87,6 @@ public:
             anchorHi_ = kFold && IsAsciiLetter(anchorLo_) ? Byte(anchorLo_ - 32) : anchorLo_;
         }
     }
-
-    std::size_t size() const { return needle_.size(); }
 
     // First occurrence starting at or after `from`, or npos. An empty needle is never found.
     std::size_t Find(std::string_view hay, std::size_t from = 0) const {
@@ -264,6 +269,462 @@ constexpr std::array<CleanPair, 50> kCleanPairs{{
     {"<BR>", ""},         {"</TR>", ""},    {"\"", ""},       {"\n", " "},        {"\r", " "},
 }};
 
+constexpr std::size_t kMaxPatternLength = 12; // "<blockquote>"
+
+// The fixed list compiled once: the patterns by their first bytes for the first scan and the probes,
+// and for every pair of adjacent bytes (and every one-byte pattern) the last pair index whose
+// pattern holds it. A replacement can only form a new occurrence of pattern j where its new
+// neighbours are two adjacent bytes of pattern j, so most replacement sites need one table lookup.
+struct CleanTables {
+    // A pattern as two masked 8-byte words, compared against 16 bytes of (padded) text at once.
+    struct Packed {
+        std::uint64_t lo = 0, hi = 0, maskLo = 0, maskHi = 0;
+    };
+    // Patterns of three bytes or more, by their first three bytes.
+    struct Slot {
+        std::uint32_t key = 0; // 0: empty (no pattern starts with a zero byte)
+        std::uint8_t count = 0;
+        std::array<std::uint8_t, 6> pairs{};
+        std::array<std::uint8_t, 6> lengths{};
+    };
+    std::array<Packed, kCleanPairs.size()> packed{};
+    std::array<Slot, 256> slots{};
+    std::array<std::array<std::uint8_t, 2>, 256> singles{}; // one-byte patterns: 1 + pair index
+    std::array<bool, 256> isFirst{};
+    std::array<std::vector<std::uint8_t>, 256> byFirst{};
+    std::array<std::uint8_t, 65536> lastWithBigram{}; // 1 + last pair index, 0 for none
+    std::array<std::uint8_t, 256> lastWithSingle{};
+    std::array<bool, 256> inPattern{};
+    std::vector<Byte> firstBytes;
+
+    static std::uint32_t Key(const Byte* at) {
+        std::uint32_t key;
+        std::memcpy(&key, at, 4);
+        return std::endian::native == std::endian::little ? key & 0xffffffu : key >> 8;
+    }
+    static std::size_t SlotOf(std::uint32_t key) { return (key * 0x9E3779B1u) >> 24; }
+
+    const Slot* Find(std::uint32_t key) const {
+        for (std::size_t i = SlotOf(key);; i = (i + 1) % slots.size()) {
+            if (slots[i].key == key)
+                return &slots[i];
+            if (slots[i].key == 0)
+                return nullptr;
+        }
+    }
+
+    CleanTables() {
+        for (std::size_t j = 0; j < kCleanPairs.size(); ++j) {
+            const std::string_view p = kCleanPairs[j].pattern;
+            // Patterns here have one byte or three to kMaxPatternLength bytes, never two.
+            std::array<Byte, 16> bytes{};
+            std::array<Byte, 16> mask{};
+            for (std::size_t i = 0; i < p.size(); ++i) {
+                bytes[i] = Byte(p[i]);
+                mask[i] = 0xff;
+            }
+            std::memcpy(&packed[j].lo, bytes.data(), 8);
+            std::memcpy(&packed[j].hi, bytes.data() + 8, 8);
+            std::memcpy(&packed[j].maskLo, mask.data(), 8);
+            std::memcpy(&packed[j].maskHi, mask.data() + 8, 8);
+            if (p.size() == 1) {
+                auto& single = singles[Byte(p[0])];
+                single[single[0] ? 1 : 0] = std::uint8_t(j + 1);
+            } else {
+                const std::uint32_t key = Key(bytes.data());
+                std::size_t i = SlotOf(key);
+                while (slots[i].key != 0 && slots[i].key != key)
+                    i = (i + 1) % slots.size();
+                slots[i].key = key;
+                slots[i].lengths.at(slots[i].count) = std::uint8_t(p.size());
+                slots[i].pairs.at(slots[i].count++) = std::uint8_t(j);
+            }
+            if (!isFirst[Byte(p[0])])
+                firstBytes.push_back(Byte(p[0]));
+            isFirst[Byte(p[0])] = true;
+            byFirst[Byte(p[0])].push_back(std::uint8_t(j));
+            for (const char c : p)
+                inPattern[Byte(c)] = true;
+            if (p.size() == 1)
+                lastWithSingle[Byte(p[0])] = std::uint8_t(j + 1);
+            for (std::size_t i = 0; i + 1 < p.size(); ++i)
+                lastWithBigram[Byte(p[i]) * 256u + Byte(p[i + 1])] = std::uint8_t(j + 1);
+        }
+    }
+};
+
+bool PackedEquals(const Byte* at, const CleanTables::Packed& p) {
+    std::uint64_t lo;
+    std::uint64_t hi;
+    std::memcpy(&lo, at, 8);
+    std::memcpy(&hi, at + 8, 8);
+    return (((lo ^ p.lo) & p.maskLo) | ((hi ^ p.hi) & p.maskHi)) == 0;
+}
+
+const CleanTables& Tables() {
+    static const CleanTables tables;
+    return tables;
+}
+
+// Runs the 50 ordered replacements of the list as if each were a ReplaceAll over the whole text, but
+// without copying or rescanning it: the text is edited in place (every replacement is at most one
+// byte, so it never grows), removed bytes are marked dead and skipped by runs, and each pass visits
+// only the places where its pattern stood in the original text or was formed by an earlier edit.
+class CleanEngine {
+public:
+    CleanEngine() : tables_(Tables()) {}
+
+    // Appends the cleaned block to `out`. The engine's buffers are kept for the next block.
+    void Clean(std::string_view block, std::string& out) {
+        buf_.assign(block);
+        buf_.append(16, '\0'); // room for 16-byte loads at any position of the block
+        n_ = block.size();
+        dead_.assign(n_ + 16, 0); // padded like buf_
+        if (runEnd_.size() < n_) {
+            runEnd_.resize(n_);
+            runStart_.resize(n_);
+        }
+        FindOriginalOccurrences();
+        for (std::size_t k = 0; k < kCleanPairs.size(); ++k)
+            RunPass(k);
+        const std::size_t base = out.size();
+        out.resize(base + n_);
+        char* w = out.data() + base;
+        for (std::size_t i = 0; i < n_;) {
+            if (dead_[i]) {
+                i = runEnd_[i];
+                continue;
+            }
+            const std::size_t stop = NextDead(i);
+            std::memcpy(w, buf_.data() + i, stop - i);
+            w += stop - i;
+            i = stop;
+        }
+        out.resize(std::size_t(w - out.data()));
+    }
+
+    // Gives back the memory of an unusually long block (a text without any byte outside the patterns).
+    void ReleaseIfLarge() {
+        if (buf_.capacity() <= 4 * 64 * 1024)
+            return;
+        std::string().swap(buf_);
+        std::vector<std::uint8_t>().swap(dead_);
+        std::vector<std::uint32_t>().swap(runEnd_);
+        std::vector<std::uint32_t>().swap(runStart_);
+        std::vector<std::pair<std::uint8_t, std::uint32_t>>().swap(found_);
+        std::vector<std::uint32_t>().swap(original_);
+    }
+
+private:
+    using Positions = std::array<std::size_t, kMaxPatternLength>;
+
+    // Notes every pattern that starts at `i`.
+    void NoteOccurrencesAt(std::size_t i) {
+        const Byte* text = reinterpret_cast<const Byte*>(buf_.data());
+        const auto& singles = tables_.singles[text[i]];
+        if (singles[0]) {
+            found_[foundCount_++] = {std::uint8_t(singles[0] - 1), std::uint32_t(i)};
+            if (singles[1])
+                found_[foundCount_++] = {std::uint8_t(singles[1] - 1), std::uint32_t(i)};
+        }
+        const CleanTables::Slot* slot = tables_.Find(CleanTables::Key(text + i));
+        if (!slot)
+            return;
+        const std::size_t room = n_ - i;
+        for (std::size_t c = 0; c < slot->count; ++c) {
+            const std::uint8_t j = slot->pairs[c];
+            if (slot->lengths[c] <= room && PackedEquals(text + i, tables_.packed[j]))
+                found_[foundCount_++] = {j, std::uint32_t(i)};
+        }
+    }
+
+    void FindOriginalOccurrences() {
+        foundCount_ = 0;
+        const Byte* text = reinterpret_cast<const Byte*>(buf_.data());
+        const std::size_t n = n_;
+        const auto reserve = [this] {
+            if (found_.size() < foundCount_ + 2 * kMaxPatternLength)
+                found_.resize(2 * found_.size() + 4 * kMaxPatternLength);
+        };
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        // Sixteen bytes at a time: only the bytes that start a pattern are looked at.
+        if (tables_.firstBytes.size() <= 8) {
+            __m128i roots[8];
+            for (std::size_t r = 0; r < 8; ++r)
+                roots[r] = _mm_set1_epi8(char(tables_.firstBytes[r % tables_.firstBytes.size()]));
+            for (; i + 16 <= n; i += 16) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+                __m128i hits = _mm_cmpeq_epi8(block, roots[0]);
+                for (std::size_t r = 1; r < 8; ++r)
+                    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, roots[r]));
+                for (unsigned mask = unsigned(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1) {
+                    reserve();
+                    NoteOccurrencesAt(i + std::size_t(__builtin_ctz(mask)));
+                }
+            }
+        }
+#endif
+        for (; i < n; ++i) {
+            if (tables_.isFirst[text[i]]) {
+                reserve();
+                NoteOccurrencesAt(i);
+            }
+        }
+        const auto found = std::span(found_.data(), foundCount_);
+        // Group by pair, keeping each group in text order.
+        std::array<std::uint32_t, kCleanPairs.size() + 1> start{};
+        for (const auto& [j, pos] : found)
+            ++start[j + 1u];
+        for (std::size_t j = 0; j < kCleanPairs.size(); ++j)
+            start[j + 1] += start[j];
+        original_.resize(found.size());
+        originalStart_ = start;
+        for (const auto& [j, pos] : found)
+            original_[start[j]++] = pos;
+    }
+
+    // The first dead byte at or after `i`, or n_.
+    std::size_t NextDead(std::size_t i) const {
+#if defined(__SSE2__)
+        // Alive runs are mostly short words: look at 16 bytes at a time before calling memchr.
+        const __m128i zero = _mm_setzero_si128();
+        for (int round = 0; round < 4 && i < n_; ++round, i += 16) {
+            const __m128i flags = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dead_.data() + i));
+            const unsigned dead = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(flags, zero))) ^ 0xffffu;
+            if (dead != 0)
+                return std::min(n_, i + std::size_t(__builtin_ctz(dead)));
+        }
+        if (i >= n_)
+            return n_;
+#endif
+        const void* next = std::memchr(dead_.data() + i, 1, n_ - i);
+        return next ? std::size_t(static_cast<const std::uint8_t*>(next) - dead_.data()) : n_;
+    }
+
+    std::size_t NextAlive(std::size_t i) const {
+        std::size_t j = i + 1;
+        if (j < n_ && dead_[j])
+            j = runEnd_[j];
+        return j; // n_ when there is none
+    }
+
+    std::size_t PrevAlive(std::size_t i) const {
+        if (i == 0)
+            return npos;
+        std::size_t j = i - 1;
+        if (dead_[j]) {
+            const std::size_t s = runStart_[j];
+            if (s == 0)
+                return npos;
+            j = s - 1;
+        }
+        return j;
+    }
+
+    // The pattern still stands at `s` as the text had it: same bytes, none of them dead.
+    bool IntactAt(std::size_t s, const CleanTables::Packed& p) const {
+        std::uint64_t lo;
+        std::uint64_t hi;
+        std::memcpy(&lo, dead_.data() + s, 8);
+        std::memcpy(&hi, dead_.data() + s + 8, 8);
+        return ((lo & p.maskLo) | (hi & p.maskHi)) == 0 &&
+               PackedEquals(reinterpret_cast<const Byte*>(buf_.data()) + s, p);
+    }
+
+    bool MatchAt(std::size_t j, std::size_t s, Positions& at) {
+        const std::string_view p = kCleanPairs[j].pattern;
+        // Usually the occurrence is still as the text had it: contiguous and alive.
+        if (s + p.size() <= n_ &&
+            PackedEquals(reinterpret_cast<const Byte*>(buf_.data()) + s, tables_.packed[j])) {
+            std::uint64_t lo;
+            std::uint64_t hi;
+            std::memcpy(&lo, dead_.data() + s, 8);
+            std::memcpy(&hi, dead_.data() + s + 8, 8);
+            const bool anyDead = ((lo & tables_.packed[j].maskLo) | (hi & tables_.packed[j].maskHi)) != 0;
+            if (!anyDead) {
+                at[0] = s;
+                at[p.size() - 1] = s + p.size() - 1;
+                contiguous_ = true;
+                return true;
+            }
+        }
+        contiguous_ = false;
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            if (s >= n_ || buf_[s] != p[i])
+                return false;
+            at[i] = s;
+            s = NextAlive(s);
+        }
+        return true;
+    }
+
+    // Marks at[from..to) dead (only at[0] and the last are filled in when the match was contiguous):
+    // they are adjacent alive bytes, so with the dead bytes between them and
+    // any dead runs touching them they form one run.
+    void Kill(const Positions& at, std::size_t from, std::size_t to) {
+        if (from >= to)
+            return;
+        std::size_t first;
+        std::size_t last;
+        if (contiguous_) {
+            first = at[0] + from;
+            last = at[0] + to - 1;
+            // At most 12 bytes: one masked 16-byte update (dead_ is padded for it).
+            const std::size_t length = to - from;
+            std::uint64_t lo;
+            std::uint64_t hi;
+            std::memcpy(&lo, dead_.data() + first, 8);
+            std::memcpy(&hi, dead_.data() + first + 8, 8);
+            lo |= length >= 8 ? 0x0101010101010101u : (std::uint64_t(1) << (8 * length)) / 255;
+            hi |= length <= 8 ? 0 : (std::uint64_t(1) << (8 * (length - 8))) / 255;
+            std::memcpy(dead_.data() + first, &lo, 8);
+            std::memcpy(dead_.data() + first + 8, &hi, 8);
+        } else {
+            for (std::size_t i = from; i < to; ++i)
+                dead_[at[i]] = 1;
+            first = at[from];
+            last = at[to - 1];
+        }
+        if (first > 0 && dead_[first - 1])
+            first = runStart_[first - 1];
+        if (last + 1 < n_ && dead_[last + 1])
+            last = runEnd_[last + 1] - 1;
+        runEnd_[first] = std::uint32_t(last + 1);
+        runStart_[last] = std::uint32_t(first);
+    }
+
+    // Replaces the occurrence of pattern k at `at` and returns where a new occurrence would have to
+    // reach: it must contain byte `key` and start no later than `latest`. False when nothing can form.
+    [[gnu::always_inline]] bool Replace(std::size_t k, const Positions& at, std::size_t& key,
+                                        std::size_t& latest) {
+        const std::size_t m = passLength_;
+        const std::string_view r = passReplacement_;
+        const auto later = [this, k](Byte a, Byte b) { return tables_.lastWithBigram[a * 256u + b] > k; };
+        if (r.empty()) {
+            Kill(at, 0, m);
+            const std::size_t left = PrevAlive(at[0]);
+            const std::size_t right = NextAlive(at[m - 1]);
+            if (left == npos || right >= n_ || !later(Byte(buf_[left]), Byte(buf_[right])))
+                return false;
+            key = right;
+            latest = left;
+            return true;
+        }
+        buf_[at[0]] = r[0];
+        Kill(at, 1, m);
+        const Byte c = Byte(r[0]);
+        const std::size_t left = PrevAlive(at[0]);
+        const std::size_t right = NextAlive(at[0]);
+        if (tables_.lastWithSingle[c] <= k && (left == npos || !later(Byte(buf_[left]), c)) &&
+            (right >= n_ || !later(c, Byte(buf_[right]))))
+            return false;
+        key = at[0];
+        latest = at[0];
+        return true;
+    }
+
+    // Looks for occurrences of patterns k and later that contain `key` and start at or before
+    // `latest`. Later ones are noted for their pass; the leftmost one of pattern k is returned.
+    std::size_t Probe(std::size_t k, std::size_t key, std::size_t latest) {
+        std::array<std::size_t, kMaxPatternLength> starts;
+        std::size_t count = 0;
+        // A pattern holding `key` starts at most kMaxPatternLength - 1 alive bytes before it.
+        for (std::size_t s = latest; s != npos && count < kMaxPatternLength; s = PrevAlive(s))
+            starts[count++] = s;
+        std::size_t cascade = npos;
+        Positions at;
+        for (std::size_t i = count; i-- > 0;) {
+            const std::size_t s = starts[i];
+            for (const std::uint8_t j : tables_.byFirst[Byte(buf_[s])]) {
+                if (j < k || !MatchAt(j, s, at) || at[kCleanPairs[j].pattern.size() - 1] < key)
+                    continue;
+                if (j == k) {
+                    if (cascade == npos)
+                        cascade = s;
+                } else {
+                    formed_[j].push_back(std::uint32_t(s));
+                }
+            }
+        }
+        return cascade;
+    }
+
+    void RunPass(std::size_t k) {
+        passLength_ = kCleanPairs[k].pattern.size();
+        passReplacement_ = kCleanPairs[k].replacement;
+        const std::uint32_t* original = original_.data() + originalStart_[k];
+        const std::size_t originalCount = originalStart_[k + 1] - originalStart_[k];
+        std::vector<std::uint32_t>& formed = formed_[k];
+        if (originalCount == 0 && formed.empty())
+            return;
+        std::sort(formed.begin(), formed.end());
+        formed.erase(std::unique(formed.begin(), formed.end()), formed.end());
+        std::size_t a = 0;
+        std::size_t b = 0;
+        Positions at;
+        if (formed.empty()) {
+            const CleanTables::Packed& packed = tables_.packed[k];
+            const std::size_t m = passLength_;
+            for (; a < originalCount; ++a) {
+                const std::size_t s = original[a];
+                if (IntactAt(s, packed)) {
+                    at[0] = s;
+                    at[m - 1] = s + m - 1;
+                    contiguous_ = true;
+                    ReplaceAndCascade(k, at);
+                } else if (!dead_[s] && MatchAt(k, s, at)) {
+                    ReplaceAndCascade(k, at);
+                }
+            }
+            return;
+        }
+        while (a < originalCount || b < formed.size()) {
+            std::size_t s;
+            if (b == formed.size() || (a < originalCount && original[a] <= formed[b]))
+                s = original[a++];
+            else
+                s = formed[b++];
+            if (!dead_[s] && MatchAt(k, s, at))
+                ReplaceAndCascade(k, at);
+        }
+        formed.clear();
+    }
+
+    // Replaces the occurrence at `at`, then every occurrence of the same pattern that the
+    // replacement forms with its neighbours, leftmost first, as searching from the start would.
+    void ReplaceAndCascade(std::size_t k, Positions& at) {
+        std::size_t key;
+        std::size_t latest;
+        if (Replace(k, at, key, latest))
+            Cascade(k, at, key, latest);
+    }
+
+    // The rare case: the replacement's new neighbours could form an occurrence.
+    [[gnu::noinline]] void Cascade(std::size_t k, Positions& at, std::size_t key, std::size_t latest) {
+        while (true) {
+            const std::size_t next = Probe(k, key, latest);
+            if (next == npos || !MatchAt(k, next, at) || !Replace(k, at, key, latest))
+                return;
+        }
+    }
+
+    const CleanTables& tables_;
+    bool contiguous_ = false; // the last match lay in adjacent bytes: at[i] == at[0] + i
+    std::size_t passLength_ = 0;
+    std::string_view passReplacement_;
+    std::string buf_;
+    std::size_t n_ = 0;
+    std::vector<std::uint8_t> dead_;
+    std::vector<std::uint32_t> runEnd_;   // at the first byte of a dead run: one past its end
+    std::vector<std::uint32_t> runStart_; // at the last byte of a dead run: its first byte
+    std::vector<std::pair<std::uint8_t, std::uint32_t>> found_; // (pair index, position) in text order
+    std::size_t foundCount_ = 0;
+    std::vector<std::uint32_t> original_;
+    std::array<std::uint32_t, kCleanPairs.size() + 1> originalStart_{};
+    std::array<std::vector<std::uint32_t>, kCleanPairs.size()> formed_;
+};
+
 } // namespace
 
 std::string_view ExtractBetween(std::string_view& buffer, std::string_view first, std::string_view second,
@@ -289,21 +750,43 @@ std::string ReplaceAll(std::string_view source, std::string_view pattern, std::s
 }
 
 std::string CleanHtml(std::string_view text) {
-    std::string current(text);
-    std::string next;
-    for (const CleanPair& pair : kCleanPairs) {
-        if (ReplaceInto(current, Searcher<false>(pair.pattern), pair.pattern, pair.replacement, next))
-            std::swap(current, next);
+    // Most cut values hold none of the bytes that start a pattern: nothing to replace.
+    const CleanTables& tables = Tables();
+    bool anyPattern = false;
+    for (const char c : text) {
+        if (tables.isFirst[Byte(c)]) {
+            anyPattern = true;
+            break;
+        }
+    }
+    std::string cleaned;
+    if (!anyPattern) {
+        cleaned.assign(text);
+    } else {
+        // A byte that is in no pattern is never replaced and no occurrence can span it, so the text
+        // is cleaned in blocks cut before such bytes, each small enough to stay in the cache.
+        constexpr std::size_t kBlock = 64 * 1024;
+        cleaned.reserve(text.size());
+        // Reused, so that cleaning the many short values of a page allocates almost nothing.
+        thread_local CleanEngine engine;
+        for (std::size_t start = 0; start < text.size();) {
+            std::size_t stop = std::min(text.size(), start + kBlock);
+            while (stop < text.size() && tables.inPattern[Byte(text[stop])])
+                ++stop;
+            engine.Clean(text.substr(start, stop - start), cleaned);
+            start = stop;
+        }
+        engine.ReleaseIfLarge();
     }
     std::size_t begin = 0;
-    std::size_t end = current.size();
-    while (begin < end && Byte(current[begin]) <= 32)
+    std::size_t end = cleaned.size();
+    while (begin < end && Byte(cleaned[begin]) <= 32)
         ++begin;
-    while (end > begin && Byte(current[end - 1]) <= 32)
+    while (end > begin && Byte(cleaned[end - 1]) <= 32)
         --end;
-    current.erase(end);
-    current.erase(0, begin);
-    return current;
+    cleaned.erase(end);
+    cleaned.erase(0, begin);
+    return cleaned;
 }
 
 } // namespace vorlith

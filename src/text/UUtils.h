@@ -19,8 +19,8 @@ std::string_view ExtractBetween(std::string_view& buffer, std::string_view first
 // left, so that text formed by a replacement and its neighbours is replaced too ("&amp;amp;" with
 // "&amp;" -> "&" gives "&"). Runs in one pass. An empty pattern returns the text unchanged. A
 // replacement that contains its pattern would never finish that way: each occurrence of the source is
-// then replaced once, left to right. Throws std::length_error when a replacement longer than its
-// pattern keeps re-forming it far beyond the size of the text.
+// then replaced once, left to right. Throws std::length_error when a replacement no shorter than its
+// pattern keeps re-forming it: more than 8 * (size + 1) + 4096 replacements.
 std::string ReplaceAll(std::string_view source, std::string_view pattern, std::string_view replacement);
 
 // Removes the fixed list of tags, entities and line breaks that pages put into cut values (50 ordered

@@ -115,10 +115,14 @@ private:
     }
 
     static void AppendFolded(std::string_view text, std::string& out) {
+        // Most keywords are plain ASCII below DEL: one byte each, lower case + 1.
         if (std::all_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+                        [](char c) { return static_cast<unsigned char>(c) < 0x7F; })) {
+            const std::size_t at = out.size();
+            out.resize(at + text.size());
+            char* p = out.data() + at;
             for (char c : text)
-                Encode(static_cast<char32_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c), out);
+                *p++ = static_cast<char>((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) + 1);
             return;
         }
         const QString shown = Show(text);
@@ -165,6 +169,11 @@ std::uint64_t Chunk(const std::string& arena, const std::vector<std::size_t>& of
                     std::size_t depth) {
     const std::size_t begin = offsets[row] + depth;
     const std::size_t end = offsets[row + 1];
+    if (begin + 8 <= end) {
+        std::uint64_t chunk;
+        std::memcpy(&chunk, arena.data() + begin, 8);
+        return __builtin_bswap64(chunk);
+    }
     std::uint64_t chunk = 0;
     for (std::size_t i = 0; i < 8; ++i) {
         chunk <<= 8;

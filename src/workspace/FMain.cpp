@@ -18,9 +18,9 @@
 #include "workspace/ResultsExport.h"
 #include "workspace/StatusTexts.h"
 
-#include <QCloseEvent>
 #include <QApplication>
 #include <QBuffer>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>

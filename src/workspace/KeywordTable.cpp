@@ -114,19 +114,43 @@ std::size_t KeywordTable::DeleteIf(const std::function<bool(const KeywordRow&)>&
 void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
     if (order.size() != rows_.size())
         throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
     std::vector<int> newPosition(rows_.size(), -1);
-    std::vector<KeywordRow> sorted;
-    sorted.reserve(rows_.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         const std::size_t from = order[i];
         if (from >= rows_.size() || newPosition[from] != -1)
             throw std::invalid_argument("KeywordTable::Reorder: order is not a permutation");
         newPosition[from] = static_cast<int>(i);
-        sorted.push_back(std::move(rows_[from]));
     }
-    rows_ = std::move(sorted);
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    // In place, one cycle of the permutation at a time: every row moves once and no second
+    // table is allocated. The rows are read in random order, so the reads of the next few
+    // steps of the cycle are started early and their misses overlap.
+    constexpr int ahead = 8;
+    std::vector<bool> placed(rows_.size());
+    for (std::size_t start = 0; start < rows_.size(); ++start) {
+        if (placed[start] || order[start] == start)
+            continue;
+        KeywordRow held = std::move(rows_[start]);
+        std::size_t lead = start;
+        for (int i = 0; i < ahead; ++i)
+            lead = order[lead];
+        std::size_t at = start;
+        for (;;) {
+            placed[at] = true;
+            const std::size_t from = order[at];
+            if (from == start) {
+                rows_[at] = std::move(held);
+                break;
+            }
+            lead = order[lead];
+            const char* next = reinterpret_cast<const char*>(&rows_[lead]);
+            for (std::size_t line = 0; line < sizeof(KeywordRow); line += 64)
+                __builtin_prefetch(next + line);
+            rows_[at] = std::move(rows_[from]);
+            at = from;
+        }
+    }
     QModelIndexList after;
     after.reserve(before.size());
     for (const QModelIndex& old : before)

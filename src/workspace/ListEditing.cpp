@@ -92,16 +92,20 @@ void btnAddKeywordClick(Workspace& ws) {
     ImportKeywordFile(ws, answer->ListFile);
 }
 
-void ImportKeywordFile(Workspace& ws, const std::string& path) {
+std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path) {
     // Also covers a file that vanished after the dialog checked it.
     if (!FileExists(path))
-        return;
+        return 0;
     const std::string text = ReadListFile(path);
     const std::vector<std::string_view> lines = SplitKeywordLines(text);
-    if (lines.empty())
-        return;
+    table.AppendKeywords(lines);
+    return lines.size();
+}
+
+void ImportKeywordFile(Workspace& ws, const std::string& path) {
     // The rows already there stay; the new ones are numbered on after them.
-    ws.lvwItems.AppendKeywords(lines);
+    if (AppendKeywordFile(ws.lvwItems, path) == 0)
+        return;
     // Shown once with the final count: the text every row would have left behind.
     ws.SetSecondStatus(TotalText(ws.lvwItems.RowCount()));
 }

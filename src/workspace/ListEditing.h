@@ -2,12 +2,14 @@
 // Building and trimming the keyword table by hand: "Add Keywords", the keyword list file import
 // and the four buttons under the table.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vorlith {
 
+class KeywordTable;
 class Workspace;
 
 inline constexpr std::string_view DeleteSelectedQuestion =
@@ -18,6 +20,10 @@ inline constexpr std::string_view DeleteAllQuestion = "Are you sure do you want 
 // empty middle line is an empty keyword, a NUL ends the list; nothing is trimmed. The views
 // point into text.
 std::vector<std::string_view> SplitKeywordLines(std::string_view text);
+
+// Appends one row per line of the keyword list file at path, numbered on from the rows already
+// there, and returns how many; no file at the path gives 0. Throws like ImportKeywordFile.
+std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path);
 
 // "Add Keywords": one typed keyword as one row, or the import of the chosen file.
 void btnAddKeywordClick(Workspace& ws);

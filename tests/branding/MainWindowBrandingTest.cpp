@@ -7,9 +7,9 @@
 #include "ui/Skin.h"
 #include "workspace/FMain.h"
 
+#include <QFileInfo>
 #include <QMovie>
 #include <QSignalSpy>
-#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
 

@@ -103,6 +103,15 @@ TEST_F(UpdateTest, AFailedDownloadSaysNoUpdatesOnlyWhenNotSilent) {
     EXPECT_TRUE(shell.Started.empty());
 }
 
+TEST_F(UpdateTest, ADescriptionFileThatCannotBeCreatedIsAnError) {
+    ScriptedHttpServer server;
+    server.Otherwise().Send(Reply::Answer(200, "[APPLICATION]\r\nVersion=2\r\n")).Close();
+    UseServer(server.Port());
+    std::filesystem::create_directory(Description());
+    EXPECT_THROW(CheckForUpdates(ws(), true, '.'), std::runtime_error);
+    EXPECT_TRUE(ui.Messages.empty());
+}
+
 TEST_F(UpdateTest, TheReservedDefaultFolderIsNeverAsked) {
     EXPECT_EQ(UpdateFolderURL(ws()), "http://www.vorlith.example/liveupdate/vorlith/");
     ui.AnswerMessage(std::string(NoUpdatesText));

@@ -224,6 +224,20 @@ TEST_F(NetTest, GaugeFollowsTheBody) {
     EXPECT_GE(ui.GaugeShows, 4);
 }
 
+TEST_F(NetTest, RedirectAndErrorBodiesAreReportedToo) {
+    std::vector<int> begun; // the gauge's maximum at every pump that follows a new maximum
+    ui.OnPump = [&] {
+        if (begun.empty() || begun.back() != ui.LastGauge.Maximum())
+            begun.push_back(ui.LastGauge.Maximum());
+    };
+    server.Next().Send(Reply::Answer(302, "0123456789", "Location: /b\r\n"));
+    server.Next().Send(Reply::Answer(200, "12345"));
+    EXPECT_TRUE(Fetch());
+    server.Next().Send(Reply::Answer(404, "1234567"));
+    EXPECT_FALSE(Fetch());
+    EXPECT_EQ(begun, (std::vector<int>{100, 10, 5, 7}));
+}
+
 TEST_F(NetTest, GaugeOfABodyUntilCloseStaysAtZeroPercent) {
     server.Next().Send("HTTP/1.1 200 OK\r\n\r\nabcdef").Close();
     EXPECT_TRUE(Fetch());

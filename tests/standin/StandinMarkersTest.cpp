@@ -3,10 +3,14 @@
 // fails here.
 #include "StandinPages.h"
 #include "StandinServer.h"
+#include "net/PageFetcher.h"
 #include "platform/IniFile.h"
+#include "support/ScriptedUi.h"
 #include "text/UUtils.h"
+#include "workspace/Workspace.h"
 
 #include <QImage>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <mutex>
@@ -17,33 +21,43 @@ namespace {
 class StandinMarkers : public ::testing::Test {
 protected:
     void SetUp() override {
-        server.OnChallenge = [this](const std::string& random, const std::string& seed,
-                                    const std::string& chars) {
+        server = std::make_unique<StandinServer>(ServerOptions());
+        server->OnChallenge = [this](const std::string& random, const std::string& seed,
+                                     const std::string& chars) {
             const std::lock_guard lock(issuedLock);
             issued = {random, seed, chars};
         };
-        ASSERT_GT(server.Start(), 0);
-        base = "http://127.0.0.1:" + std::to_string(server.Port());
+        ASSERT_GT(server->Start(), 0);
+        base = "http://127.0.0.1:" + std::to_string(server->Port());
     }
 
-    // GETs an address as the program sends it (nothing encoded); empty text when it failed.
+    // The page as the program fetches it; empty text when the fetch failed.
     std::string Fetch(const std::string& address) {
+        std::string page;
+        EXPECT_TRUE(FetchPage(ws, address, page)) << address << ": " << ws.MainStatusPanel();
+        return page;
+    }
+
+    // The security image is loaded by the web view, not the page fetcher: raw bytes.
+    std::string FetchImage(const std::string& address) {
         EXPECT_EQ(address.rfind(base, 0), 0u) << address;
-        httplib::Client client("127.0.0.1", server.Port());
+        httplib::Client client("127.0.0.1", server->Port());
         client.set_url_encode(false);
-        client.set_decompress(false);
         const auto reply = client.Get(address.substr(base.size()));
         return reply && reply->status == 200 ? reply->body : std::string();
     }
 
-    Options Challenging() {
+    virtual Options ServerOptions() {
         Options options;
         options.ChallengeWord = "captcha";
         return options;
     }
 
-    StandinServer server{Challenging()};
+    std::unique_ptr<StandinServer> server;
     std::string base;
+    QTemporaryDir folder;
+    test::ScriptedUi ui;
+    Workspace ws{ui, folder.path().toStdString()};
     std::mutex issuedLock;
     std::array<std::string, 3> issued;
 };
@@ -115,7 +129,7 @@ TEST_F(StandinMarkers, ChallengePagesGiveTheHiddenValuesAndALoadableImage) {
         }
         EXPECT_EQ(random, shown[0]);
         EXPECT_EQ(seed, shown[1]);
-        const std::string png = Fetch(image);
+        const std::string png = FetchImage(image);
         QImage decoded;
         EXPECT_TRUE(
             decoded.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size())))
@@ -192,6 +206,30 @@ TEST_F(StandinMarkers, EmptyQueriesGiveEmptyCounts) {
 TEST_F(StandinMarkers, UpdateDescriptionReadsAsTheInstalledVersion) {
     const std::string text = Fetch(base + "/liveupdate/vorlith/" + "mainappupdate.inf");
     EXPECT_EQ(ReadIniStringFromText(text, "APPLICATION", "Version"), "1.04");
+}
+
+// Starts its server in the test, once the options are set.
+class StandinFaults : public StandinMarkers {
+protected:
+    void SetUp() override {}
+    Options ServerOptions() override { return options; }
+    Options options;
+};
+
+TEST_F(StandinFaults, FailedAnswersAndDroppedConnectionsAreFailedFetches) {
+    options.FailRate = 1.0;
+    StandinMarkers::SetUp();
+    for (int i = 0; i < 8; ++i) {
+        std::string page = "left over";
+        EXPECT_FALSE(FetchPage(ws, base + "/?seed=golf&adult_filter=remove_offensive&suggest=Hit+Me", page));
+        EXPECT_EQ(ws.MainStatusPanel(), ConnectionErrorText);
+    }
+}
+
+TEST_F(StandinFaults, ADrippedPageArrivesWhole) {
+    options.DripBytesPerSecond = 2000;
+    StandinMarkers::SetUp();
+    EXPECT_EQ(Fetch(base + "/help/"), PageText(HelpPage()));
 }
 
 } // namespace

@@ -50,6 +50,7 @@ public:
     int Pumps = 0;
     // Where each save dialog opened: its folder and the name in its name field.
     std::vector<std::pair<std::string, std::string>> SaveDialogStarts;
+
     // Branding
     struct Link {
         std::string Caption = "Google";

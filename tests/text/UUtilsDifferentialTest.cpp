@@ -114,6 +114,8 @@ TEST(TextDifferential, ReplaceAllOnAdversarialTexts) {
             chain += "amp;";
         cases.push_back({chain, "&amp;", "&"});
         cases.push_back({std::string(n, 'a'), "aa", "a"});
+        // First and last bytes match everywhere: the search falls back to its linear-time scan.
+        cases.push_back({std::string(n, 'a') + "aabaa" + std::string(n, 'a'), "aabaa", "-"});
         cases.push_back({std::string(n, 'a'), "aaa", ""});
         cases.push_back(
             {std::string(n, 'a') + "b", std::string(std::min<std::size_t>(n, 40), 'a') + "b", "a"});
@@ -161,6 +163,26 @@ TEST(TextDifferential, CleanHtmlMatchesThePlainPairs) {
     for (int round = 0; round < 20000; ++round) {
         const std::string text = gen.Pieces(kHtmlPieces, round % 10 == 0 ? 80 : 16);
         ASSERT_EQ(CleanHtml(text), reference::CleanHtml(text)) << "text [" << text << "]";
+    }
+}
+
+TEST(TextDifferential, CleanHtmlOnLongTextsWithEditsAcrossItsBlocks) {
+    // Long fillers of bytes that are in no pattern ('y') or only in patterns ('a'), with tangled
+    // markup placed across the 64 KiB marks where the cleaning may cut the text.
+    Generator gen(4);
+    for (const char filler : {'y', 'a', ' '}) {
+        for (int round = 0; round < 6; ++round) {
+            std::string text;
+            for (std::size_t mark : {65536u, 131072u, 196608u}) {
+                const std::string tangle = gen.Pieces(kHtmlPieces, 40);
+                const std::size_t offset = gen.Below(tangle.size() + 1);
+                text.append(mark - offset - text.size(), filler);
+                text += tangle;
+            }
+            text.append(1000, filler);
+            ASSERT_EQ(CleanHtml(text), reference::CleanHtml(text))
+                << "filler " << filler << " round " << round;
+        }
     }
 }
 

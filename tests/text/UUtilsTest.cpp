@@ -1,6 +1,7 @@
 #include "text/UUtils.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
@@ -15,6 +16,10 @@ struct CutCase {
     std::string cut;
     std::string rest;
 };
+
+void PrintTo(const CutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ExtractBetweenTable : public ::testing::TestWithParam<CutCase> {};
 
@@ -81,6 +86,10 @@ struct ReplaceCase {
     std::string result;
 };
 
+void PrintTo(const ReplaceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ReplaceAllTable : public ::testing::TestWithParam<ReplaceCase> {};
 
 TEST_P(ReplaceAllTable, Replaces) {
@@ -121,6 +130,10 @@ struct CleanCase {
     std::string result;
 };
 
+void PrintTo(const CleanCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CleanHtmlTable : public ::testing::TestWithParam<CleanCase> {};
 
 TEST_P(CleanHtmlTable, Cleans) {
@@ -154,6 +167,10 @@ struct PairCase {
     std::string pattern;
     std::string replacement;
 };
+
+void PrintTo(const PairCase& c, std::ostream* os) {
+    *os << "[" << c.pattern << "]";
+}
 
 class CleanHtmlPairs : public ::testing::TestWithParam<PairCase> {};
 

@@ -186,6 +186,9 @@ std::string RandomKeyword(std::mt19937& rng) {
                                                  "\xf0\x90\x90\x80",
                                                  "\xf0\x90\x90\xa8",
                                                  "\xed\xa0\x80",
+                                                 "e\xcc\x81",
+                                                 "\xcc\xa3",
+                                                 "\xe1\x84\x80\xe1\x85\xa1",
                                                  "golf clubs and balls ",
                                                  "GOLF CLUBS AND BALLS "};
     std::string text;

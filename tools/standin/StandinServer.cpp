@@ -4,9 +4,14 @@
 #include "StandinPages.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cctype>
+#include <charconv>
 #include <chrono>
+#include <filesystem>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace vorlith::standin {
 
@@ -83,6 +88,35 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
+}
+
+// cpp-httplib gives a handler no access to its connection; find the socket by its two ports and
+// close it before anything is written, so the client sees the connection end without an answer.
+bool DropConnection(const httplib::Request& request) {
+    const auto portOf = [](const sockaddr_storage& address) {
+        if (address.ss_family == AF_INET)
+            return static_cast<int>(ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port));
+        if (address.ss_family == AF_INET6)
+            return static_cast<int>(ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port));
+        return -1;
+    };
+    const auto matches = [&](int fd) {
+        sockaddr_storage peer{}, local{};
+        socklen_t peerLength = sizeof(peer), localLength = sizeof(local);
+        return getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0 &&
+               getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) == 0 &&
+               portOf(peer) == request.remote_port && portOf(local) == request.local_port;
+    };
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        int fd = -1;
+        const std::string name = entry.path().filename().string();
+        if (std::from_chars(name.data(), name.data() + name.size(), fd).ec == std::errc() && matches(fd)) {
+            shutdown(fd, SHUT_RDWR);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool HoldsWord(std::string_view keyword, std::string_view word) {
@@ -182,15 +216,20 @@ void StandinServer::Handle(const httplib::Request& request, httplib::Response& r
     const bool fail =
         options_.FailRate > 0 && static_cast<double>(dice % 1'000'000) < options_.FailRate * 1'000'000.0;
     const bool drop = fail && ((dice >> 40) & 1) != 0;
+    if (drop && DropConnection(request)) {
+        if (OnLog)
+            OnLog(request.method + " " + request.target + " -> dropped");
+        response.status = 500; // written to a closed connection: never seen
+        return;
+    }
     Reply reply;
-    if (fail && !drop)
+    if (fail)
         reply = {500, "text/html", "<html><body><h1>500 Internal Server Error</h1></body></html>\n"};
     else
         reply = Route(request, number);
     if (OnLog)
-        OnLog(request.method + " " + request.target + " -> " +
-              (drop ? std::string("dropped") : std::to_string(reply.Status)));
-    Deliver(response, std::move(reply), drop);
+        OnLog(request.method + " " + request.target + " -> " + std::to_string(reply.Status));
+    Deliver(response, std::move(reply));
 }
 
 StandinServer::Reply StandinServer::Route(const httplib::Request& request, std::uint64_t) {
@@ -301,32 +340,25 @@ StandinServer::Reply StandinServer::ChallengeImage(const std::string& random, co
     return {200, "image/png", std::string(png.constData(), static_cast<std::size_t>(png.size()))};
 }
 
-void StandinServer::Deliver(httplib::Response& response, Reply reply, bool drop) {
+void StandinServer::Deliver(httplib::Response& response, Reply reply) {
     response.status = reply.Status;
-    if (!drop && options_.DripBytesPerSecond == 0) {
+    if (options_.DripBytesPerSecond == 0) {
         response.set_content(reply.Body, reply.ContentType);
         return;
     }
+    // Slow bodies: small pieces, each sent when the rate allows it.
     auto body = std::make_shared<const std::string>(std::move(reply.Body));
-    // A dropped connection still announces the whole length, then ends a third of the way in.
-    const std::size_t end = drop ? body->size() / 3 : body->size();
     const std::uint64_t rate = options_.DripBytesPerSecond;
-    auto start = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+    const auto start = std::chrono::steady_clock::now();
     response.set_content_provider(
         body->size(), reply.ContentType,
-        [this, body, end, rate, start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            if (offset >= end)
+        [this, body, rate, start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            const std::size_t chunk = std::min<std::size_t>(length, std::max<std::uint64_t>(1, rate / 20));
+            const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                         std::chrono::duration<double>(static_cast<double>(offset + chunk) /
+                                                                       static_cast<double>(rate)));
+            if (!WaitUnlessStopping(due - std::chrono::steady_clock::now()))
                 return false;
-            std::size_t chunk = std::min(length, end - offset);
-            if (rate > 0) {
-                chunk = std::min<std::size_t>(chunk, std::max<std::uint64_t>(1, rate / 20));
-                const auto due =
-                    *start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                 std::chrono::duration<double>(static_cast<double>(offset + chunk) /
-                                                               static_cast<double>(rate)));
-                if (!WaitUnlessStopping(due - std::chrono::steady_clock::now()))
-                    return false;
-            }
             return sink.write(body->data() + offset, chunk);
         });
 }

@@ -62,7 +62,7 @@ private:
     Reply AnswerChallenge(const std::string& password, const std::string& random, const std::string& seed,
                           const std::string& host);
     Reply ChallengeImage(const std::string& random, const std::string& seed);
-    void Deliver(httplib::Response& response, Reply reply, bool drop);
+    void Deliver(httplib::Response& response, Reply reply);
     // Waits up to the given time; false when the server is stopping.
     bool WaitUnlessStopping(std::chrono::steady_clock::duration duration);
     std::string Token(int hexDigits);

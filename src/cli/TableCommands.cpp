@@ -1,0 +1,119 @@
+// Editing, sorting and saving the keyword table from the terminal: the buttons of the window.
+#include "cli/CommandTable.h"
+#include "cli/ConsoleUi.h"
+#include "workspace/ColumnSorting.h"
+#include "workspace/DialogRules.h"
+#include "workspace/KeywordTable.h"
+#include "workspace/ListEditing.h"
+#include "workspace/ResultsExport.h"
+#include "workspace/Workspace.h"
+
+#include <strings.h>
+
+namespace vorlith::cli {
+
+namespace {
+
+// The add keywords dialog with one box filled, refusing as the dialog would.
+int AddKeywords(CliContext& context, AddKeywordsAnswer answer) {
+    if (const auto refusal = AddKeywordsRefusal(answer.Keyword, answer.ListFile)) {
+        context.Ui.ShowMessage(MessageKind::Information, *refusal, MessageButtons::Ok);
+        return ExitFailed;
+    }
+    context.Ui.AddKeywordsAnswers.push_back(std::move(answer));
+    btnAddKeywordClick(context.Ws);
+    return ExitOk;
+}
+
+// A column by its index (0 to 5) or its header, in any case.
+int ColumnNamed(const std::string& name) {
+    for (int c = 0; c < ColumnCount; ++c)
+        if (name == std::to_string(c) ||
+            ::strcasecmp(name.c_str(), Columns[static_cast<std::size_t>(c)].Header) == 0)
+            return c;
+    return -1;
+}
+
+int Sort(CliContext& context, const Arguments& given) {
+    const int column = ColumnNamed(given[0]);
+    if (column < 0) {
+        std::fprintf(context.Err,
+                     "--sort: no column \"%s\" (0 to 5, or No, Keywords, Searches, Google, Yahoo, Msn)\n",
+                     given[0].c_str());
+        return ExitUsage;
+    }
+    if (!context.Ui.SortStateSet) {
+        context.Ws.SortColumn = -1;
+        context.Ws.SortAscending = true;
+        context.Ui.SortStateSet = true;
+    }
+    lvwItemsColumnClick(context.Ws, column);
+    return ExitOk;
+}
+
+// Save Results with the dialog answered by the given name; "-" writes the CSV to standard output.
+// Exits with 1 when nothing was saved.
+int Save(CliContext& context, const Arguments& given) {
+    Workspace& ws = context.Ws;
+    if (ws.lvwItems.RowCount() == 0) {
+        context.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
+        return ExitFailed;
+    }
+    if (given[0] == "-") {
+        const std::string csv = ResultsCsv(ws.lvwItems);
+        std::fwrite(csv.data(), 1, csv.size(), context.Out);
+        return std::fflush(context.Out) == 0 ? ExitOk : ExitFailed;
+    }
+    const std::string path = WithCsvExtension(given[0]);
+    ws.SaveDialogFileName = path;
+    try {
+        WriteFileReplacing(path, ResultsCsv(ws.lvwItems));
+    } catch (const SaveError& e) {
+        context.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, e.what()), MessageButtons::Ok);
+        return ExitFailed;
+    }
+    return ExitOk;
+}
+
+Command Button(const char* name, const char* help, void (*click)(Workspace&)) {
+    return {name, {}, help, {}, [click](CliContext& context, const Arguments&) {
+                click(context.Ws);
+                return ExitOk;
+            }};
+}
+
+} // namespace
+
+void RegisterTableCommands(CommandTable& table) {
+    table.Add({"--add",
+               {"TEXT"},
+               "Add Keywords: TEXT as one keyword row, commas and spaces kept",
+               {},
+               [](CliContext& context, const Arguments& given) {
+                   return AddKeywords(context, {given[0], ""});
+               }});
+    table.Add({"--keywords",
+               {"FILE"},
+               "Add Keywords: one row per line of FILE, after the rows already there",
+               {},
+               [](CliContext& context, const Arguments& given) {
+                   return AddKeywords(context, {"", given[0]});
+               }});
+    table.Add(Button("--select-all", "Select All: tick every row", bsSkinButton1Click));
+    table.Add(Button("--clear-selection", "Clear Selection: untick every row", bsSkinButton2Click));
+    table.Add(Button("--delete-selected", "Delete Selected: remove the ticked rows (asks; see --yes)",
+                     bsSkinButton3Click));
+    table.Add(Button("--delete-all", "Delete All: remove every row (asks; see --yes)", bsSkinButton4Click));
+    table.Add({"--sort",
+               {"COLUMN"},
+               "a click on the header of COLUMN (0-5 or its name); the same column again reverses",
+               {},
+               Sort});
+    table.Add({"--save",
+               {"FILE|-"},
+               "Save Results to FILE (\".csv\" appended unless it ends so), or to standard output for -",
+               {},
+               Save});
+}
+
+} // namespace vorlith::cli
