@@ -66,6 +66,7 @@ void RegisterGeneralCommands(CommandTable& table);
 void RegisterNetCommands(CommandTable& table);
 void RegisterHarvestCommands(CommandTable& table);
 void RegisterBrandingCommands(CommandTable& table);
+void RegisterStatsCommands(CommandTable& table);
 void RegisterTableCommands(CommandTable& table);
 
 } // namespace vorlith::cli

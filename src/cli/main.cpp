@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     vorlith::cli::RegisterGeneralCommands(table);
     vorlith::cli::RegisterNetCommands(table);
     vorlith::cli::RegisterHarvestCommands(table);
+    vorlith::cli::RegisterStatsCommands(table);
     vorlith::cli::RegisterBrandingCommands(table);
     vorlith::cli::RegisterTableCommands(table);
 

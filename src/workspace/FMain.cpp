@@ -8,6 +8,8 @@
 #include "dialogs/FSelectSearch.h"
 #include "harvest/FCaptcha.h"
 #include "harvest/Harvest.h"
+
+#include "stats/GatherData.h"
 #include "ui/ErrorReporting.h"
 #include "ui/GaugeBar.h"
 #include "ui/LinkLabel.h"
@@ -258,6 +260,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         ws_.Aborted = true;
         ws_.IdHTTP1.Disconnect();
     }
+    // A search-count run between two requests stops at its next test as well.
+    if (ws_.GatherDataRunning)
+        ws_.Aborted = true;
     QWidget::closeEvent(event);
 }
 
@@ -265,7 +270,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 void TfrmMain::btnMainKeywordClick() { vorlith::btnMainKeywordClick(ws_); }
 void TfrmMain::btnGatherKeywordClick() { vorlith::btnGatherKeywordClick(ws_); }
 void TfrmMain::btnAddKeywordClick() { vorlith::btnAddKeywordClick(ws_); }
-void TfrmMain::btnGatherDataClick() {}
+void TfrmMain::btnGatherDataClick() { vorlith::btnGatherDataClick(ws_); }
 void TfrmMain::btnSaveResultsClick() { vorlith::btnSaveResultsClick(ws_); }
 void TfrmMain::btnHelpClick() { vorlith::btnHelpClick(ws_); }
 void TfrmMain::btnUpdateClick() { vorlith::btnUpdateClick(ws_); }

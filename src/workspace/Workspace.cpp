@@ -35,4 +35,9 @@ void Workspace::SetSecondStatus(std::string_view text) {
     Ui.ShowStatus(StatusPanel::Second, text);
 }
 
+void Workspace::SetGatherDataCaption(std::string_view caption) {
+    gatherDataCaption_ = caption;
+    Ui.SetGatherDataCaption(caption);
+}
+
 } // namespace vorlith

@@ -17,6 +17,8 @@ namespace vorlith {
 class Shell;
 
 inline constexpr std::string_view DefaultTitle = "Vorlith";
+// btnGatherData's caption while no search-count run is under way.
+inline constexpr std::string_view GatherDataIdleCaption = "Gather Data";
 
 class Workspace {
 public:
@@ -66,10 +68,19 @@ public:
     const std::string& SecondStatusPanel() const { return secondStatus_; }
     void ShowGauge() { Ui.ShowGauge(MainGauge); }
 
+    // btnGatherData's caption is the run state: anything but "Gather Data" means a run is under way.
+    void SetGatherDataCaption(std::string_view caption);
+    const std::string& GatherDataCaption() const { return gatherDataCaption_; }
+    // Set from the start of a search-count run until its loop has returned. Stop puts the caption
+    // back at once, but the run is only over when this is false again. Commands that use IdHTTP1 or
+    // clear Aborted must not start while it is set (see stats/GatherData.h, RefuseWhileGatheringData).
+    bool GatherDataRunning = false;
+
 private:
     std::string mainStatus_;
     std::string mainKeywordStatus_;
     std::string secondStatus_;
+    std::string gatherDataCaption_{GatherDataIdleCaption};
 };
 
 } // namespace vorlith

@@ -1,0 +1,138 @@
+// Gather Data against the stand-in on loopback: rows a second (three fetches a row, each with a new
+// connection and scratch file) and how late the event loop gets to a 5 ms timer meanwhile, which
+// is how long a click on the window would wait.
+#include "stats/GatherData.h"
+
+#include "StandinServer.h"
+#include "workspace/Workspace.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <vector>
+
+namespace vorlith {
+namespace {
+
+class BenchUi : public WorkspaceUi {
+public:
+    int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return mrOk; }
+    std::optional<std::string> AskMainKeyword() override { return std::nullopt; }
+    std::optional<AddKeywordsAnswer> AskAddKeywords() override { return std::nullopt; }
+    std::optional<bool> AskSearchType() override { return true; }
+    void ShowStatus(StatusPanel, std::string_view) override {}
+    void ShowGauge(const Gauge&) override {}
+    void SetTitle(std::string_view) override {}
+    void SetGatherDataCaption(std::string_view) override {}
+    void SetHeaderClicksEnabled(bool) override {}
+    void ArmStartupTimer() override {}
+    void Pump() override { QCoreApplication::processEvents(); }
+};
+
+// Records the gap between consecutive ticks beyond the timer's interval.
+class LatencyProbe {
+public:
+    static constexpr int IntervalMs = 5;
+    LatencyProbe() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(IntervalMs);
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+            const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e6;
+            lateness_.push_back(std::max(0.0, now - last_ - IntervalMs));
+            last_ = now;
+        });
+    }
+    void Start() {
+        clock_.start();
+        last_ = 0;
+        timer_.start();
+    }
+    void Stop() {
+        timer_.stop();
+        // The stretch from the last tick to the end counts too.
+        const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e6;
+        lateness_.push_back(std::max(0.0, now - last_ - IntervalMs));
+    }
+    double Max() const {
+        return lateness_.empty() ? 0 : *std::max_element(lateness_.begin(), lateness_.end());
+    }
+    double Percentile(double p) const {
+        if (lateness_.empty())
+            return 0;
+        std::vector<double> sorted = lateness_;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1))];
+    }
+    std::size_t Ticks() const { return lateness_.size(); }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    double last_ = 0;
+    std::vector<double> lateness_;
+};
+
+// Arguments: rows, the stand-in's latency before every answer (ms), its drip rate (bytes/s, 0 = full speed).
+void BM_GatherData(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    standin::Options options;
+    options.LatencyMs = static_cast<int>(state.range(1));
+    options.DripBytesPerSecond = static_cast<std::uint64_t>(state.range(2));
+    standin::StandinServer server(options);
+    const int port = server.Start();
+    if (port <= 0) {
+        state.SkipWithError("the stand-in did not start");
+        return;
+    }
+    Endpoints endpoints;
+    endpoints.GoogleSearchBase = endpoints.YahooSearchBase = endpoints.MsnSearchBase =
+        "http://127.0.0.1:" + std::to_string(port);
+    QTemporaryDir folder;
+    BenchUi ui;
+    Workspace ws(ui, folder.path().toStdString(), endpoints);
+    for (int i = 0; i < rows; ++i)
+        ws.lvwItems.AppendKeyword("golf clubs " + std::to_string(i));
+
+    LatencyProbe probe;
+    for (auto _ : state) {
+        probe.Start();
+        btnGatherDataClick(ws);
+        probe.Stop();
+    }
+    server.Stop();
+    int filled = 0;
+    for (const auto& row : ws.lvwItems.Rows())
+        filled += !row.Cell[2].empty() && !row.Cell[3].empty() && !row.Cell[4].empty();
+    if (filled != rows)
+        state.SkipWithError("not every row got its three counts");
+    state.counters["rows_per_s"] = benchmark::Counter(
+        static_cast<double>(rows) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["loop_p99_ms"] = probe.Percentile(0.99);
+    state.counters["loop_max_ms"] = probe.Max();
+    state.counters["ticks"] = static_cast<double>(probe.Ticks());
+}
+
+BENCHMARK(BM_GatherData)
+    ->ArgNames({"rows", "latency_ms", "drip_Bps"})
+    ->Args({300, 0, 0})
+    ->Args({20, 20, 0})
+    ->Args({10, 0, 20000})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+
+} // namespace
+} // namespace vorlith
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

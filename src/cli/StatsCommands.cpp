@@ -1,0 +1,37 @@
+// Gathering the search engines' result counts from the terminal.
+#include "cli/CommandTable.h"
+#include "cli/ConsoleUi.h"
+#include "stats/GatherData.h"
+#include "workspace/Workspace.h"
+
+namespace vorlith::cli {
+
+namespace {
+
+int GatherData(CliContext& context, const Arguments& given) {
+    const std::string& mode = given[0];
+    if (mode != "precise" && mode != "broad") {
+        std::fprintf(context.Err, "--gather-data takes precise or broad, not \"%s\"\n", mode.c_str());
+        return ExitUsage;
+    }
+    // The empty table's message goes to standard error; a script should see it failed.
+    if (context.Ws.lvwItems.RowCount() == 0) {
+        btnGatherDataClick(context.Ws);
+        return ExitFailed;
+    }
+    context.Ui.SearchTypeAnswers.push_back(mode == "precise");
+    btnGatherDataClick(context.Ws);
+    return ExitOk;
+}
+
+} // namespace
+
+void RegisterStatsCommands(CommandTable& table) {
+    table.Add({"--gather-data",
+               {"precise|broad"},
+               "ask Google, Yahoo and MSN for the result count of every keyword in the table",
+               {},
+               GatherData});
+}
+
+} // namespace vorlith::cli

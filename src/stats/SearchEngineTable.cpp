@@ -1,0 +1,55 @@
+#include "stats/SearchEngineTable.h"
+
+#include "text/UUtils.h"
+
+namespace vorlith {
+
+namespace {
+
+constexpr std::string_view PreciseWrap = "%22";
+constexpr std::string_view ResultsWord = "results";
+
+std::string_view Trim(std::string_view text) {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+std::string_view WrapText(std::int32_t searchMode) {
+    return searchMode == 0 ? PreciseWrap : std::string_view();
+}
+
+std::string SearchQuery(std::string_view keyword, std::string_view wrap) {
+    std::string query;
+    query.reserve(keyword.size() + 2 * wrap.size());
+    query += wrap;
+    for (char c : keyword)
+        query += c == ' ' ? '+' : c;
+    query += wrap;
+    return query;
+}
+
+std::string RequestAddress(const SearchEngine& engine, const Endpoints& endpoints, std::string_view keyword,
+                           std::string_view wrap) {
+    std::string address = endpoints.*engine.Base;
+    address += engine.Path;
+    address += SearchQuery(keyword, wrap);
+    return address;
+}
+
+std::string CutCount(const SearchEngine& engine, std::string_view page) {
+    std::string_view buffer = page;
+    ExtractBetween(buffer, engine.FirstStart, engine.FirstEnd);
+    const std::string_view count = ExtractBetween(buffer, engine.SecondStart, engine.SecondEnd);
+    if (!engine.RemoveResultsWord)
+        return std::string(count);
+    const std::string cleaned = ReplaceAll(count, ResultsWord, "");
+    return std::string(Trim(cleaned));
+}
+
+} // namespace vorlith

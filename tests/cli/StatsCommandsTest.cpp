@@ -1,0 +1,95 @@
+// vorlith-cli's --gather-data, in-process against the stand-in.
+#include "StandinServer.h"
+#include "cli/CommandTable.h"
+#include "cli/ConsoleUi.h"
+#include "stats/GatherData.h"
+#include "workspace/Workspace.h"
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace vorlith::cli {
+namespace {
+
+std::string Drain(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+class GatherDataCli : public ::testing::Test {
+protected:
+    GatherDataCli() : server(standin::Options{}) {
+        RegisterGeneralCommands(table);
+        RegisterStatsCommands(table);
+        // Stand-ins for the list-editing commands: put rows in, show the counts afterwards.
+        table.Add({"--test-row", {"KEYWORD"}, "", {}, [](CliContext& c, const Arguments& given) {
+                       c.Ws.lvwItems.AppendKeyword(given[0]);
+                       return ExitOk;
+                   }});
+        table.Add({"--test-print", {}, "", {}, [](CliContext& c, const Arguments&) {
+                       for (const auto& row : c.Ws.lvwItems.Rows())
+                           std::fprintf(c.Out, "%s|%s|%s|%s\n", row.Cell[0].c_str(), row.Cell[2].c_str(),
+                                        row.Cell[3].c_str(), row.Cell[4].c_str());
+                       return ExitOk;
+                   }});
+        const int port = server.Start();
+        const std::string base = "http://127.0.0.1:" + std::to_string(port);
+        std::ofstream(folder.filePath(QStringLiteral("dbconfig.dat")).toStdString())
+            << "[Endpoints]\nGoogleSearchBase=" << base << "\nYahooSearchBase=" << base
+            << "\nMsnSearchBase=" << base << "\n";
+    }
+
+    int Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"vorlith-cli", "--folder", folder.path().toStdString()});
+        std::FILE* outFile = std::tmpfile();
+        std::FILE* errFile = std::tmpfile();
+        const int status = table.Run(args, outFile, errFile);
+        out = Drain(outFile);
+        err = Drain(errFile);
+        return status;
+    }
+
+    QTemporaryDir folder;
+    standin::StandinServer server;
+    CommandTable table;
+    std::string out, err;
+};
+
+TEST_F(GatherDataCli, FillsTheThreeCountsInEitherMode) {
+    ASSERT_EQ(
+        Run({"--test-row", "golf clubs", "--test-row", "chess", "--gather-data", "broad", "--test-print"}),
+        ExitOk)
+        << err;
+    std::string broad = out;
+    ASSERT_EQ(
+        Run({"--test-row", "golf clubs", "--test-row", "chess", "--gather-data", "precise", "--test-print"}),
+        ExitOk)
+        << err;
+    // Every count was found, and the phrase search is a different question from the broad one.
+    for (const std::string* text : {&broad, &out}) {
+        EXPECT_EQ(std::count(text->begin(), text->end(), '\n'), 2);
+        EXPECT_EQ(text->find("||"), std::string::npos) << *text;
+        EXPECT_NE(text->back(), '|') << *text;
+    }
+    EXPECT_NE(broad, out);
+}
+
+TEST_F(GatherDataCli, RefusesAnEmptyTableAndAnUnknownMode) {
+    EXPECT_EQ(Run({"--gather-data", "broad"}), ExitFailed);
+    EXPECT_NE(err.find(NoKeywordsText), std::string::npos) << err;
+    EXPECT_EQ(Run({"--test-row", "golf", "--gather-data", "exact"}), ExitUsage);
+    EXPECT_NE(err.find("precise or broad"), std::string::npos) << err;
+}
+
+} // namespace
+} // namespace vorlith::cli

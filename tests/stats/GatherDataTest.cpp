@@ -1,0 +1,526 @@
+#include "stats/GatherData.h"
+
+#include "EngineServer.h"
+#include "net/PageFetcher.h"
+#include "stats/SearchEngineTable.h"
+#include "support/ScriptedUi.h"
+#include "workspace/Workspace.h"
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <array>
+#include <gtest/gtest.h>
+
+namespace vorlith {
+namespace {
+
+using test::Engine;
+using test::EngineAnswer;
+using Results = std::array<std::string, 3>; // Google, Yahoo, Msn
+
+const char* const EngineLetter[] = {"G", "Y", "M"};
+
+// What the server reports for a query, and so what the cell must read afterwards.
+std::string CountFor(Engine engine, const std::string& query) {
+    return EngineLetter[static_cast<int>(engine)] + query;
+}
+std::string CountFor(int engine, std::string_view keyword, std::string_view wrap) {
+    return CountFor(static_cast<Engine>(engine), SearchQuery(keyword, wrap));
+}
+
+class GatherData : public ::testing::Test {
+protected:
+    GatherData() : ws(ui, folder.path().toStdString(), server.Endpoints()) {
+        server.Answer([](Engine engine, const std::string& query, int) {
+            return EngineAnswer{200, test::PageFor(engine, CountFor(engine, query))};
+        });
+    }
+
+    // Rows with keywords, a search count that must never change, and old result counts.
+    void AddRows(std::vector<std::string> keywords, const std::string& old = "old") {
+        for (auto& keyword : keywords)
+            ws.lvwItems.Append({keyword, "searches", old, old, old});
+    }
+    Results ResultsOf(int row) const {
+        const auto& cells = ws.lvwItems.Row(row).Cell;
+        return {cells[2], cells[3], cells[4]};
+    }
+    Results NewResults(std::string_view keyword, std::string_view wrap) const {
+        return {CountFor(0, keyword, wrap), CountFor(1, keyword, wrap), CountFor(2, keyword, wrap)};
+    }
+    std::string Address(int engine, std::string_view keyword) const {
+        return RequestAddress(SearchEngineTable[static_cast<std::size_t>(engine)], ws.Endpoints, keyword,
+                              WrapText(ws.SearchMode));
+    }
+    static std::string Getting(const std::string& address) {
+        return std::string(GettingUrlText) + address + std::string(GettingUrlEllipsis);
+    }
+    // True inside the wait of the request for that engine and keyword.
+    bool Waiting(int engine, std::string_view keyword) const {
+        return ws.IdHTTP1.Busy() && ws.MainStatusPanel() == Getting(Address(engine, keyword));
+    }
+    // Holds the one request of that engine for that query text.
+    void HoldRequest(int engine, std::string query) {
+        server.Hold([engine, query](Engine asked, const std::string& q, int) {
+            return static_cast<int>(asked) == engine && q == query;
+        });
+    }
+    std::vector<std::string> Targets() const {
+        std::vector<std::string> targets;
+        for (const auto& r : server.Requests())
+            targets.push_back(r.Target);
+        return targets;
+    }
+    std::vector<std::string> GettingAddresses() const {
+        std::vector<std::string> addresses;
+        for (const auto& [panel, text] : ui.StatusLog)
+            if (panel == StatusPanel::Main && text.rfind(GettingUrlText, 0) == 0)
+                addresses.push_back(text.substr(GettingUrlText.size(), text.size() - GettingUrlText.size() -
+                                                                           GettingUrlEllipsis.size()));
+        return addresses;
+    }
+    void Run(bool precise) {
+        ui.AnswerSearchType(precise);
+        btnGatherDataClick(ws);
+    }
+    void ExpectIdle() {
+        EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
+        EXPECT_EQ(ui.GatherDataCaption, "Gather Data");
+        EXPECT_TRUE(ui.HeaderClicksEnabled);
+        EXPECT_FALSE(ws.GatherDataRunning);
+    }
+
+    test::EngineServer server;
+    QTemporaryDir folder;
+    test::ScriptedUi ui;
+    Workspace ws;
+};
+
+TEST_F(GatherData, EmptyTableShowsTheMessageFirstWhateverTheCaption) {
+    // Idle: the message alone. With a run still under way (its rows deleted) the click must also
+    // stop it, or a request that never ends could never be left.
+    struct Case {
+        std::string Caption;
+        bool Stops;
+    };
+    for (const Case& c : {Case{"Gather Data", false}, Case{"Stop", true}}) {
+        SCOPED_TRACE(c.Caption);
+        ws.Aborted = false;
+        ws.SetGatherDataCaption(c.Caption);
+        ui.HeaderClicksEnabled = !c.Stops;
+        ui.AnswerMessage(std::string(NoKeywordsText));
+        const int pumps = ui.Pumps;
+        btnGatherDataClick(ws);
+        ASSERT_TRUE(ui.ScriptDone());
+        EXPECT_EQ(ui.Messages.back().Kind, MessageKind::Information);
+        EXPECT_EQ(ui.Messages.back().Buttons, MessageButtons::Ok);
+        EXPECT_EQ(ws.Aborted, c.Stops);
+        EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
+        EXPECT_TRUE(ui.HeaderClicksEnabled);
+        EXPECT_EQ(ui.Pumps, pumps + (c.Stops ? 1 : 0));
+    }
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_TRUE(ui.StatusLog.empty());
+}
+
+TEST_F(GatherData, CancelInTheSearchTypeDialogChangesNothing) {
+    AddRows({"golf"});
+    ws.Aborted = true;
+    ws.SearchMode = 1;
+    ui.AnswerSearchType(std::nullopt);
+    btnGatherDataClick(ws);
+    EXPECT_TRUE(ws.Aborted);
+    EXPECT_EQ(ws.SearchMode, 1);
+    EXPECT_EQ(ResultsOf(0), (Results{"old", "old", "old"}));
+    EXPECT_TRUE(server.Requests().empty());
+    ExpectIdle();
+}
+
+TEST_F(GatherData, AnyCaptionButExactlyGatherDataMeansStop) {
+    AddRows({"golf"});
+    for (const char* caption : {"Stop", "gather data", "Gather Data ", "Gather  Data", ""}) {
+        SCOPED_TRACE(caption);
+        ws.Aborted = false;
+        ws.SetGatherDataCaption(caption);
+        ui.HeaderClicksEnabled = false;
+        const int pumps = ui.Pumps;
+        btnGatherDataClick(ws); // no dialog is scripted: asking for one fails
+        EXPECT_TRUE(ws.Aborted);
+        EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
+        EXPECT_EQ(ui.GatherDataCaption, "Gather Data");
+        EXPECT_TRUE(ui.HeaderClicksEnabled);
+        EXPECT_EQ(ui.Pumps, pumps + 1);
+    }
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(ResultsOf(0), (Results{"old", "old", "old"}));
+}
+
+TEST_F(GatherData, PreciseRunAsksEachEngineForEveryRowInOrder) {
+    AddRows({"golf clubs", "tennis", ""});
+    ws.Aborted = true; // left over from an earlier stop: a new run clears it
+    ws.SetSecondStatus("3 items listed");
+    std::vector<std::string> captions;
+    std::vector<bool> headerClicks;
+    ui.OnPump = [&] {
+        if (ws.IdHTTP1.Busy()) {
+            captions.push_back(ui.GatherDataCaption);
+            headerClicks.push_back(ui.HeaderClicksEnabled);
+        }
+    };
+    Run(true);
+
+    EXPECT_EQ(ws.SearchMode, 0);
+    EXPECT_EQ(Targets(), (std::vector<std::string>{
+                             "/g/search?q=%22golf+clubs%22", "/y/search?p=%22golf+clubs%22",
+                             "/m/results.aspx?q=%22golf+clubs%22", "/g/search?q=%22tennis%22",
+                             "/y/search?p=%22tennis%22", "/m/results.aspx?q=%22tennis%22",
+                             "/g/search?q=%22%22", "/y/search?p=%22%22", "/m/results.aspx?q=%22%22"}));
+    EXPECT_EQ(ResultsOf(0), NewResults("golf clubs", "%22"));
+    EXPECT_EQ(ResultsOf(1), NewResults("tennis", "%22"));
+    EXPECT_EQ(ResultsOf(2), NewResults("", "%22"));
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(ws.lvwItems.Caption(row), std::to_string(row + 1));
+        EXPECT_EQ(ws.lvwItems.Cell(row, 1), "searches");
+    }
+    EXPECT_EQ(ws.SecondStatusPanel(), "3 items listed");
+    EXPECT_FALSE(ws.Aborted);
+    ASSERT_FALSE(captions.empty());
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        EXPECT_EQ(captions[i], "Stop");
+        EXPECT_FALSE(headerClicks[i]);
+    }
+    ExpectIdle();
+    EXPECT_EQ(ws.MainStatusPanel(), CompletedText);
+}
+
+TEST_F(GatherData, BroadRunSendsTheWordsUnquotedWithOnlySpacesChanged) {
+    AddRows({"golf clubs", "rock & roll", "c++ tips", "100%", "#1 golf"});
+    Run(false);
+    EXPECT_EQ(ws.SearchMode, 1);
+    const std::vector<std::string> queries = {"golf+clubs", "rock+&+roll", "c+++tips", "100%", "#1+golf"};
+    std::vector<std::string> expected;
+    for (const auto& q : queries) {
+        expected.push_back(ws.Endpoints.GoogleSearchBase + "/search?q=" + q);
+        expected.push_back(ws.Endpoints.YahooSearchBase + "/search?p=" + q);
+        expected.push_back(ws.Endpoints.MsnSearchBase + "/results.aspx?q=" + q);
+    }
+    EXPECT_EQ(GettingAddresses(), expected);
+    const std::vector<std::string> targets = Targets();
+    ASSERT_EQ(targets.size(), 15u);
+    EXPECT_EQ(targets[3], "/g/search?q=rock+&+roll");
+    EXPECT_EQ(targets[7], "/y/search?p=c+++tips");
+    EXPECT_EQ(ResultsOf(1), NewResults("rock & roll", ""));
+    ExpectIdle();
+}
+
+TEST_F(GatherData, FailedFetchKeepsTheCellAndAPageWithoutMarkersEmptiesIt) {
+    AddRows({"golf", "tennis"});
+    server.Answer([](Engine engine, const std::string& query, int) {
+        if (engine == Engine::Yahoo)
+            return EngineAnswer{500, test::YahooPage("never")};
+        if (engine == Engine::Msn)
+            return EngineAnswer{200, "<html>no count here</html>"};
+        return EngineAnswer{200, test::GooglePage(CountFor(engine, query))};
+    });
+    Run(true);
+    EXPECT_EQ(server.Requests().size(), 6u);
+    EXPECT_EQ(ResultsOf(0), (Results{CountFor(0, "golf", "%22"), "old", ""}));
+    EXPECT_EQ(ResultsOf(1), (Results{CountFor(0, "tennis", "%22"), "old", ""}));
+    ExpectIdle();
+}
+
+TEST_F(GatherData, SecondRunOverwritesAndKeepsCountsWhereFetchesFail) {
+    AddRows({"golf", "tennis"});
+    int runNumber = 1;
+    server.Answer([&runNumber](Engine engine, const std::string& query, int number) {
+        // In the second run, MSN's answer for the second row fails.
+        if (runNumber == 2 && number == 6 + 5)
+            return EngineAnswer{404, {}};
+        return EngineAnswer{200, test::PageFor(engine, "run" + std::to_string(runNumber) + query)};
+    });
+    Run(false);
+    EXPECT_EQ(ResultsOf(1), (Results{"run1tennis", "run1tennis", "run1tennis"}));
+    runNumber = 2;
+    Run(false);
+    EXPECT_EQ(server.Requests().size(), 12u);
+    EXPECT_EQ(ResultsOf(0), (Results{"run2golf", "run2golf", "run2golf"}));
+    EXPECT_EQ(ResultsOf(1), (Results{"run2tennis", "run2tennis", "run1tennis"}));
+}
+
+TEST_F(GatherData, WithoutNetworkEveryRowIsVisitedAndTheRunEnds) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const std::string base = "http://127.0.0.1:" + std::to_string(closed.serverPort());
+    closed.close();
+    ws.Endpoints.GoogleSearchBase = base;
+    ws.Endpoints.YahooSearchBase = base;
+    ws.Endpoints.MsnSearchBase = base;
+    AddRows({"golf", "tennis", "chess"});
+    Run(true);
+    EXPECT_EQ(GettingAddresses().size(), 9u);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(ResultsOf(row), (Results{"old", "old", "old"}));
+    EXPECT_EQ(ws.MainStatusPanel(), ConnectionErrorText);
+    ExpectIdle();
+}
+
+TEST_F(GatherData, EveryCountIsShownBeforeTheNextRequestStarts) {
+    AddRows({"golf", "tennis"}, "");
+    // At the first pump that sees a new count, the request that brought it has ended and the next
+    // one has not yet begun.
+    int shown = 0;
+    std::vector<std::string> statusWhenShown;
+    ui.OnPump = [&] {
+        int filled = 0;
+        for (int row = 0; row < ws.lvwItems.RowCount(); ++row)
+            for (const auto& count : ResultsOf(row))
+                filled += count.empty() ? 0 : 1;
+        if (filled > shown) {
+            EXPECT_EQ(filled, shown + 1) << "two counts written between pumps";
+            shown = filled;
+            statusWhenShown.push_back(ws.MainStatusPanel());
+        }
+    };
+    Run(true);
+    EXPECT_EQ(statusWhenShown, std::vector<std::string>(6, std::string(CompletedText)));
+}
+
+class StopDuringRequest : public GatherData, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StopDuringRequest, OfAMiddleRowKeepsTheRestOfThatRowAndLaterRows) {
+    const int stopped = GetParam();
+    AddRows({"golf", "tennis", "chess"});
+    ws.SearchMode = 0;
+    HoldRequest(stopped, SearchQuery("tennis", "%22"));
+    bool pressed = false;
+    std::string captionAtOnce;
+    bool runningAtOnce = false;
+    bool headerClicksAtOnce = false;
+    ui.OnPump = [&] {
+        if (pressed || !Waiting(stopped, "tennis"))
+            return;
+        pressed = true;
+        btnGatherDataClick(ws);
+        captionAtOnce = ui.GatherDataCaption;
+        runningAtOnce = ws.GatherDataRunning;
+        headerClicksAtOnce = ui.HeaderClicksEnabled;
+        server.Release();
+    };
+    Run(true);
+
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(captionAtOnce, "Gather Data");
+    EXPECT_TRUE(runningAtOnce) << "the loop had not returned yet";
+    EXPECT_TRUE(headerClicksAtOnce);
+    EXPECT_TRUE(ws.Aborted);
+    EXPECT_EQ(server.Requests().size(), static_cast<std::size_t>(3 + stopped + 1));
+    EXPECT_EQ(ResultsOf(0), NewResults("golf", "%22"));
+    Results middle = NewResults("tennis", "%22");
+    for (int engine = stopped; engine < 3; ++engine)
+        middle[static_cast<std::size_t>(engine)] = "old";
+    EXPECT_EQ(ResultsOf(1), middle);
+    EXPECT_EQ(ResultsOf(2), (Results{"old", "old", "old"}));
+    const std::string& status = ws.MainStatusPanel();
+    EXPECT_TRUE(status == AbortedText || status == ConnectionErrorText) << status;
+    ExpectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, StopDuringRequest, ::testing::Values(0, 1, 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(SearchEngineTable[static_cast<std::size_t>(info.param)].Name);
+                         });
+
+struct DeletionCase {
+    const char* Name;
+    int Engine; // the request during whose wait the rows go
+    int Row;    // of which row (of golf, tennis, chess)
+    std::function<void(KeywordTable&)> Delete;
+    std::size_t Requests;
+    std::vector<Results> Expected; // with "old" for cells not written
+
+    friend void PrintTo(const DeletionCase& c, std::ostream* os) { *os << c.Name; }
+};
+
+class RowsDeletedWhileWaiting : public GatherData, public ::testing::WithParamInterface<DeletionCase> {};
+
+TEST_P(RowsDeletedWhileWaiting, AreNeverTouchedAndTheRunEnds) {
+    const DeletionCase& c = GetParam();
+    const std::vector<std::string> keywords = {"golf", "tennis", "chess"};
+    AddRows(keywords);
+    HoldRequest(c.Engine, SearchQuery(keywords[static_cast<std::size_t>(c.Row)], ""));
+    bool deleted = false;
+    ui.OnPump = [&] {
+        if (deleted || !Waiting(c.Engine, keywords[static_cast<std::size_t>(c.Row)]))
+            return;
+        deleted = true;
+        c.Delete(ws.lvwItems);
+        server.Release(); // the request then ends normally
+    };
+    ASSERT_NO_THROW(Run(false));
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(server.Requests().size(), c.Requests);
+    ASSERT_EQ(ws.lvwItems.RowCount(), static_cast<int>(c.Expected.size()));
+    for (int row = 0; row < ws.lvwItems.RowCount(); ++row)
+        EXPECT_EQ(ResultsOf(row), c.Expected[static_cast<std::size_t>(row)]) << "row " << row;
+    ExpectIdle();
+}
+
+Results Broad(const char* keyword) {
+    return {CountFor(0, keyword, ""), CountFor(1, keyword, ""), CountFor(2, keyword, "")};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RowsDeletedWhileWaiting,
+    ::testing::Values(
+        DeletionCase{"AllDuringGoogleOfTheMiddleRow", 0, 1, [](KeywordTable& t) { t.DeleteAll(); }, 4, {}},
+        DeletionCase{"AllDuringTheLastRequest", 2, 2, [](KeywordTable& t) { t.DeleteAll(); }, 9, {}},
+        // The rows move up: the answer goes to the row now at that position, and the next engine
+        // reads that row's keyword afresh; the position past the end then ends the run.
+        DeletionCase{"CurrentRowDuringYahoo",
+                     1,
+                     1,
+                     [](KeywordTable& t) { t.Delete(1); },
+                     6,
+                     {Broad("golf"), {"old", CountFor(1, "tennis", ""), CountFor(2, "chess", "")}}},
+        DeletionCase{"LastRowDuringMsnOfTheMiddleRow",
+                     2,
+                     1,
+                     [](KeywordTable& t) { t.Delete(2); },
+                     6,
+                     {Broad("golf"), Broad("tennis")}},
+        DeletionCase{"FirstRowDuringGoogleOfTheLastRow",
+                     0,
+                     2,
+                     [](KeywordTable& t) { t.Delete(0); },
+                     7,
+                     {Broad("tennis"), {"old", "old", "old"}}}),
+    [](const ::testing::TestParamInfo<DeletionCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(GatherData, EmptiedTableWithARequestThatNeverEndsCanStillBeStopped) {
+    AddRows({"golf", "tennis"});
+    HoldRequest(0, "tennis");
+    int step = 0;
+    ui.OnPump = [&] {
+        if (step == 0 && Waiting(0, "tennis")) {
+            step = 1;
+            ws.lvwItems.DeleteAll();
+            ui.AnswerMessage(std::string(NoKeywordsText));
+            btnGatherDataClick(ws);
+            step = 2;
+        }
+    };
+    Run(false);
+    EXPECT_EQ(step, 2);
+    EXPECT_TRUE(ws.Aborted);
+    EXPECT_EQ(server.Requests().size(), 4u);
+    ExpectIdle();
+}
+
+TEST_F(GatherData, RowsAddedDuringARunAreNotVisited) {
+    AddRows({"golf", "tennis"});
+    HoldRequest(0, "golf");
+    bool added = false;
+    ui.OnPump = [&] {
+        if (!added && Waiting(0, "golf")) {
+            added = true;
+            ws.lvwItems.AppendKeyword("late");
+            server.Release();
+        }
+    };
+    Run(false);
+    ASSERT_TRUE(added);
+    EXPECT_EQ(server.Requests().size(), 6u);
+    EXPECT_EQ(ResultsOf(2), (Results{"", "", ""}));
+    EXPECT_EQ(ResultsOf(1), Broad("tennis"));
+}
+
+TEST_F(GatherData, PressedAgainWhileAStoppedRunUnwindsIsRefused) {
+    AddRows({"golf", "tennis"});
+    HoldRequest(1, "golf");
+    bool pressed = false;
+    ui.OnPump = [&] {
+        if (pressed || !Waiting(1, "golf"))
+            return;
+        pressed = true;
+        btnGatherDataClick(ws); // Stop
+        // The caption reads "Gather Data" again, but the stopped loop still waits: no second run
+        // may enter the client or clear Aborted.
+        ui.AnswerMessage(std::string(RequestUnderWayText));
+        btnGatherDataClick(ws);
+        EXPECT_TRUE(ws.Aborted);
+        server.Release();
+    };
+    Run(false);
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_EQ(ResultsOf(0), (Results{CountFor(0, "golf", ""), "old", "old"}));
+    ExpectIdle();
+}
+
+TEST_F(GatherData, OtherCommandsAreRefusedWhileARunGoesOn) {
+    AddRows({"golf", "tennis"});
+    HoldRequest(1, "tennis");
+    bool asked = false;
+    bool nestedFetchRefused = false;
+    ui.OnPump = [&] {
+        if (asked || !Waiting(1, "tennis"))
+            return;
+        asked = true;
+        ui.AnswerMessage(std::string(GatherDataRunningText));
+        EXPECT_TRUE(RefuseWhileGatheringData(ws));
+        // A request from a nested command must not disturb the one under way.
+        std::string page = "before";
+        try {
+            FetchPage(ws, Address(0, "nested"), page);
+        } catch (const std::exception&) {
+            nestedFetchRefused = true;
+        }
+        server.Release();
+    };
+    Run(false);
+    ASSERT_TRUE(asked);
+    EXPECT_TRUE(nestedFetchRefused);
+    EXPECT_EQ(server.Requests().size(), 6u);
+    EXPECT_EQ(ResultsOf(1), Broad("tennis"));
+    // Idle again: nothing is refused.
+    EXPECT_FALSE(RefuseWhileGatheringData(ws));
+    EXPECT_EQ(ui.Messages.size(), 1u);
+}
+
+TEST_F(GatherData, PressedWhileAnotherCommandsRequestWaitsIsRefused) {
+    AddRows({"golf"});
+    HoldRequest(0, "outer");
+    bool pressed = false;
+    ui.OnPump = [&] {
+        if (pressed || !Waiting(0, "outer"))
+            return;
+        pressed = true;
+        ui.AnswerMessage(std::string(RequestUnderWayText));
+        btnGatherDataClick(ws);
+        server.Release();
+    };
+    ws.SearchMode = 1;
+    std::string page;
+    EXPECT_TRUE(FetchPage(ws, Address(0, "outer"), page));
+    ASSERT_TRUE(pressed);
+    EXPECT_FALSE(ws.Aborted);
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(ResultsOf(0), (Results{"old", "old", "old"}));
+    ExpectIdle();
+}
+
+TEST_F(GatherData, AnErrorThatEndsTheRunPutsTheButtonBack) {
+    // No scratch file can be made in a folder that does not exist: the error leaves the command.
+    test::ScriptedUi otherUi;
+    Workspace broken(otherUi, folder.path().toStdString() + "/missing", server.Endpoints());
+    broken.lvwItems.AppendKeyword("golf");
+    otherUi.AnswerSearchType(true);
+    EXPECT_ANY_THROW(btnGatherDataClick(broken));
+    EXPECT_EQ(otherUi.GatherDataCaption, "Gather Data");
+    EXPECT_TRUE(otherUi.HeaderClicksEnabled);
+    EXPECT_FALSE(broken.GatherDataRunning);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+} // namespace
+} // namespace vorlith
