@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Shell.h"
+#include "stats/GatherData.h"
 #include "workspace/Workspace.h"
 
 #include <QLocale>
@@ -129,6 +130,15 @@ void CheckForUpdates(Workspace& ws, bool Silent) {
 }
 
 void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
+    // The client serves one request at a time: while another command's request or a search-count
+    // run holds it, the start-up check is left out and the button is refused.
+    if (ws.GatherDataRunning || ws.IdHTTP1.Busy()) {
+        if (!Silent)
+            ws.Ui.ShowMessage(MessageKind::Information,
+                              ws.GatherDataRunning ? GatherDataRunningText : RequestUnderWayText,
+                              MessageButtons::Ok);
+        return;
+    }
     const std::string description = ws.ProgramFolder + std::string(UpdateDescriptionFile);
     const std::string address = UpdateFolderURL(ws) + std::string(UpdateDescriptionFile);
     if (!ReservedHost(address) && DownloadFile(ws, address, description) && FileExists(description)) {

@@ -81,6 +81,9 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
 
     ConsoleUi ui(err, setup.Yes, setup.Verbose);
     Workspace ws(ui, setup.Folder);
+    // The sort state as the window's creation step leaves it; there is no window here to brand.
+    ws.SortColumn = -1;
+    ws.SortAscending = true;
     CliContext context{ws, ui, out, err};
     try {
         for (const auto& step : steps) {

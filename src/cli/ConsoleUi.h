@@ -23,9 +23,6 @@ public:
     // Where the security image's answer is read from, one line; end of input answers Cancel.
     std::FILE* In = stdin;
     std::deque<std::string> SaveFileAnswers;
-    // The console window has no creation step; the first header click sets the sort state
-    // the window's creation would have set.
-    bool SortStateSet = false;
 
     const std::string& Status(StatusPanel panel) { return status_[panel]; }
 

@@ -42,11 +42,6 @@ int Sort(CliContext& context, const Arguments& given) {
                      given[0].c_str());
         return ExitUsage;
     }
-    if (!context.Ui.SortStateSet) {
-        context.Ws.SortColumn = -1;
-        context.Ws.SortAscending = true;
-        context.Ui.SortStateSet = true;
-    }
     lvwItemsColumnClick(context.Ws, column);
     return ExitOk;
 }

@@ -3,6 +3,7 @@
 #include "harvest/Challenge.h"
 #include "harvest/Suggestions.h"
 #include "net/PageFetcher.h"
+#include "stats/GatherData.h"
 #include "workspace/Workspace.h"
 
 #include <string>
@@ -11,7 +12,9 @@ namespace vorlith {
 
 void btnGatherKeywordClick(Workspace& ws) {
     // Refused before anything changes: clearing Aborted here would undo a Stop that the waiting
-    // request has not seen yet.
+    // request or the search-count run has not seen yet.
+    if (RefuseWhileGatheringData(ws))
+        return;
     if (ws.IdHTTP1.Busy()) {
         ws.Ui.ShowMessage(MessageKind::Information, HarvestBusyMessage, MessageButtons::Ok);
         return;

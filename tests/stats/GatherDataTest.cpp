@@ -1,5 +1,8 @@
 #include "stats/GatherData.h"
 
+#include "branding/UpdateCheck.h"
+#include "harvest/Harvest.h"
+
 #include "EngineServer.h"
 #include "net/PageFetcher.h"
 #include "stats/SearchEngineTable.h"
@@ -485,6 +488,29 @@ TEST_F(GatherData, OtherCommandsAreRefusedWhileARunGoesOn) {
     // Idle again: nothing is refused.
     EXPECT_FALSE(RefuseWhileGatheringData(ws));
     EXPECT_EQ(ui.Messages.size(), 1u);
+}
+
+TEST_F(GatherData, GatherKeywordsAndCheckUpdatesBetweenTwoRequestsAreRefused) {
+    AddRows({"golf"});
+    ws.MainKeyword = "golf";
+    ws.Aborted = false;
+    int presses = 0;
+    ui.OnPump = [&] {
+        // Between two requests the client is idle, but the run still owns it and its Aborted.
+        if (presses > 0 || ws.IdHTTP1.Busy() || ws.lvwItems.Cell(0, 2) == "old")
+            return;
+        ++presses;
+        ui.AnswerMessage(std::string(GatherDataRunningText));
+        ui.AnswerMessage(std::string(GatherDataRunningText));
+        btnGatherKeywordClick(ws);
+        btnUpdateClick(ws);
+    };
+    Run(false);
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(server.Requests().size(), 3u);
+    EXPECT_EQ(ResultsOf(0), Broad("golf"));
+    EXPECT_EQ(ws.lvwItems.RowCount(), 1);
+    ExpectIdle();
 }
 
 TEST_F(GatherData, PressedWhileAnotherCommandsRequestWaitsIsRefused) {
