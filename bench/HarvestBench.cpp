@@ -19,7 +19,9 @@ public:
     std::optional<AddKeywordsAnswer> AskAddKeywords() override { return std::nullopt; }
     std::optional<bool> AskSearchType() override { return std::nullopt; }
     ChallengeAnswer AskChallenge(std::string_view) override { return {}; }
-    std::optional<std::string> AskSaveFile(std::string_view, std::string_view) override { return std::nullopt; }
+    std::optional<std::string> AskSaveFile(std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
     void ShowStatus(StatusPanel, std::string_view) override {}
     void ShowGauge(const Gauge&) override {}
     void SetTitle(std::string_view) override {}

@@ -3,13 +3,14 @@
 #include "ui/Skin.h"
 #include "workspace/FMain.h"
 
-
 namespace {
 vorlith::ErrorReporter* reporter = nullptr;
 }
 
 // Subsystems that report errors find the program's reporter by this name.
-extern "C" Q_DECL_EXPORT vorlith::ErrorReporter* ExceptionManager() { return reporter; }
+extern "C" Q_DECL_EXPORT vorlith::ErrorReporter* ExceptionManager() {
+    return reporter;
+}
 
 int main(int argc, char** argv) {
     vorlith::VorlithApplication app(argc, argv);

@@ -97,7 +97,9 @@ void ConsoleUi::ShowStatus(StatusPanel panel, std::string_view text) {
 }
 
 void ConsoleUi::ShowGauge(const Gauge&) {}
-void ConsoleUi::SetTitle(std::string_view title) { Branding.Title = title; }
+void ConsoleUi::SetTitle(std::string_view title) {
+    Branding.Title = title;
+}
 void ConsoleUi::SetGatherDataCaption(std::string_view) {}
 void ConsoleUi::SetHeaderClicksEnabled(bool) {}
 void ConsoleUi::ArmStartupTimer() {}
@@ -105,8 +107,12 @@ void ConsoleUi::Pump() {
     QCoreApplication::processEvents();
 }
 
-void ConsoleUi::SetBannerHandCursor() { Branding.BannerHandCursor = true; }
-void ConsoleUi::HideBannerStrip() { Branding.BannerStripHidden = true; }
+void ConsoleUi::SetBannerHandCursor() {
+    Branding.BannerHandCursor = true;
+}
+void ConsoleUi::HideBannerStrip() {
+    Branding.BannerStripHidden = true;
+}
 
 void ConsoleUi::ShowBannerAnimation(const QByteArray&, int width, int height) {
     Branding.BannerAnimated = true;
@@ -120,7 +126,9 @@ void ConsoleUi::ShowBannerPicture(const QImage& picture) {
     Branding.BannerHeight = picture.height();
 }
 
-void ConsoleUi::SetBannerStripHeight(int height) { Branding.BannerStripHeight = height; }
+void ConsoleUi::SetBannerStripHeight(int height) {
+    Branding.BannerStripHeight = height;
+}
 
 void ConsoleUi::SetLinkLabel(int label, std::string_view caption, std::string_view address) {
     if (label != 1 && label != 2)
@@ -135,7 +143,11 @@ void ConsoleUi::ApplySkinStyleSheet(std::string_view styleSheet) {
     Branding.SkinStyleSheet = styleSheet;
 }
 
-void ConsoleUi::SetApplicationIcon(const std::string& iconFile) { Branding.IconFile = iconFile; }
-void ConsoleUi::CloseMainWindow() { Closed = true; }
+void ConsoleUi::SetApplicationIcon(const std::string& iconFile) {
+    Branding.IconFile = iconFile;
+}
+void ConsoleUi::CloseMainWindow() {
+    Closed = true;
+}
 
 } // namespace vorlith::cli

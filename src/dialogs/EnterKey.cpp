@@ -5,7 +5,8 @@
 
 namespace vorlith {
 
-EnterKey::EnterKey(QWidget* watched, std::function<void()> action) : QObject(watched), action_(std::move(action)) {
+EnterKey::EnterKey(QWidget* watched, std::function<void()> action)
+    : QObject(watched), action_(std::move(action)) {
     watched->installEventFilter(this);
 }
 

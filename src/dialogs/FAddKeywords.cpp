@@ -16,12 +16,14 @@ namespace vorlith {
 namespace {
 QString OpenOneTextFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
     // Qt's own dialog, so the skin draws it; it only accepts an existing file.
-    return QFileDialog::getOpenFileName(parent, title, folder, filter, nullptr, QFileDialog::DontUseNativeDialog);
+    return QFileDialog::getOpenFileName(parent, title, folder, filter, nullptr,
+                                        QFileDialog::DontUseNativeDialog);
 }
 } // namespace
 
 TfrmAddKeywords::TfrmAddKeywords(MessagePort& msgMain, QString programFolder, QWidget* parent)
-    : QDialog(parent), bsSkinOpenDialog1(OpenOneTextFile), msgMain_(msgMain), browseFolder_(std::move(programFolder)) {
+    : QDialog(parent), bsSkinOpenDialog1(OpenOneTextFile), msgMain_(msgMain),
+      browseFolder_(std::move(programFolder)) {
     setObjectName(QStringLiteral("frmAddKeywords"));
     bsSkinStdLabel1 = new QLabel(QStringLiteral("Please type keyword(s) Eg: golf, soccer:"), this);
     bsSkinStdLabel1->setObjectName(QStringLiteral("bsSkinStdLabel1"));
@@ -29,8 +31,8 @@ TfrmAddKeywords::TfrmAddKeywords(MessagePort& msgMain, QString programFolder, QW
     edtAddKeyword = new QLineEdit(this);
     edtAddKeyword->setObjectName(QStringLiteral("edtAddKeyword"));
     edtAddKeyword->setGeometry(9, 33, 326, 15);
-    bsSkinStdLabel2 =
-        new QLabel(QStringLiteral("Or add a file with a keyword list (one group of keywords per line):"), this);
+    bsSkinStdLabel2 = new QLabel(
+        QStringLiteral("Or add a file with a keyword list (one group of keywords per line):"), this);
     bsSkinStdLabel2->setObjectName(QStringLiteral("bsSkinStdLabel2"));
     bsSkinStdLabel2->setGeometry(9, 59, 378, 16);
     edtList = new QLineEdit(this);

@@ -15,7 +15,8 @@ TfrmSelSearch::TfrmSelSearch(QWidget* parent) : QDialog(parent) {
     bsSkinCheckRadioBox1->setObjectName(QStringLiteral("bsSkinCheckRadioBox1"));
     bsSkinCheckRadioBox1->setGeometry(11, 15, 397, 20);
     bsSkinCheckRadioBox2 = new QRadioButton(
-        QStringLiteral("Broad Search Eg: golf clubs, any word no matther the order or position in the text."), this);
+        QStringLiteral("Broad Search Eg: golf clubs, any word no matther the order or position in the text."),
+        this);
     bsSkinCheckRadioBox2->setObjectName(QStringLiteral("bsSkinCheckRadioBox2"));
     bsSkinCheckRadioBox2->setGeometry(11, 41, 446, 20);
     btnOk = new QPushButton(QStringLiteral("Ok"), this);
@@ -43,6 +44,8 @@ TfrmSelSearch::TfrmSelSearch(QWidget* parent) : QDialog(parent) {
     btnOk->setFocus();
 }
 
-bool TfrmSelSearch::PreciseSelected() const { return bsSkinCheckRadioBox1->isChecked(); }
+bool TfrmSelSearch::PreciseSelected() const {
+    return bsSkinCheckRadioBox1->isChecked();
+}
 
 } // namespace vorlith

@@ -26,9 +26,10 @@ ErrorReport ErrorReporter::Describe(std::exception_ptr error, const QString& whe
     } catch (...) {
         report.Message = QStringLiteral("An unexpected error occurred.");
     }
-    report.Details = QStringLiteral("Application: %1 %2\nTime: %3\nException: %4\nWhile handling: %5\nMessage: %6\n")
-                         .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(),
-                              QDateTime::currentDateTime().toString(Qt::ISODate), type, where, report.Message);
+    report.Details =
+        QStringLiteral("Application: %1 %2\nTime: %3\nException: %4\nWhile handling: %5\nMessage: %6\n")
+            .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(),
+                 QDateTime::currentDateTime().toString(Qt::ISODate), type, where, report.Message);
     return report;
 }
 
@@ -46,15 +47,17 @@ void ErrorReporter::ReportCurrentException(const QString& where) {
 
 VorlithApplication::VorlithApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
-VorlithApplication* VorlithApplication::Instance() { return qobject_cast<VorlithApplication*>(QCoreApplication::instance()); }
+VorlithApplication* VorlithApplication::Instance() {
+    return qobject_cast<VorlithApplication*>(QCoreApplication::instance());
+}
 
 bool VorlithApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
         // The handler's command ends here; the window and its loop go on.
-        const QString where = receiver ? QString::fromLatin1(receiver->metaObject()->className()) + QLatin1Char(' ') +
-                                             receiver->objectName()
+        const QString where = receiver ? QString::fromLatin1(receiver->metaObject()->className()) +
+                                             QLatin1Char(' ') + receiver->objectName()
                                        : QStringLiteral("(no receiver)");
         reporter_.ReportCurrentException(where);
         return true;
@@ -64,7 +67,8 @@ bool VorlithApplication::notify(QObject* receiver, QEvent* event) {
 void ShowErrorWindow(const ErrorReport& report) {
     QDialog window;
     window.setWindowTitle(QStringLiteral("Error"));
-    window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint);
     window.setObjectName(QStringLiteral("frmError"));
 
     auto* icon = new QLabel;

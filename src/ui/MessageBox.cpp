@@ -16,12 +16,14 @@ MessageBox::MessageBox(MessageKind kind, const QString& text, MessageButtons but
     setObjectName(QStringLiteral("msgMain"));
     // A dialog frame without frame controls: the buttons are the only way to answer.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setWindowTitle(kind == MessageKind::Information ? QStringLiteral("Information") : QStringLiteral("Warning"));
+    setWindowTitle(kind == MessageKind::Information ? QStringLiteral("Information")
+                                                    : QStringLiteral("Warning"));
     setModal(true);
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("imgIcon"));
-    const auto standard = kind == MessageKind::Information ? QStyle::SP_MessageBoxInformation : QStyle::SP_MessageBoxWarning;
+    const auto standard =
+        kind == MessageKind::Information ? QStyle::SP_MessageBoxInformation : QStyle::SP_MessageBoxWarning;
     icon->setPixmap(style()->standardIcon(standard).pixmap(32, 32));
     text_ = new QLabel(text, this);
     text_->setObjectName(QStringLiteral("lblText"));
@@ -76,7 +78,8 @@ void MessageBox::showEvent(QShowEvent* event) {
 }
 
 int MessageBox::Show(MessageKind kind, std::string_view text, MessageButtons buttons, QWidget* parent) {
-    MessageBox box(kind, QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())), buttons, parent);
+    MessageBox box(kind, QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())), buttons,
+                   parent);
     const int result = box.exec();
     return result == mrOk ? mrOk : mrCancel;
 }

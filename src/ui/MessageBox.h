@@ -23,7 +23,8 @@ public:
     QLabel* TextLabel() const { return text_; }
 
     // Shows the box modally: mrOk for "OK", mrCancel for "Cancel" or any other way of closing.
-    static int Show(MessageKind kind, std::string_view text, MessageButtons buttons, QWidget* parent = nullptr);
+    static int Show(MessageKind kind, std::string_view text, MessageButtons buttons,
+                    QWidget* parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

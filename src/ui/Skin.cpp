@@ -8,7 +8,9 @@
 
 // The resources sit in a static library: they must be registered before the first use, and the
 // registration macro only works outside a namespace.
-static void InitSkinResources() { Q_INIT_RESOURCE(vorlith); }
+static void InitSkinResources() {
+    Q_INIT_RESOURCE(vorlith);
+}
 
 namespace vorlith {
 
@@ -20,7 +22,9 @@ QString BuiltInSkin() {
     return QString::fromUtf8(file.readAll());
 }
 
-void ApplySkin(const QString& styleSheet) { qApp->setStyleSheet(styleSheet); }
+void ApplySkin(const QString& styleSheet) {
+    qApp->setStyleSheet(styleSheet);
+}
 
 void CenterOnScreen(QWidget& window) {
     const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();

@@ -8,7 +8,6 @@
 #include "dialogs/FSelectSearch.h"
 #include "harvest/FCaptcha.h"
 #include "harvest/Harvest.h"
-
 #include "stats/GatherData.h"
 #include "ui/ErrorReporting.h"
 #include "ui/GaugeBar.h"
@@ -45,9 +44,13 @@ namespace vorlith {
 
 namespace {
 
-QString Text(std::string_view text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+QString Text(std::string_view text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-std::string Bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+std::string Bytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
 
 // A toolbar or table button: 20 high at top 7, hand cursor, never takes the keyboard focus.
 QPushButton* CommandButton(QWidget* parent, const char* name, const char* caption, int left, int width) {
@@ -267,27 +270,57 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 // Handlers: one-line forwards into the core. Commands not built yet do nothing.
-void TfrmMain::btnMainKeywordClick() { vorlith::btnMainKeywordClick(ws_); }
-void TfrmMain::btnGatherKeywordClick() { vorlith::btnGatherKeywordClick(ws_); }
-void TfrmMain::btnAddKeywordClick() { vorlith::btnAddKeywordClick(ws_); }
-void TfrmMain::btnGatherDataClick() { vorlith::btnGatherDataClick(ws_); }
-void TfrmMain::btnSaveResultsClick() { vorlith::btnSaveResultsClick(ws_); }
-void TfrmMain::btnHelpClick() { vorlith::btnHelpClick(ws_); }
-void TfrmMain::btnUpdateClick() { vorlith::btnUpdateClick(ws_); }
-void TfrmMain::btnMakeMoneyClick() { vorlith::btnMakeMoneyClick(ws_); }
-void TfrmMain::bsSkinButton1Click() { vorlith::bsSkinButton1Click(ws_); }
-void TfrmMain::bsSkinButton2Click() { vorlith::bsSkinButton2Click(ws_); }
-void TfrmMain::bsSkinButton3Click() { vorlith::bsSkinButton3Click(ws_); }
-void TfrmMain::bsSkinButton4Click() { vorlith::bsSkinButton4Click(ws_); }
-void TfrmMain::lvwItemsColumnClick(int column) { vorlith::lvwItemsColumnClick(ws_, column); }
+void TfrmMain::btnMainKeywordClick() {
+    vorlith::btnMainKeywordClick(ws_);
+}
+void TfrmMain::btnGatherKeywordClick() {
+    vorlith::btnGatherKeywordClick(ws_);
+}
+void TfrmMain::btnAddKeywordClick() {
+    vorlith::btnAddKeywordClick(ws_);
+}
+void TfrmMain::btnGatherDataClick() {
+    vorlith::btnGatherDataClick(ws_);
+}
+void TfrmMain::btnSaveResultsClick() {
+    vorlith::btnSaveResultsClick(ws_);
+}
+void TfrmMain::btnHelpClick() {
+    vorlith::btnHelpClick(ws_);
+}
+void TfrmMain::btnUpdateClick() {
+    vorlith::btnUpdateClick(ws_);
+}
+void TfrmMain::btnMakeMoneyClick() {
+    vorlith::btnMakeMoneyClick(ws_);
+}
+void TfrmMain::bsSkinButton1Click() {
+    vorlith::bsSkinButton1Click(ws_);
+}
+void TfrmMain::bsSkinButton2Click() {
+    vorlith::bsSkinButton2Click(ws_);
+}
+void TfrmMain::bsSkinButton3Click() {
+    vorlith::bsSkinButton3Click(ws_);
+}
+void TfrmMain::bsSkinButton4Click() {
+    vorlith::bsSkinButton4Click(ws_);
+}
+void TfrmMain::lvwItemsColumnClick(int column) {
+    vorlith::lvwItemsColumnClick(ws_, column);
+}
 
 void TfrmMain::Timer1Timer() {
     Timer1->stop();
     vorlith::Timer1Timer(ws_);
 }
 
-void TfrmMain::imgBannerClick() { BannerClick(ws_); }
-void TfrmMain::gifBannerClick() { BannerClick(ws_); }
+void TfrmMain::imgBannerClick() {
+    BannerClick(ws_);
+}
+void TfrmMain::gifBannerClick() {
+    BannerClick(ws_);
+}
 
 void TfrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -299,8 +332,12 @@ void TfrmMain::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
-void TfrmMain::FormShow() { CenterBanner(); }
-void TfrmMain::FormResize() { CenterBanner(); }
+void TfrmMain::FormShow() {
+    CenterBanner();
+}
+void TfrmMain::FormResize() {
+    CenterBanner();
+}
 
 void TfrmMain::CenterBanner() {
     // Without a loaded banner the strip is empty or hidden and the controls keep their built place.
@@ -341,8 +378,8 @@ ChallengeAnswer TfrmMain::AskChallenge(std::string_view challengePage) {
     TfrmCaptcha frmCaptcha(*this, this);
     frmCaptcha.ChallengePage = challengePage;
     const int result = frmCaptcha.exec();
-    return {result == mrOk ? mrOk : mrCancel, Bytes(frmCaptcha.edtPassword->text()), frmCaptcha.ChallengeRandom,
-            frmCaptcha.ChallengeSeed};
+    return {result == mrOk ? mrOk : mrCancel, Bytes(frmCaptcha.edtPassword->text()),
+            frmCaptcha.ChallengeRandom, frmCaptcha.ChallengeSeed};
 }
 
 std::optional<std::string> TfrmMain::AskSaveFile(std::string_view folder, std::string_view fileName) {
@@ -367,20 +404,33 @@ void TfrmMain::ShowStatus(StatusPanel panel, std::string_view text) {
     target->setText(Text(text));
 }
 
-void TfrmMain::ShowGauge(const Gauge& gauge) { MainGauge->Show(gauge); }
-void TfrmMain::SetTitle(std::string_view title) { setWindowTitle(Text(title)); }
-void TfrmMain::SetGatherDataCaption(std::string_view caption) { btnGatherData->setText(Text(caption)); }
-void TfrmMain::SetHeaderClicksEnabled(bool enabled) { lvwItems->horizontalHeader()->setSectionsClickable(enabled); }
-void TfrmMain::ArmStartupTimer() { Timer1->start(); }
-void TfrmMain::Pump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-
+void TfrmMain::ShowGauge(const Gauge& gauge) {
+    MainGauge->Show(gauge);
+}
+void TfrmMain::SetTitle(std::string_view title) {
+    setWindowTitle(Text(title));
+}
+void TfrmMain::SetGatherDataCaption(std::string_view caption) {
+    btnGatherData->setText(Text(caption));
+}
+void TfrmMain::SetHeaderClicksEnabled(bool enabled) {
+    lvwItems->horizontalHeader()->setSectionsClickable(enabled);
+}
+void TfrmMain::ArmStartupTimer() {
+    Timer1->start();
+}
+void TfrmMain::Pump() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void TfrmMain::SetBannerHandCursor() {
     imgBanner->setCursor(Qt::PointingHandCursor);
     gifBanner->setCursor(Qt::PointingHandCursor);
 }
 
-void TfrmMain::HideBannerStrip() { panBanner->hide(); }
+void TfrmMain::HideBannerStrip() {
+    panBanner->hide();
+}
 
 void TfrmMain::ShowBannerAnimation(const QByteArray& gif, int width, int height) {
     delete bannerMovie_;
@@ -407,7 +457,9 @@ void TfrmMain::ShowBannerPicture(const QImage& picture) {
     bannerShown_ = true;
 }
 
-void TfrmMain::SetBannerStripHeight(int height) { panBanner->setFixedHeight(height); }
+void TfrmMain::SetBannerStripHeight(int height) {
+    panBanner->setFixedHeight(height);
+}
 
 void TfrmMain::SetLinkLabel(int label, std::string_view caption, std::string_view address) {
     LinkLabel* link = label == 1 ? lblLink1URL : lblLink2URL;
@@ -429,6 +481,8 @@ void TfrmMain::SetApplicationIcon(const std::string& iconFile) {
     setWindowIcon(icon);
 }
 
-void TfrmMain::CloseMainWindow() { close(); }
+void TfrmMain::CloseMainWindow() {
+    close();
+}
 
 } // namespace vorlith

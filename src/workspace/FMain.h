@@ -24,7 +24,8 @@ class LinkLabel;
 class TfrmMain : public QWidget, public WorkspaceUi {
     Q_OBJECT
 public:
-    explicit TfrmMain(std::string programFolder, vorlith::Endpoints endpoints = {}, QWidget* parent = nullptr);
+    explicit TfrmMain(std::string programFolder, vorlith::Endpoints endpoints = {},
+                      QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     Workspace& Ws() { return ws_; }

@@ -22,6 +22,8 @@ int Gauge::Percent() const {
     return static_cast<int>(scaled / (2LL * maximum_));
 }
 
-std::string Gauge::Text() const { return std::to_string(Percent()) + "%"; }
+std::string Gauge::Text() const {
+    return std::to_string(Percent()) + "%";
+}
 
 } // namespace vorlith

@@ -8,7 +8,9 @@ namespace vorlith {
 
 namespace {
 
-QString Show(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+QString Show(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 void CheckPosition(int row, int count) {
     if (row < 0 || row >= count)
@@ -159,16 +161,21 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-int KeywordTable::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : RowCount(); }
+int KeywordTable::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : RowCount();
+}
 
-int KeywordTable::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int KeywordTable::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant KeywordTable::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= RowCount())
         return {};
     const KeywordRow& row = rows_[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole)
-        return Show(index.column() == 0 ? row.Caption : row.Cell[static_cast<std::size_t>(index.column() - 1)]);
+        return Show(index.column() == 0 ? row.Caption
+                                        : row.Cell[static_cast<std::size_t>(index.column() - 1)]);
     if (role == Qt::CheckStateRole && index.column() == 0)
         return row.Checked ? Qt::Checked : Qt::Unchecked;
     return {};

@@ -17,7 +17,9 @@ inline constexpr int ColumnCount = 6;
 inline constexpr int CellCount = 5; // Keywords, Searches, Google, Yahoo, Msn
 
 // Index of the cell that a column shows; the No column shows the caption instead.
-constexpr int CellOf(Column column) { return static_cast<int>(column) - 1; }
+constexpr int CellOf(Column column) {
+    return static_cast<int>(column) - 1;
+}
 
 struct ColumnInfo {
     const char* Header;
@@ -59,7 +61,9 @@ public:
     void AppendKeywords(const std::vector<std::string_view>& keywords);
 
     const std::string& Caption(int row) const { return Row(row).Caption; }
-    const std::string& Cell(int row, int cell) const { return Row(row).Cell.at(static_cast<std::size_t>(cell)); }
+    const std::string& Cell(int row, int cell) const {
+        return Row(row).Cell.at(static_cast<std::size_t>(cell));
+    }
     void SetCell(int row, int cell, std::string text);
 
     bool Checked(int row) const { return Row(row).Checked; }

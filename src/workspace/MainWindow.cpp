@@ -14,7 +14,9 @@ void FormCreate(Workspace& ws) {
     ws.Ui.ArmStartupTimer();
 }
 
-void Timer1Timer(Workspace& ws) { CheckForUpdates(ws, true); }
+void Timer1Timer(Workspace& ws) {
+    CheckForUpdates(ws, true);
+}
 
 void btnMainKeywordClick(Workspace& ws) {
     std::optional<std::string> keyword = ws.Ui.AskMainKeyword();

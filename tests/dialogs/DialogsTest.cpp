@@ -52,12 +52,14 @@ void ExpectLayout(QDialog& dialog, const char* caption, QSize client, const std:
 TEST(FMainKeyword, LayoutTabOrderAndFocus) {
     ScriptedUi ui;
     TfrmMainKeyword frm(ui);
-    ExpectLayout(frm, "Main Keyword", {309, 109},
-                 {{frm.bsSkinStdLabel1, {13, 13, 292, 16}, "Please type the main keyword(s) Eg: golf, soccer:"},
-                  {frm.edtMainKeyword, {13, 37, 280, 15}, ""},
-                  {frm.btnOk, {68, 67, 82, 21}, "Ok"},
-                  {frm.btnCancel, {157, 67, 82, 21}, "Cancel"}});
-    EXPECT_EQ(TabChain(frm.edtMainKeyword, 3), (std::vector<QWidget*>{frm.edtMainKeyword, frm.btnOk, frm.btnCancel}));
+    ExpectLayout(
+        frm, "Main Keyword", {309, 109},
+        {{frm.bsSkinStdLabel1, {13, 13, 292, 16}, "Please type the main keyword(s) Eg: golf, soccer:"},
+         {frm.edtMainKeyword, {13, 37, 280, 15}, ""},
+         {frm.btnOk, {68, 67, 82, 21}, "Ok"},
+         {frm.btnCancel, {157, 67, 82, 21}, "Cancel"}});
+    EXPECT_EQ(TabChain(frm.edtMainKeyword, 3),
+              (std::vector<QWidget*>{frm.edtMainKeyword, frm.btnOk, frm.btnCancel}));
     frm.show();
     EXPECT_EQ(frm.focusWidget(), frm.edtMainKeyword);
 }
@@ -119,8 +121,9 @@ TEST(FAddKeywords, LayoutTabOrderAndFocus) {
                   {frm.btnBrowse, {344, 77, 63, 21}, "Browse"},
                   {frm.btnOk, {102, 107, 82, 21}, "Ok"},
                   {frm.btnCancel, {190, 107, 82, 21}, "Cancel"}});
-    EXPECT_EQ(TabChain(frm.edtAddKeyword, 5),
-              (std::vector<QWidget*>{frm.edtAddKeyword, frm.btnOk, frm.btnCancel, frm.edtList, frm.btnBrowse}));
+    EXPECT_EQ(
+        TabChain(frm.edtAddKeyword, 5),
+        (std::vector<QWidget*>{frm.edtAddKeyword, frm.btnOk, frm.btnCancel, frm.edtList, frm.btnBrowse}));
     frm.show();
     EXPECT_EQ(frm.focusWidget(), frm.edtAddKeyword);
 }
@@ -159,7 +162,8 @@ TEST(FAddKeywords, BrowseStartsInTheProgramFolderThenWhereTheLastFileWas) {
     TfrmAddKeywords frm(ui, QStringLiteral("/opt/vorlith/"));
     std::vector<QString> startedIn;
     std::vector<QString> answers{QStringLiteral("/data/lists/golf.txt"), QString()};
-    frm.bsSkinOpenDialog1 = [&](QWidget*, const QString& title, const QString& folder, const QString& filter) {
+    frm.bsSkinOpenDialog1 = [&](QWidget*, const QString& title, const QString& folder,
+                                const QString& filter) {
         EXPECT_EQ(title, QStringLiteral("Open file"));
         EXPECT_EQ(filter, QStringLiteral("Text files (*.txt)"));
         startedIn.push_back(folder);
@@ -173,23 +177,24 @@ TEST(FAddKeywords, BrowseStartsInTheProgramFolderThenWhereTheLastFileWas) {
     EXPECT_EQ(frm.edtAddKeyword->text(), QStringLiteral("typed")) << "the keyword box is not touched";
     frm.btnBrowseClick(); // cancelled: nothing changes
     EXPECT_EQ(frm.edtList->text(), QStringLiteral("/data/lists/golf.txt"));
-    EXPECT_EQ(startedIn, (std::vector<QString>{QStringLiteral("/opt/vorlith/"), QStringLiteral("/data/lists")}));
+    EXPECT_EQ(startedIn,
+              (std::vector<QString>{QStringLiteral("/opt/vorlith/"), QStringLiteral("/data/lists")}));
 }
 
 TEST(FSelectSearch, LayoutTabOrderFocusAndTheRadioGroup) {
     TfrmSelSearch frm;
-    ExpectLayout(
-        frm, "Select Search Type", {480, 114},
-        {{frm.bsSkinCheckRadioBox1,
-          {11, 15, 397, 20},
-          "Precise Search Eg: \"golf clubs\" Should appear the word in the same order."},
-         {frm.bsSkinCheckRadioBox2,
-          {11, 41, 446, 20},
-          "Broad Search Eg: golf clubs, any word no matther the order or position in the text."},
-         {frm.btnOk, {161, 75, 81, 21}, "Ok"},
-         {frm.btnCancel, {251, 75, 82, 21}, "Cancel"}});
+    ExpectLayout(frm, "Select Search Type", {480, 114},
+                 {{frm.bsSkinCheckRadioBox1,
+                   {11, 15, 397, 20},
+                   "Precise Search Eg: \"golf clubs\" Should appear the word in the same order."},
+                  {frm.bsSkinCheckRadioBox2,
+                   {11, 41, 446, 20},
+                   "Broad Search Eg: golf clubs, any word no matther the order or position in the text."},
+                  {frm.btnOk, {161, 75, 81, 21}, "Ok"},
+                  {frm.btnCancel, {251, 75, 82, 21}, "Cancel"}});
     EXPECT_TRUE(frm.PreciseSelected());
-    EXPECT_EQ(TabChain(frm.btnOk, 3), (std::vector<QWidget*>{frm.btnOk, frm.btnCancel, frm.bsSkinCheckRadioBox1}));
+    EXPECT_EQ(TabChain(frm.btnOk, 3),
+              (std::vector<QWidget*>{frm.btnOk, frm.btnCancel, frm.bsSkinCheckRadioBox1}));
     frm.show();
     EXPECT_EQ(frm.focusWidget(), frm.btnOk);
 

@@ -1,9 +1,8 @@
 #include "stats/GatherData.h"
 
+#include "EngineServer.h"
 #include "branding/UpdateCheck.h"
 #include "harvest/Harvest.h"
-
-#include "EngineServer.h"
 #include "net/PageFetcher.h"
 #include "stats/SearchEngineTable.h"
 #include "support/ScriptedUi.h"

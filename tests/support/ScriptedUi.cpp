@@ -8,14 +8,16 @@ namespace vorlith::test {
 
 namespace {
 const char* Name(int question) {
-    static const char* const names[] = {"a message box", "the main keyword dialog", "the add keywords dialog",
-                                        "the search type dialog", "the security image window", "the save dialog"};
+    static const char* const names[] = {
+        "a message box",          "the main keyword dialog",   "the add keywords dialog",
+        "the search type dialog", "the security image window", "the save dialog"};
     return names[question];
 }
 } // namespace
 
 ScriptedUi::~ScriptedUi() {
-    EXPECT_TRUE(script_.empty()) << script_.size() << " scripted answer(s) were never asked for; the first is for "
+    EXPECT_TRUE(script_.empty()) << script_.size()
+                                 << " scripted answer(s) were never asked for; the first is for "
                                  << Name(static_cast<int>(script_.front().Asked));
 }
 
@@ -55,8 +57,8 @@ std::optional<ScriptedUi::Step> ScriptedUi::Next(Question asked, std::string_vie
         return std::nullopt;
     }
     if (script_.front().Asked != asked) {
-        ADD_FAILURE() << "expected " << Name(static_cast<int>(script_.front().Asked)) << " but the program showed "
-                      << Name(static_cast<int>(asked)) << " " << what;
+        ADD_FAILURE() << "expected " << Name(static_cast<int>(script_.front().Asked))
+                      << " but the program showed " << Name(static_cast<int>(asked)) << " " << what;
         return std::nullopt;
     }
     Step step = std::move(script_.front());
@@ -96,7 +98,8 @@ ChallengeAnswer ScriptedUi::AskChallenge(std::string_view challengePage) {
     const auto step = Next(Question::Challenge, fields.ChallengeImageURL);
     if (!step)
         return {mrCancel, {}, std::move(fields.ChallengeRandom), std::move(fields.ChallengeSeed)};
-    return {step->Answer, step->ExpectedText, std::move(fields.ChallengeRandom), std::move(fields.ChallengeSeed)};
+    return {step->Answer, step->ExpectedText, std::move(fields.ChallengeRandom),
+            std::move(fields.ChallengeSeed)};
 }
 
 std::optional<std::string> ScriptedUi::AskSaveFile(std::string_view folder, std::string_view fileName) {
@@ -115,10 +118,18 @@ void ScriptedUi::ShowGauge(const Gauge& gauge) {
     ++GaugeShows;
 }
 
-void ScriptedUi::SetTitle(std::string_view title) { Title = title; }
-void ScriptedUi::SetGatherDataCaption(std::string_view caption) { GatherDataCaption = caption; }
-void ScriptedUi::SetHeaderClicksEnabled(bool enabled) { HeaderClicksEnabled = enabled; }
-void ScriptedUi::ArmStartupTimer() { ++TimerArms; }
+void ScriptedUi::SetTitle(std::string_view title) {
+    Title = title;
+}
+void ScriptedUi::SetGatherDataCaption(std::string_view caption) {
+    GatherDataCaption = caption;
+}
+void ScriptedUi::SetHeaderClicksEnabled(bool enabled) {
+    HeaderClicksEnabled = enabled;
+}
+void ScriptedUi::ArmStartupTimer() {
+    ++TimerArms;
+}
 
 void ScriptedUi::Pump() {
     ++Pumps;
@@ -126,8 +137,12 @@ void ScriptedUi::Pump() {
         OnPump();
 }
 
-void ScriptedUi::SetBannerHandCursor() { BannerHandCursor = true; }
-void ScriptedUi::HideBannerStrip() { BannerStripHidden = true; }
+void ScriptedUi::SetBannerHandCursor() {
+    BannerHandCursor = true;
+}
+void ScriptedUi::HideBannerStrip() {
+    BannerStripHidden = true;
+}
 
 void ScriptedUi::ShowBannerAnimation(const QByteArray& gif, int width, int height) {
     BannerAnimation = gif;
@@ -140,7 +155,9 @@ void ScriptedUi::ShowBannerPicture(const QImage& picture) {
     BannerAnimation.clear();
 }
 
-void ScriptedUi::SetBannerStripHeight(int height) { BannerStripHeight = height; }
+void ScriptedUi::SetBannerStripHeight(int height) {
+    BannerStripHeight = height;
+}
 
 void ScriptedUi::SetLinkLabel(int label, std::string_view caption, std::string_view address) {
     EXPECT_TRUE(label == 1 || label == 2) << label;
@@ -148,8 +165,14 @@ void ScriptedUi::SetLinkLabel(int label, std::string_view caption, std::string_v
         Links[label - 1] = {std::string(caption), std::string(address)};
 }
 
-void ScriptedUi::ApplySkinStyleSheet(std::string_view styleSheet) { AppliedSkins.emplace_back(styleSheet); }
-void ScriptedUi::SetApplicationIcon(const std::string& iconFile) { ApplicationIcon = iconFile; }
-void ScriptedUi::CloseMainWindow() { ++Closes; }
+void ScriptedUi::ApplySkinStyleSheet(std::string_view styleSheet) {
+    AppliedSkins.emplace_back(styleSheet);
+}
+void ScriptedUi::SetApplicationIcon(const std::string& iconFile) {
+    ApplicationIcon = iconFile;
+}
+void ScriptedUi::CloseMainWindow() {
+    ++Closes;
+}
 
 } // namespace vorlith::test

@@ -1,5 +1,6 @@
-#include "support/WidgetChecks.h"
 #include "ui/MessageBox.h"
+
+#include "support/WidgetChecks.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -26,14 +27,26 @@ TEST_P(MessageBoxAnswers, ReturnOneForOkAndTwoForEverythingElse) {
         auto* box = qobject_cast<MessageBox*>(modal);
         ASSERT_NE(box, nullptr);
         switch (given) {
-        case Answer::ClickOk: QTest::mouseClick(box->OkButton(), Qt::LeftButton); break;
-        case Answer::ClickCancel: QTest::mouseClick(box->CancelButton(), Qt::LeftButton); break;
-        case Answer::Escape: QTest::keyClick(box, Qt::Key_Escape); break;
-        case Answer::Enter: QTest::keyClick(box->focusWidget(), Qt::Key_Return); break;
-        case Answer::Close: box->close(); break;
+        case Answer::ClickOk:
+            QTest::mouseClick(box->OkButton(), Qt::LeftButton);
+            break;
+        case Answer::ClickCancel:
+            QTest::mouseClick(box->CancelButton(), Qt::LeftButton);
+            break;
+        case Answer::Escape:
+            QTest::keyClick(box, Qt::Key_Escape);
+            break;
+        case Answer::Enter:
+            QTest::keyClick(box->focusWidget(), Qt::Key_Return);
+            break;
+        case Answer::Close:
+            box->close();
+            break;
         }
     });
-    EXPECT_EQ(MessageBox::Show(MessageKind::Information, "Are you sure do you want to delete all?", c.Buttons), c.Expected);
+    EXPECT_EQ(
+        MessageBox::Show(MessageKind::Information, "Are you sure do you want to delete all?", c.Buttons),
+        c.Expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -50,11 +63,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(MessageBox, CaptionByKindCentredRowOfSeventyPixelButtonsAndNoFrameControls) {
-    MessageBox warning(MessageKind::Warning, QStringLiteral("The updater module is missing."), MessageButtons::Ok);
+    MessageBox warning(MessageKind::Warning, QStringLiteral("The updater module is missing."),
+                       MessageButtons::Ok);
     EXPECT_EQ(warning.windowTitle(), QStringLiteral("Warning"));
     EXPECT_EQ(warning.CancelButton(), nullptr);
 
-    MessageBox box(MessageKind::Information, QStringLiteral("Do you want to update now?"), MessageButtons::OkCancel);
+    MessageBox box(MessageKind::Information, QStringLiteral("Do you want to update now?"),
+                   MessageButtons::OkCancel);
     EXPECT_EQ(box.windowTitle(), QStringLiteral("Information"));
     EXPECT_FALSE(box.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_FALSE(box.windowFlags() & Qt::WindowSystemMenuHint);

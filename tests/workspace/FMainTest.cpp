@@ -1,7 +1,8 @@
+#include "workspace/FMain.h"
+
 #include "support/WidgetChecks.h"
 #include "ui/GaugeBar.h"
 #include "ui/LinkLabel.h"
-#include "workspace/FMain.h"
 
 #include <QHeaderView>
 #include <QLabel>

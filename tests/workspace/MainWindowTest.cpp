@@ -1,6 +1,7 @@
+#include "workspace/MainWindow.h"
+
 #include "support/ScriptedUi.h"
 #include "workspace/DialogRules.h"
-#include "workspace/MainWindow.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 
@@ -19,9 +20,9 @@ TEST(Workspace, StartsEmptyAndFormCreateSetsTheSortStateThenArmsTheTimer) {
     EXPECT_EQ(ws.ProgramFolder, "/opt/vorlith/");
     EXPECT_FALSE(ws.Aborted);
     EXPECT_EQ(ws.SearchMode, 0);
-    EXPECT_TRUE(ws.MainKeyword.empty() && ws.AffiliateID.empty() && ws.BannerURL.empty() && ws.BannerPath.empty() &&
-                ws.Link1URL.empty() && ws.Link2URL.empty() && ws.Link1Name.empty() && ws.Link2Name.empty() &&
-                ws.IconPath.empty());
+    EXPECT_TRUE(ws.MainKeyword.empty() && ws.AffiliateID.empty() && ws.BannerURL.empty() &&
+                ws.BannerPath.empty() && ws.Link1URL.empty() && ws.Link2URL.empty() && ws.Link1Name.empty() &&
+                ws.Link2Name.empty() && ws.IconPath.empty());
     EXPECT_EQ(ws.lvwItems.RowCount(), 0);
     EXPECT_EQ(ws.MainStatusPanel(), "");
     EXPECT_EQ(ws.MainKeywordPanel(), "Main Keyword: ");
@@ -89,10 +90,10 @@ TEST_P(GaugeText, RoundsToTheNearestPercentAndClampsToTheRange) {
 INSTANTIATE_TEST_SUITE_P(Table, GaugeText,
                          ::testing::Values(GaugeCase{100, 0, 0, "0%"}, GaugeCase{100, 100, 100, "100%"},
                                            GaugeCase{3, 1, 1, "33%"}, GaugeCase{3, 2, 2, "67%"},
-                                           GaugeCase{200, 1, 1, "1%"},     // 0.5 rounds up
-                                           GaugeCase{1000, 4, 4, "0%"},    // 0.4 rounds down
+                                           GaugeCase{200, 1, 1, "1%"},  // 0.5 rounds up
+                                           GaugeCase{1000, 4, 4, "0%"}, // 0.4 rounds down
                                            GaugeCase{100, 250, 100, "100%"}, GaugeCase{100, -5, 0, "0%"},
-                                           GaugeCase{0, 0, 0, "0%"},       // body of unknown length
+                                           GaugeCase{0, 0, 0, "0%"}, // body of unknown length
                                            GaugeCase{0, 5000, 0, "0%"},
                                            GaugeCase{2147483647, 2147483647, 2147483647, "100%"},
                                            GaugeCase{2147483647, 1073741824, 1073741824, "50%"}));
