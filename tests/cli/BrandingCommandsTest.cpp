@@ -1,4 +1,5 @@
 // vorlith-cli --branding and --check-updates, run in-process.
+#include "CliCapture.h"
 #include "branding/SkinFile.h"
 #include "cli/CommandTable.h"
 #include "support/ScriptedHttpServer.h"
@@ -14,22 +15,6 @@ namespace {
 using test::Reply;
 using test::ScriptedHttpServer;
 
-struct Captured {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-std::string Drain(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
 class BrandingCli : public ::testing::Test {
 protected:
     BrandingCli() {
@@ -39,15 +24,9 @@ protected:
     void Write(const std::string& name, const std::string& bytes) {
         std::ofstream(folder.path().toStdString() + "/" + name, std::ios::binary) << bytes;
     }
-    Captured Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"vorlith-cli", "--folder", folder.path().toStdString()});
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        Captured result;
-        result.Status = table.Run(args, out, err);
-        result.Out = Drain(out);
-        result.Err = Drain(err);
-        return result;
+    CliRun Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--folder", folder.path().toStdString()});
+        return RunCli(table, std::move(args));
     }
 
     CommandTable table;
@@ -57,7 +36,7 @@ protected:
 TEST_F(BrandingCli, PrintsWhatTheBrandingApplies) {
     Write("dbconfig.dat", "[Settings]\r\nAppName=Golf\r\nLink1URL=http://one.example/\r\nLink1Name=One\r\n");
     Write("dbskin.dat", PackSkin("QWidget {}"));
-    const Captured run = Run({"--branding"});
+    const CliRun run = Run({"--branding"});
     EXPECT_EQ(run.Status, ExitOk) << run.Err;
     EXPECT_NE(run.Out.find("Title:     Golf v1.04\n"), std::string::npos) << run.Out;
     EXPECT_NE(run.Out.find("Banner:    none (strip hidden)\n"), std::string::npos) << run.Out;
@@ -67,7 +46,7 @@ TEST_F(BrandingCli, PrintsWhatTheBrandingApplies) {
 }
 
 TEST_F(BrandingCli, WithoutConfigurationSaysSo) {
-    const Captured run = Run({"--branding"});
+    const CliRun run = Run({"--branding"});
     EXPECT_EQ(run.Status, ExitOk);
     EXPECT_NE(run.Out.find("Config:    none ("), std::string::npos) << run.Out;
     EXPECT_NE(run.Out.find("Title:     Vorlith\n"), std::string::npos) << run.Out;
@@ -76,7 +55,7 @@ TEST_F(BrandingCli, WithoutConfigurationSaysSo) {
 TEST_F(BrandingCli, ABrokenBannerFailsTheRunWithTheError) {
     Write("dbconfig.dat", "[Settings]\r\nBannerPath1=ad.png\r\n");
     Write("dbimg1.dat", "x");
-    const Captured run = Run({"--branding"});
+    const CliRun run = Run({"--branding"});
     EXPECT_EQ(run.Status, ExitFailed);
     EXPECT_NE(run.Err.find("Error: Unknown picture file extension (.png)"), std::string::npos) << run.Err;
 }
@@ -86,7 +65,7 @@ TEST_F(BrandingCli, ChecksUpdatesAndRefusesWithoutTheUpdater) {
     server.Otherwise().Send(Reply::Answer(200, "[APPLICATION]\r\nVersion=1.05\r\n")).Close();
     Write("dbconfig.dat",
           "[Endpoints]\r\nUpdateBase=http://127.0.0.1:" + std::to_string(server.Port()) + "\r\n");
-    Captured run = Run({"--check-updates"});
+    CliRun run = Run({"--check-updates"});
     EXPECT_EQ(run.Status, ExitOk);
     EXPECT_NE(run.Err.find("There is a new update: (version 1.05)"), std::string::npos) << run.Err;
     EXPECT_NE(run.Err.find("-> Cancel"), std::string::npos) << run.Err;

@@ -1,6 +1,7 @@
 // vorlith-cli's command table and console window, run in-process against the scripted server.
 #include "cli/CommandTable.h"
 
+#include "CliCapture.h"
 #include "cli/ConsoleUi.h"
 #include "support/ScriptedHttpServer.h"
 
@@ -14,35 +15,6 @@ namespace {
 
 using test::Reply;
 using test::ScriptedHttpServer;
-
-// Runs the table with standard output and error captured.
-struct Captured {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-std::string Drain(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
-Captured RunCli(const CommandTable& table, std::vector<std::string> args) {
-    args.insert(args.begin(), "vorlith-cli");
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Captured result;
-    result.Status = table.Run(args, out, err);
-    result.Out = Drain(out);
-    result.Err = Drain(err);
-    return result;
-}
 
 class Cli : public ::testing::Test {
 protected:

@@ -1,4 +1,5 @@
 // vorlith-cli's --main-keyword and --gather-keywords, and the security image on a terminal.
+#include "CliCapture.h"
 #include "StandinPages.h"
 #include "StandinServer.h"
 #include "cli/CommandTable.h"
@@ -16,17 +17,6 @@ namespace {
 
 using test::Reply;
 using test::ScriptedHttpServer;
-
-std::string Drain(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
 
 std::FILE* Input(const std::string& text) {
     std::FILE* in = std::tmpfile();
@@ -95,13 +85,11 @@ protected:
     }
 
     int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"vorlith-cli", "--folder", folder.path().toStdString()});
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        const int status = table.Run(args, out, err);
-        Out = Drain(out);
-        Err = Drain(err);
-        return status;
+        args.insert(args.begin(), {"--folder", folder.path().toStdString()});
+        CliRun run = RunCli(table, std::move(args));
+        Out = std::move(run.Out);
+        Err = std::move(run.Err);
+        return run.Status;
     }
 
     CommandTable table;

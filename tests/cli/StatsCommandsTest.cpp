@@ -1,4 +1,5 @@
 // vorlith-cli's --gather-data, in-process against the stand-in.
+#include "CliCapture.h"
 #include "StandinServer.h"
 #include "cli/CommandTable.h"
 #include "cli/ConsoleUi.h"
@@ -13,18 +14,6 @@
 
 namespace vorlith::cli {
 namespace {
-
-std::string Drain(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
 
 class GatherDataCli : public ::testing::Test {
 protected:
@@ -50,13 +39,11 @@ protected:
     }
 
     int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"vorlith-cli", "--folder", folder.path().toStdString()});
-        std::FILE* outFile = std::tmpfile();
-        std::FILE* errFile = std::tmpfile();
-        const int status = table.Run(args, outFile, errFile);
-        out = Drain(outFile);
-        err = Drain(errFile);
-        return status;
+        args.insert(args.begin(), {"--folder", folder.path().toStdString()});
+        CliRun run = RunCli(table, std::move(args));
+        out = std::move(run.Out);
+        err = std::move(run.Err);
+        return run.Status;
     }
 
     QTemporaryDir folder;

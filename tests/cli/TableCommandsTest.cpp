@@ -1,4 +1,5 @@
 // vorlith-cli's table commands, run in-process.
+#include "CliCapture.h"
 #include "cli/CommandTable.h"
 
 #include <QTemporaryDir>
@@ -10,23 +11,6 @@
 namespace vorlith::cli {
 namespace {
 
-struct CliRun {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-std::string Drain(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
 class TableCli : public ::testing::Test {
 protected:
     TableCli() {
@@ -34,14 +18,8 @@ protected:
         RegisterTableCommands(table);
     }
     CliRun Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"vorlith-cli", "--folder", folder.path().toStdString()});
-        std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        CliRun run;
-        run.Status = table.Run(args, out, err);
-        run.Out = Drain(out);
-        run.Err = Drain(err);
-        return run;
+        args.insert(args.begin(), {"--folder", folder.path().toStdString()});
+        return RunCli(table, std::move(args));
     }
     std::string In(const char* name) const {
         return folder.filePath(QString::fromLatin1(name)).toStdString();
