@@ -25,20 +25,6 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
                                                       [](char a, char b) { return Folded(a) == Folded(b); });
 }
 
-// CleanHtml, without its fifty passes for the usual value that holds none of its patterns: every
-// pattern starts with one of these bytes or is "Tel : " or "Fax : ", so such a value is only trimmed.
-std::string CleanValue(std::string_view value) {
-    if (value.find_first_of("&<\"\t\r\n") != std::string_view::npos ||
-        value.find("Tel : ") != std::string_view::npos || value.find("Fax : ") != std::string_view::npos)
-        return CleanHtml(value);
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    while (!value.empty() && blank(value.front()))
-        value.remove_prefix(1);
-    while (!value.empty() && blank(value.back()))
-        value.remove_suffix(1);
-    return std::string(value);
-}
-
 // A marker of the walk, with what is known of where it is not.
 struct Marker {
     std::string_view Text;
@@ -102,12 +88,12 @@ void ParseSuggestions(Workspace& ws, std::string_view page) {
     Marker countStart{CountStart}, countEnd{CountEnd}, keywordStart{KeywordStart}, keywordEnd{KeywordEnd};
     PageWalk walk(page);
     walk.Cut(footerEnd, tagEnd); // nothing before the end of the footer's tag is read
-    std::string count = CleanValue(walk.Cut(countStart, countEnd));
+    std::string count = CleanHtml(walk.Cut(countStart, countEnd));
     while (!count.empty()) {
-        std::string keyword = CleanValue(walk.Cut(keywordStart, keywordEnd));
+        std::string keyword = CleanHtml(walk.Cut(keywordStart, keywordEnd));
         ws.lvwItems.Append({std::move(keyword), std::move(count), {}, {}, {}});
         ws.SetSecondStatus(ItemCountText(ws.lvwItems.RowCount()));
-        count = CleanValue(walk.Cut(countStart, countEnd));
+        count = CleanHtml(walk.Cut(countStart, countEnd));
     }
 }
 
