@@ -257,15 +257,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-    // A request waiting inside a click handler ends now, so that the handler can return and the
-    // program end; the flag stops a loop of requests at its next test.
-    if (ws_.IdHTTP1.Busy()) {
-        ws_.Aborted = true;
-        ws_.IdHTTP1.Disconnect();
-    }
-    // A search-count run between two requests stops at its next test as well.
-    if (ws_.GatherDataRunning)
-        ws_.Aborted = true;
+    vorlith::FormClose(ws_);
     QWidget::closeEvent(event);
 }
 

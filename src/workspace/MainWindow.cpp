@@ -18,6 +18,16 @@ void Timer1Timer(Workspace& ws) {
     CheckForUpdates(ws, true);
 }
 
+void FormClose(Workspace& ws) {
+    if (ws.IdHTTP1.Busy()) {
+        ws.Aborted = true;
+        ws.IdHTTP1.Disconnect();
+    }
+    // A search-count run between two requests stops at its next test as well.
+    if (ws.GatherDataRunning)
+        ws.Aborted = true;
+}
+
 void btnMainKeywordClick(Workspace& ws) {
     std::optional<std::string> keyword = ws.Ui.AskMainKeyword();
     if (!keyword)
