@@ -9,7 +9,7 @@ BUILD_TYPE   ?= RelWithDebInfo
 JOBS         ?= $(shell nproc)
 
 # Debian 12 packages the build, the tests and the tools need.
-PACKAGES := build-essential cmake ninja-build pkg-config \
+PACKAGES := build-essential cmake ninja-build pkg-config ccache python3 \
             qt6-base-dev qt6-base-dev-tools \
             libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev \
             zlib1g-dev clang libclang-rt-14-dev \

@@ -1,6 +1,6 @@
 // FetchPage against a local cpp-httplib server serving a 20 KB page: a new connection and a new
 // scratch file every time. Beside it, curl fetching the same URL as often in one process.
-#include "net/PageFetcher.h"
+#include "workspace/PageFetcher.h"
 #include "workspace/Workspace.h"
 
 #include <QCoreApplication>

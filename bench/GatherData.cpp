@@ -94,17 +94,17 @@ void BM_GatherData(benchmark::State& state) {
     BenchUi ui;
     Workspace ws(ui, folder.path().toStdString(), endpoints);
     for (int i = 0; i < rows; ++i)
-        ws.lvwItems.AppendKeyword("golf clubs " + std::to_string(i));
+        ws.table.AppendKeyword("golf clubs " + std::to_string(i));
 
     LatencyProbe probe;
     for (auto _ : state) {
         probe.Start();
-        btnGatherDataClick(ws);
+        GatherDataOrStop(ws);
         probe.Stop();
     }
     server.Stop();
     int filled = 0;
-    for (const auto& row : ws.lvwItems.Rows())
+    for (const auto& row : ws.table.Rows())
         filled += !row.Cell[2].empty() && !row.Cell[3].empty() && !row.Cell[4].empty();
     if (filled != rows)
         state.SkipWithError("not every row got its three counts");

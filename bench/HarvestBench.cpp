@@ -18,7 +18,7 @@ public:
     std::optional<std::string> AskMainKeyword() override { return std::nullopt; }
     std::optional<AddKeywordsAnswer> AskAddKeywords() override { return std::nullopt; }
     std::optional<bool> AskSearchType() override { return std::nullopt; }
-    ChallengeAnswer AskChallenge(std::string_view) override { return {}; }
+    ChallengeAnswer AskChallenge(const ChallengePrompt&) override { return {}; }
     std::optional<std::string> AskSaveFile(std::string_view, std::string_view) override {
         return std::nullopt;
     }
@@ -58,10 +58,10 @@ void Read(benchmark::State& state, const std::string& page) {
     std::int64_t rows = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        ws.lvwItems.DeleteAll();
+        ws.table.DeleteAll();
         state.ResumeTiming();
         ParseSuggestions(ws, page);
-        rows += ws.lvwItems.RowCount();
+        rows += ws.table.RowCount();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(page.size()));
     state.counters["rows"] =

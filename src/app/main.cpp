@@ -1,7 +1,8 @@
 // Start-up: the application, its error reporting, the main window, the event loop.
-#include "ui/ErrorReporting.h"
-#include "ui/Skin.h"
-#include "workspace/FMain.h"
+#include "gui/FMain.h"
+#include "gui/widgets/ErrorReporting.h"
+#include "gui/widgets/Skin.h"
+#include "platform/QStringBytes.h"
 
 namespace {
 vorlith::ErrorReporter* reporter = nullptr;
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     reporter = &app.Reporter();
     vorlith::ApplySkin(vorlith::BuiltInSkin());
 
-    vorlith::TfrmMain frmMain(QCoreApplication::applicationDirPath().toLocal8Bit().toStdString());
+    vorlith::TfrmMain frmMain(vorlith::ToBytes(QCoreApplication::applicationDirPath()));
     frmMain.show();
     return QApplication::exec();
 }

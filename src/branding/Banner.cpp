@@ -4,6 +4,7 @@
 #include "branding/WebPages.h"
 #include "platform/FileRename.h"
 #include "platform/Files.h"
+#include "platform/QStringBytes.h"
 #include "workspace/Workspace.h"
 
 #include <QBuffer>
@@ -20,19 +21,11 @@ namespace {
 // Larger banners are refused instead of being read into memory whole.
 constexpr qint64 MaxBannerFileSize = 64 * 1024 * 1024;
 
-QString Text(std::string_view text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 std::string Lower(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower;
-}
-
-std::string ErrorText(const QString& error) {
-    return error.toLocal8Bit().toStdString();
 }
 
 // Puts the stored name back whatever happens to the load.
@@ -79,19 +72,19 @@ QImage LoadPictureFile(const std::string& name) {
     else if (!extension.empty() || name.ends_with('.'))
         throw std::runtime_error("Unknown picture file extension (." + std::string(extension) + ")");
 
-    QImageReader reader(Text(name), format);
+    QImageReader reader(ToQString(name), format);
     // A name without extension is guessed from the content; a named type is decoded as that type.
     reader.setDecideFormatFromContent(format.isEmpty());
     QImage picture = reader.read();
     if (picture.isNull())
-        throw std::runtime_error("Cannot load the picture " + name + ": " + ErrorText(reader.errorString()));
+        throw std::runtime_error("Cannot load the picture " + name + ": " + ToBytes(reader.errorString()));
     return picture;
 }
 
 GifFile LoadGifFile(const std::string& name) {
-    QFile file(Text(name));
+    QFile file(ToQString(name));
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("Cannot open the GIF file " + name + ": " + ErrorText(file.errorString()));
+        throw std::runtime_error("Cannot open the GIF file " + name + ": " + ToBytes(file.errorString()));
     if (file.size() > MaxBannerFileSize)
         throw std::runtime_error("The GIF file " + name + " is too large.");
     GifFile gif;
@@ -109,7 +102,7 @@ GifFile LoadGifFile(const std::string& name) {
     QImageReader reader(&buffer, "gif");
     const QImage first = reader.read();
     if (first.isNull())
-        throw std::runtime_error("The GIF file " + name + " is damaged: " + ErrorText(reader.errorString()));
+        throw std::runtime_error("The GIF file " + name + " is damaged: " + ToBytes(reader.errorString()));
     if (gif.Width == 0 || gif.Height == 0) {
         gif.Width = first.width();
         gif.Height = first.height();
@@ -139,7 +132,7 @@ void LoadBanner(Workspace& ws, int k) {
     }
 }
 
-void BannerClick(Workspace& ws) {
+void OpenBannerPage(Workspace& ws) {
     if (!ws.BannerURL.empty())
         OpenInBrowser(ws, ws.BannerURL);
 }

@@ -42,6 +42,6 @@ inline int CentredOffset(int stripSize, int controlSize) {
 }
 
 // imgBannerClick and gifBannerClick: open BannerURL when there is one.
-void BannerClick(Workspace& ws);
+void OpenBannerPage(Workspace& ws);
 
 } // namespace vorlith

@@ -4,6 +4,7 @@
 #include "branding/SkinFile.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/QStringBytes.h"
 #include "platform/Random.h"
 #include "workspace/Workspace.h"
 
@@ -17,13 +18,12 @@ namespace vorlith {
 namespace {
 
 void CheckIconFile(const std::string& file) {
-    QImageReader reader(QString::fromLocal8Bit(file.data(), static_cast<qsizetype>(file.size())));
+    QImageReader reader(ToQString(file));
     reader.setDecideFormatFromContent(true);
     if (reader.format() != "ico")
         throw std::runtime_error("The icon file " + file + " is no icon.");
     if (reader.read().isNull())
-        throw std::runtime_error("Cannot load the icon file " + file + ": " +
-                                 reader.errorString().toLocal8Bit().toStdString());
+        throw std::runtime_error("Cannot load the icon file " + file + ": " + ToBytes(reader.errorString()));
 }
 
 } // namespace

@@ -1,11 +1,11 @@
 #include "branding/UpdateCheck.h"
 
 #include "net/HttpAddress.h"
-#include "net/PageFetcher.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Shell.h"
-#include "stats/GatherData.h"
+#include "workspace/PageFetcher.h"
+#include "workspace/RunGuard.h"
 #include "workspace/Workspace.h"
 
 #include <QLocale>
@@ -132,13 +132,8 @@ void CheckForUpdates(Workspace& ws, bool Silent) {
 void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
     // The client serves one request at a time: while another command's request or a search-count
     // run holds it, the start-up check is left out and the button is refused.
-    if (ws.GatherDataRunning || ws.IdHTTP1.Busy()) {
-        if (!Silent)
-            ws.Ui.ShowMessage(MessageKind::Information,
-                              ws.GatherDataRunning ? GatherDataRunningText : RequestUnderWayText,
-                              MessageButtons::Ok);
+    if (Silent ? CurrentClientState(ws) != ClientState::Free : RefuseWhileClientBusy(ws))
         return;
-    }
     const std::string description = ws.ProgramFolder + std::string(UpdateDescriptionFile);
     const std::string address = UpdateFolderURL(ws) + std::string(UpdateDescriptionFile);
     if (!ReservedHost(address) && DownloadFile(ws, address, description) && FileExists(description)) {
@@ -166,7 +161,7 @@ void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
         ws.Ui.ShowMessage(MessageKind::Information, NoUpdatesText, MessageButtons::Ok);
 }
 
-void btnUpdateClick(Workspace& ws) {
+void CheckForUpdatesNow(Workspace& ws) {
     CheckForUpdates(ws, false);
 }
 

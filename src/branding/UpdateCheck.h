@@ -53,6 +53,6 @@ void CheckForUpdates(Workspace& ws, bool Silent);
 void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator);
 
 // "Check Updates".
-void btnUpdateClick(Workspace& ws);
+void CheckForUpdatesNow(Workspace& ws);
 
 } // namespace vorlith

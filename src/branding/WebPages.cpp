@@ -1,7 +1,7 @@
 #include "branding/WebPages.h"
 
+#include "platform/OpenInBrowser.h"
 #include "platform/Shell.h"
-#include "text/OpenInBrowser.h"
 #include "workspace/Workspace.h"
 
 #include <string>
@@ -13,15 +13,15 @@ void OpenInBrowser(Workspace& ws, std::string_view URL) {
         OpenInBrowser(*ws.Shell, URL);
 }
 
-void btnHelpClick(Workspace& ws) {
+void OpenHelp(Workspace& ws) {
     OpenInBrowser(ws, ws.Endpoints.MakerSiteBase + std::string(HelpPath));
 }
 
-void btnMakeMoneyClick(Workspace& ws) {
+void OpenMakeMoney(Workspace& ws) {
     OpenInBrowser(ws, ws.Endpoints.MakerSiteBase + "/" + ws.AffiliateID);
 }
 
-void LinkLabelClick(Workspace& ws, std::string_view address) {
+void OpenLink(Workspace& ws, std::string_view address) {
     if (ws.Shell)
         ws.Shell->Open(address, "");
 }

@@ -10,11 +10,11 @@ class Workspace;
 inline constexpr std::string_view HelpPath = "/help/";
 
 // MakerSiteBase + "/help/" in the registered browser.
-void btnHelpClick(Workspace& ws);
+void OpenHelp(Workspace& ws);
 // MakerSiteBase + "/" + AffiliateID in the registered browser.
-void btnMakeMoneyClick(Workspace& ws);
+void OpenMakeMoney(Workspace& ws);
 // A link label's click: the shell opens its address, also an empty one.
-void LinkLabelClick(Workspace& ws, std::string_view address);
+void OpenLink(Workspace& ws, std::string_view address);
 // OpenInBrowser through the workspace's shell (none: nothing happens).
 void OpenInBrowser(Workspace& ws, std::string_view URL);
 

@@ -1,6 +1,7 @@
 #include "cli/CommandTable.h"
 
 #include "cli/ConsoleUi.h"
+#include "platform/QStringBytes.h"
 #include "workspace/Workspace.h"
 
 #include <QCoreApplication>
@@ -77,7 +78,7 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
         if (step.What->Setup)
             step.What->Setup(setup, step.Given);
     if (setup.Folder.empty())
-        setup.Folder = QCoreApplication::applicationDirPath().toLocal8Bit().toStdString();
+        setup.Folder = ToBytes(QCoreApplication::applicationDirPath());
 
     ConsoleUi ui(err, setup.Yes, setup.Verbose);
     Workspace ws(ui, setup.Folder);

@@ -64,10 +64,9 @@ std::optional<std::string> ReadLine(std::FILE* in) {
 
 // The security image window on a terminal: its address is printed, the answer typed. An empty
 // line is refused as Ok refuses an empty box; end of input is Cancel with an empty box.
-ChallengeAnswer ConsoleUi::AskChallenge(std::string_view challengePage) {
-    ChallengeFields fields = ParseChallenge(challengePage);
-    ChallengeAnswer answer{mrCancel, {}, std::move(fields.ChallengeRandom), std::move(fields.ChallengeSeed)};
-    Line(err_, "Security image: ", fields.ChallengeImageURL);
+ChallengeAnswer ConsoleUi::AskChallenge(const ChallengePrompt& prompt) {
+    ChallengeAnswer answer{mrCancel, {}};
+    Line(err_, "Security image: ", prompt.ImageAddress);
     for (;;) {
         Line(err_, ChallengeSentence, " (end of input: Cancel):");
         std::fflush(err_);
@@ -76,10 +75,8 @@ ChallengeAnswer ConsoleUi::AskChallenge(std::string_view challengePage) {
             challengeInputEnded_ = true;
             return answer;
         }
-        if (typed->empty()) {
-            ShowMessage(MessageKind::Information, EmptyPasswordMessage, MessageButtons::Ok);
+        if (!prompt.AcceptAnswer(*typed))
             continue;
-        }
         answer.ModalResult = mrOk;
         answer.Password = std::move(*typed);
         return answer;

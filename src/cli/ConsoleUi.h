@@ -49,7 +49,7 @@ public:
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
-    ChallengeAnswer AskChallenge(std::string_view challengePage) override;
+    ChallengeAnswer AskChallenge(const ChallengePrompt& prompt) override;
     std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;

@@ -2,9 +2,9 @@
 #include "cli/CommandTable.h"
 #include "cli/ConsoleUi.h"
 #include "harvest/Harvest.h"
-#include "net/PageFetcher.h"
 #include "workspace/DialogRules.h"
-#include "workspace/MainWindow.h"
+#include "workspace/MainKeyword.h"
+#include "workspace/PageFetcher.h"
 #include "workspace/Workspace.h"
 
 namespace vorlith::cli {
@@ -23,7 +23,7 @@ int MainKeyword(CliContext& context, const Arguments& given) {
         return ExitFailed;
     }
     context.Ui.MainKeywordAnswers.push_back(given[0]);
-    btnMainKeywordClick(context.Ws);
+    EnterMainKeyword(context.Ws);
     return ExitOk;
 }
 
@@ -32,13 +32,13 @@ int MainKeyword(CliContext& context, const Arguments& given) {
 int GatherKeywords(CliContext& context, const Arguments&) {
     Workspace& ws = context.Ws;
     const bool hadKeyword = !ws.MainKeyword.empty();
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     if (!hadKeyword)
         return ExitFailed;
-    PrintLine(context.Err, ws.MainStatusPanel());
-    PrintLine(context.Err, ws.SecondStatusPanel());
-    return ws.MainStatusPanel() == ConnectionErrorText || ws.MainStatusPanel() == AbortedText ? ExitFailed
-                                                                                              : ExitOk;
+    PrintLine(context.Err, ws.MainStatusText());
+    PrintLine(context.Err, ws.SecondStatusText());
+    return ws.MainStatusText() == ConnectionErrorText || ws.MainStatusText() == AbortedText ? ExitFailed
+                                                                                            : ExitOk;
 }
 
 } // namespace

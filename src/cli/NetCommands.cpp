@@ -1,6 +1,6 @@
 // Fetching a page and downloading a file from the terminal.
 #include "cli/CommandTable.h"
-#include "net/PageFetcher.h"
+#include "workspace/PageFetcher.h"
 #include "workspace/Workspace.h"
 
 namespace vorlith::cli {
@@ -12,7 +12,7 @@ int Fetch(CliContext& context, const Arguments& given) {
     const bool fetched = FetchPage(context.Ws, given[0], page);
     std::fwrite(page.data(), 1, page.size(), context.Out);
     std::fflush(context.Out);
-    const std::string& status = context.Ws.MainStatusPanel();
+    const std::string& status = context.Ws.MainStatusText();
     std::fwrite(status.data(), 1, status.size(), context.Err);
     std::fputc('\n', context.Err);
     return fetched ? ExitOk : ExitFailed;

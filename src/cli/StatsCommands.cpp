@@ -15,12 +15,12 @@ int GatherData(CliContext& context, const Arguments& given) {
         return ExitUsage;
     }
     // The empty table's message goes to standard error; a script should see it failed.
-    if (context.Ws.lvwItems.RowCount() == 0) {
-        btnGatherDataClick(context.Ws);
+    if (context.Ws.table.RowCount() == 0) {
+        GatherDataOrStop(context.Ws);
         return ExitFailed;
     }
     context.Ui.SearchTypeAnswers.push_back(mode == "precise");
-    btnGatherDataClick(context.Ws);
+    GatherDataOrStop(context.Ws);
     return ExitOk;
 }
 

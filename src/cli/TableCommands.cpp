@@ -21,7 +21,7 @@ int AddKeywords(CliContext& context, AddKeywordsAnswer answer) {
         return ExitFailed;
     }
     context.Ui.AddKeywordsAnswers.push_back(std::move(answer));
-    btnAddKeywordClick(context.Ws);
+    AddKeywords(context.Ws);
     return ExitOk;
 }
 
@@ -42,7 +42,7 @@ int Sort(CliContext& context, const Arguments& given) {
                      given[0].c_str());
         return ExitUsage;
     }
-    lvwItemsColumnClick(context.Ws, column);
+    SortByColumn(context.Ws, column);
     return ExitOk;
 }
 
@@ -50,19 +50,19 @@ int Sort(CliContext& context, const Arguments& given) {
 // Exits with 1 when nothing was saved.
 int Save(CliContext& context, const Arguments& given) {
     Workspace& ws = context.Ws;
-    if (ws.lvwItems.RowCount() == 0) {
+    if (ws.table.RowCount() == 0) {
         context.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
         return ExitFailed;
     }
     if (given[0] == "-") {
-        const std::string csv = ResultsCsv(ws.lvwItems);
+        const std::string csv = ResultsCsv(ws.table);
         std::fwrite(csv.data(), 1, csv.size(), context.Out);
         return std::fflush(context.Out) == 0 ? ExitOk : ExitFailed;
     }
     const std::string path = WithCsvExtension(given[0]);
     ws.SaveDialogFileName = path;
     try {
-        WriteFileReplacing(path, ResultsCsv(ws.lvwItems));
+        WriteFileReplacing(path, ResultsCsv(ws.table));
     } catch (const SaveError& e) {
         context.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, e.what()), MessageButtons::Ok);
         return ExitFailed;
@@ -94,11 +94,11 @@ void RegisterTableCommands(CommandTable& table) {
                [](CliContext& context, const Arguments& given) {
                    return AddKeywords(context, {"", given[0]});
                }});
-    table.Add(Button("--select-all", "Select All: tick every row", bsSkinButton1Click));
-    table.Add(Button("--clear-selection", "Clear Selection: untick every row", bsSkinButton2Click));
+    table.Add(Button("--select-all", "Select All: tick every row", SelectAll));
+    table.Add(Button("--clear-selection", "Clear Selection: untick every row", ClearSelection));
     table.Add(Button("--delete-selected", "Delete Selected: remove the ticked rows (asks; see --yes)",
-                     bsSkinButton3Click));
-    table.Add(Button("--delete-all", "Delete All: remove every row (asks; see --yes)", bsSkinButton4Click));
+                     DeleteSelected));
+    table.Add(Button("--delete-all", "Delete All: remove every row (asks; see --yes)", DeleteAll));
     table.Add({"--sort",
                {"COLUMN"},
                "a click on the header of COLUMN (0-5 or its name); the same column again reverses",

@@ -38,6 +38,9 @@ inline bool HasChallenge(std::string_view page) {
 std::string AnswerAddress(std::string_view base, std::string_view password, std::string_view random,
                           std::string_view seed);
 
+// The security image window's Ok: an empty answer is refused with a message.
+bool AcceptChallengeAnswer(Workspace& ws, std::string_view password);
+
 // Shows the challenge until the service answers with a page without it (true, with that page,
 // possibly empty after a failed request, in page) or the user gives up after a wrong answer
 // (false, page left as the last reply).

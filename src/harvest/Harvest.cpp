@@ -2,23 +2,19 @@
 
 #include "harvest/Challenge.h"
 #include "harvest/Suggestions.h"
-#include "net/PageFetcher.h"
-#include "stats/GatherData.h"
+#include "workspace/PageFetcher.h"
+#include "workspace/RunGuard.h"
 #include "workspace/Workspace.h"
 
 #include <string>
 
 namespace vorlith {
 
-void btnGatherKeywordClick(Workspace& ws) {
+void GatherKeywords(Workspace& ws) {
     // Refused before anything changes: clearing Aborted here would undo a Stop that the waiting
     // request or the search-count run has not seen yet.
-    if (RefuseWhileGatheringData(ws))
+    if (RefuseWhileClientBusy(ws))
         return;
-    if (ws.IdHTTP1.Busy()) {
-        ws.Ui.ShowMessage(MessageKind::Information, HarvestBusyMessage, MessageButtons::Ok);
-        return;
-    }
     ws.Aborted = false;
     if (ws.MainKeyword.empty()) {
         ws.Ui.ShowMessage(MessageKind::Information, NoMainKeywordHarvestMessage, MessageButtons::Ok);

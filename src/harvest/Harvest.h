@@ -10,10 +10,7 @@ class Workspace;
 
 inline constexpr std::string_view NoMainKeywordHarvestMessage =
     "Please enter a main keyword before gather keywords.";
-// Pressed while a request of the program waits: a second request would corrupt the first.
-inline constexpr std::string_view HarvestBusyMessage =
-    "Please wait until the current request has finished, then gather keywords again.";
 
-void btnGatherKeywordClick(Workspace& ws);
+void GatherKeywords(Workspace& ws);
 
 } // namespace vorlith

@@ -91,8 +91,8 @@ void ParseSuggestions(Workspace& ws, std::string_view page) {
     std::string count = CleanHtml(walk.Cut(countStart, countEnd));
     while (!count.empty()) {
         std::string keyword = CleanHtml(walk.Cut(keywordStart, keywordEnd));
-        ws.lvwItems.Append({std::move(keyword), std::move(count), {}, {}, {}});
-        ws.SetSecondStatus(ItemCountText(ws.lvwItems.RowCount()));
+        ws.table.Append({std::move(keyword), std::move(count), {}, {}, {}});
+        ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
         count = CleanHtml(walk.Cut(countStart, countEnd));
     }
 }

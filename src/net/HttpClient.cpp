@@ -1,6 +1,7 @@
 #include "net/HttpClient.h"
 
 #include "net/HttpResponseParser.h"
+#include "platform/QStringBytes.h"
 
 #include <QEventLoop>
 #include <QSslSocket>
@@ -19,10 +20,6 @@ using Clock = std::chrono::steady_clock;
 int MsUntil(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return static_cast<int>(std::clamp<long long>(left, 0, 1'000'000'000));
-}
-
-std::string Latin1(const QString& text) {
-    return text.toLocal8Bit().toStdString();
 }
 
 } // namespace
@@ -140,8 +137,7 @@ void HttpClient::Wait(int idleMs) {
 
 void HttpClient::Connect(const HttpAddress& address) {
     DropSocket();
-    const auto host =
-        QString::fromLocal8Bit(address.Host.data(), static_cast<qsizetype>(address.Host.size()));
+    const auto host = ToQString(address.Host);
     if (address.Secure) {
         if (!QSslSocket::supportsSsl())
             throw HttpError("Secure connections are not available on this system");
@@ -173,7 +169,7 @@ void HttpClient::Connect(const HttpAddress& address) {
             return;
         if (socket_->state() == QAbstractSocket::UnconnectedState)
             throw HttpError("Could not connect to " + address.HostHeader() + ": " +
-                            Latin1(socket_->errorString()));
+                            ToBytes(socket_->errorString()));
         if (Clock::now() >= deadline) {
             DropSocket();
             throw HttpError("Timed out connecting to " + address.HostHeader());

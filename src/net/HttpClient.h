@@ -1,5 +1,5 @@
 #pragma once
-// IdHTTP1: the program's one HTTP/1.1 client. A GET blocks its caller while a nested event loop
+// The program's one HTTP/1.1 client. A GET blocks its caller while a nested event loop
 // runs, so the window stays live and a handler run inside the wait may call Disconnect().
 
 #include "net/CookieStore.h"

@@ -1,7 +1,8 @@
 #include "stats/GatherData.h"
 
-#include "net/PageFetcher.h"
 #include "stats/SearchEngineTable.h"
+#include "workspace/PageFetcher.h"
+#include "workspace/RunGuard.h"
 #include "workspace/Workspace.h"
 
 #include <string>
@@ -12,7 +13,7 @@ namespace {
 
 void Stop(Workspace& ws) {
     ws.Aborted = true;
-    ws.IdHTTP1.Disconnect();
+    ws.http.Disconnect();
     ws.SetGatherDataCaption(GatherDataIdleCaption);
     ws.Ui.SetHeaderClicksEnabled(true);
     ws.Ui.Pump();
@@ -21,13 +22,13 @@ void Stop(Workspace& ws) {
 // Rows can be deleted by other commands while a fetch waits; a position past the end is never
 // touched.
 bool RowExists(const Workspace& ws, int row) {
-    return row < ws.lvwItems.RowCount();
+    return row < ws.table.RowCount();
 }
 
 } // namespace
 
-void btnGatherDataClick(Workspace& ws) {
-    if (ws.lvwItems.RowCount() == 0) {
+void GatherDataOrStop(Workspace& ws) {
+    if (ws.table.RowCount() == 0) {
         ws.Ui.ShowMessage(MessageKind::Information, NoKeywordsText, MessageButtons::Ok);
         // The table may have been emptied under a running run whose request never ends; the
         // click must still be able to stop it.
@@ -41,10 +42,8 @@ void btnGatherDataClick(Workspace& ws) {
     }
     // A stopped run that has not yet unwound, or another command's request: a second run would
     // enter the HTTP client twice and clear the Aborted that the first one still has to see.
-    if (ws.GatherDataRunning || ws.IdHTTP1.Busy()) {
-        ws.Ui.ShowMessage(MessageKind::Information, RequestUnderWayText, MessageButtons::Ok);
+    if (RefuseWhileClientBusy(ws))
         return;
-    }
     const std::optional<bool> precise = ws.Ui.AskSearchType();
     if (!precise)
         return;
@@ -71,7 +70,7 @@ void btnGatherDataClick(Workspace& ws) {
 
 void GatherSearchData(Workspace& ws) {
     const std::string_view wrap = WrapText(ws.SearchMode);
-    const int rows = ws.lvwItems.RowCount();
+    const int rows = ws.table.RowCount();
     const int keywords = CellOf(Column::Keywords);
     std::string page;
     for (int row = 0; row < rows; ++row) {
@@ -82,25 +81,18 @@ void GatherSearchData(Workspace& ws) {
             if (!RowExists(ws, row))
                 return;
             const std::string address =
-                RequestAddress(engine, ws.Endpoints, ws.lvwItems.Cell(row, keywords), wrap);
+                RequestAddress(engine, ws.Endpoints, ws.table.Cell(row, keywords), wrap);
             if (FetchPage(ws, address, page)) {
                 std::string count = CutCount(engine, page);
                 if (!RowExists(ws, row))
                     return;
-                ws.lvwItems.SetCell(row, CellOf(engine.Target), std::move(count));
+                ws.table.SetCell(row, CellOf(engine.Target), std::move(count));
                 ws.Ui.Pump();
             }
             if (ws.Aborted)
                 return;
         }
     }
-}
-
-bool RefuseWhileGatheringData(Workspace& ws) {
-    if (!ws.GatherDataRunning)
-        return false;
-    ws.Ui.ShowMessage(MessageKind::Information, GatherDataRunningText, MessageButtons::Ok);
-    return true;
 }
 
 } // namespace vorlith

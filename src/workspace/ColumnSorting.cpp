@@ -1,5 +1,6 @@
 #include "workspace/ColumnSorting.h"
 
+#include "platform/QStringBytes.h"
 #include "workspace/KeywordTable.h"
 #include "workspace/Workspace.h"
 
@@ -19,10 +20,6 @@ namespace {
 
 int Sign(int value) {
     return (value > 0) - (value < 0);
-}
-
-QString Show(std::string_view text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 int HexDigit(char c) {
@@ -74,7 +71,7 @@ public:
             return; // the empty text sorts before every other one
         if (!collator_)
             return AppendFolded(text, out);
-        const QString shown = Show(text);
+        const QString shown = ToQString(text);
         const auto* units = reinterpret_cast<const UChar*>(shown.utf16());
         const auto length = static_cast<int32_t>(shown.size());
         // Qt puts an empty text first even where the collation ignores every character.
@@ -125,7 +122,7 @@ private:
                 *p++ = static_cast<char>((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) + 1);
             return;
         }
-        const QString shown = Show(text);
+        const QString shown = ToQString(text);
         const qsizetype n = shown.size();
         for (qsizetype i = 0; i < n; ++i) {
             char32_t cp = shown.at(i).unicode();
@@ -282,7 +279,7 @@ QCollator KeywordCollator(const QLocale& locale) {
 }
 
 int CompareKeywords(const QCollator& collator, std::string_view first, std::string_view second) {
-    return Sign(collator.compare(Show(first), Show(second)));
+    return Sign(collator.compare(ToQString(first), ToQString(second)));
 }
 
 int CompareRows(const KeywordRow& first, const KeywordRow& second, int column, bool ascending,
@@ -328,13 +325,13 @@ void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& lo
     table.Reorder(order);
 }
 
-void lvwItemsColumnClick(Workspace& ws, int column) {
+void SortByColumn(Workspace& ws, int column) {
     CheckColumn(column);
     if (column == ws.SortColumn)
         ws.SortAscending = !ws.SortAscending;
     else
         ws.SortColumn = column;
-    SortRows(ws.lvwItems, column, ws.SortAscending);
+    SortRows(ws.table, column, ws.SortAscending);
 }
 
 } // namespace vorlith

@@ -35,6 +35,6 @@ int CompareRows(const KeywordRow& first, const KeywordRow& second, int column, b
 void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& locale = QLocale::system());
 
 // The header click: the same column again flips the direction, another column keeps it.
-void lvwItemsColumnClick(Workspace& ws, int column);
+void SortByColumn(Workspace& ws, int column);
 
 } // namespace vorlith

@@ -4,7 +4,7 @@
 
 namespace vorlith {
 
-// MainGauge: a progress gauge whose range starts at 0. The value is always kept inside the range.
+// The status bar's progress gauge whose range starts at 0. The value is always kept inside the range.
 class Gauge {
 public:
     int Maximum() const { return maximum_; }

@@ -1,5 +1,7 @@
 #include "workspace/KeywordTable.h"
 
+#include "platform/QStringBytes.h"
+
 #include <QString>
 #include <algorithm>
 #include <stdexcept>
@@ -7,10 +9,6 @@
 namespace vorlith {
 
 namespace {
-
-QString Show(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 void CheckPosition(int row, int count) {
     if (row < 0 || row >= count)
@@ -174,8 +172,8 @@ QVariant KeywordTable::data(const QModelIndex& index, int role) const {
         return {};
     const KeywordRow& row = rows_[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole)
-        return Show(index.column() == 0 ? row.Caption
-                                        : row.Cell[static_cast<std::size_t>(index.column() - 1)]);
+        return ToQString(index.column() == 0 ? row.Caption
+                                             : row.Cell[static_cast<std::size_t>(index.column() - 1)]);
     if (role == Qt::CheckStateRole && index.column() == 0)
         return row.Checked ? Qt::Checked : Qt::Unchecked;
     return {};

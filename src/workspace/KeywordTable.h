@@ -1,5 +1,5 @@
 #pragma once
-// lvwItems: the keyword table, the only store of keywords and figures. Rows are addressed by
+// The keyword table, the only store of keywords and figures. Rows are addressed by
 // their position in the current display order.
 
 #include <QAbstractTableModel>

@@ -80,13 +80,13 @@ std::vector<std::string_view> SplitKeywordLines(std::string_view text) {
     return lines;
 }
 
-void btnAddKeywordClick(Workspace& ws) {
+void AddKeywords(Workspace& ws) {
     std::optional<AddKeywordsAnswer> answer = ws.Ui.AskAddKeywords();
     if (!answer)
         return;
     if (!answer->Keyword.empty()) {
-        ws.lvwItems.AppendKeyword(std::move(answer->Keyword));
-        ws.SetSecondStatus(ItemCountText(ws.lvwItems.RowCount()));
+        ws.table.AppendKeyword(std::move(answer->Keyword));
+        ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
         return;
     }
     ImportKeywordFile(ws, answer->ListFile);
@@ -104,30 +104,30 @@ std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path) {
 
 void ImportKeywordFile(Workspace& ws, const std::string& path) {
     // The rows already there stay; the new ones are numbered on after them.
-    if (AppendKeywordFile(ws.lvwItems, path) == 0)
+    if (AppendKeywordFile(ws.table, path) == 0)
         return;
     // Shown once with the final count: the text every row would have left behind.
-    ws.SetSecondStatus(TotalText(ws.lvwItems.RowCount()));
+    ws.SetSecondStatus(TotalText(ws.table.RowCount()));
 }
 
-void bsSkinButton1Click(Workspace& ws) {
-    ws.lvwItems.SetAllChecked(true);
+void SelectAll(Workspace& ws) {
+    ws.table.SetAllChecked(true);
 }
 
-void bsSkinButton2Click(Workspace& ws) {
-    ws.lvwItems.SetAllChecked(false);
+void ClearSelection(Workspace& ws) {
+    ws.table.SetAllChecked(false);
 }
 
-void bsSkinButton3Click(Workspace& ws) {
+void DeleteSelected(Workspace& ws) {
     if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) == mrOk)
-        ws.lvwItems.DeleteIf([](const KeywordRow& row) { return row.Checked; });
-    ws.SetSecondStatus(ItemCountText(ws.lvwItems.RowCount()));
+        ws.table.DeleteIf([](const KeywordRow& row) { return row.Checked; });
+    ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
 }
 
-void bsSkinButton4Click(Workspace& ws) {
+void DeleteAll(Workspace& ws) {
     if (ws.Ui.ShowMessage(MessageKind::Information, DeleteAllQuestion, MessageButtons::OkCancel) == mrOk)
-        ws.lvwItems.DeleteAll();
-    ws.SetSecondStatus(ItemCountText(ws.lvwItems.RowCount()));
+        ws.table.DeleteAll();
+    ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
 }
 
 } // namespace vorlith

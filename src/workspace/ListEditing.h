@@ -26,16 +26,16 @@ std::vector<std::string_view> SplitKeywordLines(std::string_view text);
 std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path);
 
 // "Add Keywords": one typed keyword as one row, or the import of the chosen file.
-void btnAddKeywordClick(Workspace& ws);
+void AddKeywords(Workspace& ws);
 
 // Appends one row per line of the file, numbered on from the rows already there. No file at
 // the path (an empty path included): nothing happens. A file that cannot be read throws
 // std::runtime_error naming the file and the reason.
 void ImportKeywordFile(Workspace& ws, const std::string& path);
 
-void bsSkinButton1Click(Workspace& ws); // Select All
-void bsSkinButton2Click(Workspace& ws); // Clear Selection
-void bsSkinButton3Click(Workspace& ws); // Delete Selected
-void bsSkinButton4Click(Workspace& ws); // Delete All
+void SelectAll(Workspace& ws);      // Select All
+void ClearSelection(Workspace& ws); // Clear Selection
+void DeleteSelected(Workspace& ws); // Delete Selected
+void DeleteAll(Workspace& ws);      // Delete All
 
 } // namespace vorlith

@@ -176,7 +176,7 @@ std::string SaveFailedMessage(std::string_view path, std::string_view reason) {
 }
 
 void SaveResults(Workspace& ws) {
-    if (ws.lvwItems.RowCount() == 0) {
+    if (ws.table.RowCount() == 0) {
         ws.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
         return;
     }
@@ -191,7 +191,7 @@ void SaveResults(Workspace& ws) {
     ws.SaveDialogFileName = path;
     std::string reason;
     try {
-        WriteFileReplacing(path, ResultsCsv(ws.lvwItems));
+        WriteFileReplacing(path, ResultsCsv(ws.table));
         return;
     } catch (const SaveError& e) {
         reason = e.what();
@@ -199,10 +199,6 @@ void SaveResults(Workspace& ws) {
         reason = "Out of memory";
     }
     ws.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, reason), MessageButtons::Ok);
-}
-
-void btnSaveResultsClick(Workspace& ws) {
-    SaveResults(ws);
 }
 
 } // namespace vorlith

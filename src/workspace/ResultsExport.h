@@ -37,6 +37,4 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes);
 std::string SaveFailedMessage(std::string_view path, std::string_view reason);
 
 void SaveResults(Workspace& ws);
-void btnSaveResultsClick(Workspace& ws);
-
 } // namespace vorlith

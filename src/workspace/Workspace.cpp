@@ -1,6 +1,6 @@
 #include "workspace/Workspace.h"
 
-#include "net/PageFetcher.h"
+#include "workspace/PageFetcher.h"
 #include "workspace/StatusTexts.h"
 
 namespace vorlith {

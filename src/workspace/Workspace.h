@@ -48,10 +48,10 @@ public:
     std::int32_t SortColumn = 0;
     bool SortAscending = false;
 
-    KeywordTable lvwItems;
-    Gauge MainGauge;
-    // The one HTTP client of the run; its progress handlers drive MainGauge.
-    HttpClient IdHTTP1;
+    KeywordTable table;
+    Gauge gauge;
+    // The one HTTP client of the run; its progress handlers drive the gauge.
+    HttpClient http;
 
     const std::string ProgramFolder;
     vorlith::Endpoints Endpoints;
@@ -63,17 +63,17 @@ public:
     void SetMainStatus(std::string_view text);
     void SetMainKeywordStatus(std::string_view text);
     void SetSecondStatus(std::string_view text);
-    const std::string& MainStatusPanel() const { return mainStatus_; }
-    const std::string& MainKeywordPanel() const { return mainKeywordStatus_; }
-    const std::string& SecondStatusPanel() const { return secondStatus_; }
-    void ShowGauge() { Ui.ShowGauge(MainGauge); }
+    const std::string& MainStatusText() const { return mainStatus_; }
+    const std::string& MainKeywordStatusText() const { return mainKeywordStatus_; }
+    const std::string& SecondStatusText() const { return secondStatus_; }
+    void ShowGauge() { Ui.ShowGauge(gauge); }
 
     // btnGatherData's caption is the run state: anything but "Gather Data" means a run is under way.
     void SetGatherDataCaption(std::string_view caption);
     const std::string& GatherDataCaption() const { return gatherDataCaption_; }
     // Set from the start of a search-count run until its loop has returned. Stop puts the caption
-    // back at once, but the run is only over when this is false again. Commands that use IdHTTP1 or
-    // clear Aborted must not start while it is set (see stats/GatherData.h, RefuseWhileGatheringData).
+    // back at once, but the run is only over when this is false again. Commands that use the client or
+    // clear Aborted must not start while it is set (see workspace/RunGuard.h).
     bool GatherDataRunning = false;
 
 private:

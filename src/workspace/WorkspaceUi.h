@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,12 +35,18 @@ struct AddKeywordsAnswer {
     std::string ListFile; // edtList
 };
 
+// What the security image window shows, and the rule its Ok applies to the typed answer.
+struct ChallengePrompt {
+    std::string ImageAddress;
+    // Called with the typed text when Ok is pressed. False: the answer is refused (the core has
+    // told the user why) and the window stays open.
+    std::function<bool(std::string_view password)> AcceptAnswer;
+};
+
 // What the security image window hands back when it closes, whichever way it closed.
 struct ChallengeAnswer {
     int ModalResult = mrCancel;
-    std::string Password;        // edtPassword
-    std::string ChallengeRandom; // the hidden values the window read from the page
-    std::string ChallengeSeed;
+    std::string Password; // edtPassword
 };
 
 // The modal dialogs. An empty optional means the dialog closed with anything but OK.
@@ -49,8 +56,8 @@ public:
     virtual std::optional<AddKeywordsAnswer> AskAddKeywords() = 0;
     // true when the precise choice was selected.
     virtual std::optional<bool> AskSearchType() = 0;
-    // TfrmCaptcha: shows the challenge page's image and waits for the user's answer.
-    virtual ChallengeAnswer AskChallenge(std::string_view challengePage) = 0;
+    // TfrmCaptcha: shows the challenge's image and waits for the user's answer.
+    virtual ChallengeAnswer AskChallenge(const ChallengePrompt& prompt) = 0;
     // The save dialog ("Save file", "CSV files (*.csv)"), opened in folder with fileName in its
     // name field; OK gives the folder joined with the typed name. No overwrite question.
     virtual std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) = 0;

@@ -1,7 +1,7 @@
 #include "branding/Banner.h"
 
-#include "BrandingFixture.h"
 #include "branding/Branding.h"
+#include "support/BrandingFixture.h"
 
 namespace vorlith {
 namespace {
@@ -120,10 +120,10 @@ TEST_F(BrandingTest, TheBannerOfTheSecondPositionIsStoredAsDbimg2) {
 
 TEST_F(BrandingTest, BannerClicksOpenTheAddressOnlyWhenThereIsOne) {
     shell.HtmlCommand = "\"/usr/bin/xdg-open\" \"%1\"";
-    BannerClick(ws());
+    OpenBannerPage(ws());
     EXPECT_TRUE(shell.Started.empty());
     ws().BannerURL = "http://ad.example/?a=1 b";
-    BannerClick(ws());
+    OpenBannerPage(ws());
     ASSERT_EQ(shell.Started.size(), 1u);
     EXPECT_EQ(shell.Started[0], (test::FakeShell::Opened{"/usr/bin/xdg-open", "http://ad.example/?a=1 b"}));
 }

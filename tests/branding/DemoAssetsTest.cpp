@@ -1,7 +1,7 @@
 // The demo branding that "make run" copies next to the program loads as intended.
-#include "BrandingFixture.h"
 #include "branding/Branding.h"
 #include "branding/SkinFile.h"
+#include "support/BrandingFixture.h"
 
 namespace vorlith {
 namespace {
@@ -9,7 +9,7 @@ namespace {
 using test::BrandingTest;
 
 std::string Source(const std::string& relative) {
-    const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+    const std::filesystem::path root = VORLITH_SOURCE_DIR;
     std::ifstream in(root / relative, std::ios::binary);
     EXPECT_TRUE(in) << relative;
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -1,8 +1,7 @@
-#include "BrandingFixture.h"
 #include "branding/Banner.h"
 #include "branding/Branding.h"
 #include "branding/SkinFile.h"
-#include "workspace/MainWindow.h"
+#include "support/BrandingFixture.h"
 
 #include <set>
 
@@ -221,17 +220,6 @@ TEST_F(BrandingTest, AFailedLoadGivesTheStoredNameBackAndEndsBranding) {
     // The later steps did not run.
     EXPECT_EQ(ui.Links[0].Caption, "Google");
     EXPECT_TRUE(ui.AppliedSkins.empty());
-}
-
-TEST_F(BrandingTest, AnErrorDuringFormCreateLeavesTheTimerUnarmed) {
-    Config("BannerPath1=banner.jpg\r\n");
-    Write("dbimg1.dat", "this is no JPEG");
-    EXPECT_THROW(FormCreate(ws()), std::runtime_error);
-    EXPECT_EQ(ws().SortColumn, -1);
-    EXPECT_TRUE(ws().SortAscending);
-    EXPECT_EQ(ui.TimerArms, 0);
-    EXPECT_TRUE(Exists("dbimg1.dat"));
-    EXPECT_FALSE(Exists("banner.jpg"));
 }
 
 TEST_F(BrandingTest, AnOccupiedShownNameIsLoadedAndLeftAlone) {

@@ -1,8 +1,7 @@
 #include "branding/UpdateCheck.h"
 
-#include "BrandingFixture.h"
+#include "support/BrandingFixture.h"
 #include "support/ScriptedHttpServer.h"
-#include "workspace/MainWindow.h"
 
 #include <QLocale>
 #include <cstring>
@@ -194,9 +193,9 @@ TEST_F(ServedDescription, EmptyOrSectionlessDescriptionsOfferNothing) {
     }
 }
 
-TEST_F(ServedDescription, TheStartupTimerRunsTheSilentCheck) {
+TEST_F(ServedDescription, TheSilentCheckShowsNothingWhenThereIsNoUpdate) {
     Serve("1.04", true);
-    Timer1Timer(ws());
+    CheckForUpdates(ws(), true);
     EXPECT_TRUE(ui.Messages.empty());
     EXPECT_EQ(server.Requests.size(), 1u);
 }
@@ -207,11 +206,11 @@ TEST_F(ServedDescription, TheUsersLocaleDecidesTheSeparator) {
     EXPECT_EQ(UserDecimalSeparator(), ',');
     Serve("1,05", false);
     ui.AnswerMessage(Question("1,05"), mrCancel);
-    btnUpdateClick(ws());
+    CheckForUpdatesNow(ws());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(UserDecimalSeparator(), '.');
     ui.AnswerMessage(std::string(NoUpdatesText));
-    btnUpdateClick(ws());
+    CheckForUpdatesNow(ws());
     QLocale::setDefault(before);
 }
 

@@ -1,7 +1,7 @@
 #include "branding/WebPages.h"
 
-#include "BrandingFixture.h"
-#include "text/OpenInBrowser.h"
+#include "platform/OpenInBrowser.h"
+#include "support/BrandingFixture.h"
 
 namespace vorlith {
 namespace {
@@ -53,10 +53,10 @@ TEST(OpenInBrowser, ACommandWithoutQuotesRunsAnEmptyProgramPath) {
 
 TEST_F(BrandingTest, HelpAndMakeMoneyOpenTheMakersPages) {
     shell.HtmlCommand = "\"/usr/bin/browser\" \"%1\"";
-    btnHelpClick(ws());
-    btnMakeMoneyClick(ws());
+    OpenHelp(ws());
+    OpenMakeMoney(ws());
     ws().AffiliateID = "77";
-    btnMakeMoneyClick(ws());
+    OpenMakeMoney(ws());
     const std::string site = ws().Endpoints.MakerSiteBase;
     EXPECT_EQ(shell.Started, (std::vector<FakeShell::Opened>{{"/usr/bin/browser", site + "/help/"},
                                                              {"/usr/bin/browser", site + "/"},
@@ -65,16 +65,16 @@ TEST_F(BrandingTest, HelpAndMakeMoneyOpenTheMakersPages) {
 
 TEST_F(BrandingTest, LinkLabelsUseTheShellsOpenAlsoWithAnEmptyAddress) {
     shell.HtmlCommand = "\"/usr/bin/browser\" \"%1\"";
-    LinkLabelClick(ws(), "http://link.example/");
-    LinkLabelClick(ws(), "");
+    OpenLink(ws(), "http://link.example/");
+    OpenLink(ws(), "");
     EXPECT_EQ(shell.Started, (std::vector<FakeShell::Opened>{{"http://link.example/", ""}, {"", ""}}));
     EXPECT_TRUE(ui.Messages.empty());
 }
 
 TEST_F(BrandingTest, WithoutAShellNothingIsStarted) {
     ws().Shell = nullptr;
-    btnHelpClick(ws());
-    LinkLabelClick(ws(), "http://link.example/");
+    OpenHelp(ws());
+    OpenLink(ws(), "http://link.example/");
     EXPECT_TRUE(shell.Started.empty());
 }
 

@@ -22,11 +22,11 @@ protected:
         RegisterStatsCommands(table);
         // Stand-ins for the list-editing commands: put rows in, show the counts afterwards.
         table.Add({"--test-row", {"KEYWORD"}, "", {}, [](CliContext& c, const Arguments& given) {
-                       c.Ws.lvwItems.AppendKeyword(given[0]);
+                       c.Ws.table.AppendKeyword(given[0]);
                        return ExitOk;
                    }});
         table.Add({"--test-print", {}, "", {}, [](CliContext& c, const Arguments&) {
-                       for (const auto& row : c.Ws.lvwItems.Rows())
+                       for (const auto& row : c.Ws.table.Rows())
                            std::fprintf(c.Out, "%s|%s|%s|%s\n", row.Cell[0].c_str(), row.Cell[2].c_str(),
                                         row.Cell[3].c_str(), row.Cell[4].c_str());
                        return ExitOk;

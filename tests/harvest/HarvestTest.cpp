@@ -3,6 +3,7 @@
 #include "harvest/Challenge.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/ScriptedUi.h"
+#include "workspace/RunGuard.h"
 #include "workspace/Workspace.h"
 
 #include <QTemporaryDir>
@@ -59,7 +60,7 @@ protected:
 
     std::vector<std::string> Keywords() const {
         std::vector<std::string> keywords;
-        for (const KeywordRow& row : ws.lvwItems.Rows())
+        for (const KeywordRow& row : ws.table.Rows())
             keywords.push_back(row.Cell[0]);
         return keywords;
     }
@@ -81,7 +82,7 @@ class RequestTargets : public Harvest, public ::testing::WithParamInterface<Seed
 TEST_P(RequestTargets, TheKeywordGoesOutWithSpacesAsPlusAndNothingElseEncoded) {
     Serve(200, Table({}));
     ws.MainKeyword = GetParam().Keyword;
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(Targets(), std::vector<std::string>{GetParam().Target});
     EXPECT_TRUE(ui.Messages.empty());
 }
@@ -99,24 +100,24 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Harvest, AppendsTheSuggestionsAfterTheRowsAlreadyThere) {
     for (int i = 0; i < 10; ++i)
-        ws.lvwItems.AppendKeyword("typed");
+        ws.table.AppendKeyword("typed");
     Serve(200, Table({{"1,234", "golf clubs"}, {"567", "golf &amp; clubs"}, {"8", "cheap golf clubs"}}));
     ws.MainKeyword = "golf clubs";
-    btnGatherKeywordClick(ws);
-    ASSERT_EQ(ws.lvwItems.RowCount(), 13);
-    EXPECT_EQ(ws.lvwItems.Caption(10), "11");
-    EXPECT_EQ(ws.lvwItems.Caption(12), "13");
-    EXPECT_EQ(ws.lvwItems.Cell(11, 0), "golf & clubs");
-    EXPECT_EQ(ws.lvwItems.Cell(11, 1), "567");
-    EXPECT_EQ(ws.SecondStatusPanel(), "13 items listed");
-    EXPECT_EQ(ws.MainStatusPanel(), Completed);
+    GatherKeywords(ws);
+    ASSERT_EQ(ws.table.RowCount(), 13);
+    EXPECT_EQ(ws.table.Caption(10), "11");
+    EXPECT_EQ(ws.table.Caption(12), "13");
+    EXPECT_EQ(ws.table.Cell(11, 0), "golf & clubs");
+    EXPECT_EQ(ws.table.Cell(11, 1), "567");
+    EXPECT_EQ(ws.SecondStatusText(), "13 items listed");
+    EXPECT_EQ(ws.MainStatusText(), Completed);
     EXPECT_EQ(ws.MainKeyword, "golf clubs") << "left for the next harvest";
 }
 
 TEST_F(Harvest, AnEmptyMainKeywordIsRefusedAndNothingIsSent) {
     ws.Aborted = true;
     ui.AnswerMessage("Please enter a main keyword before gather keywords.");
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(ui.Messages.at(0).Kind, MessageKind::Information);
     EXPECT_EQ(server.Connections, 0);
     EXPECT_FALSE(ws.Aborted) << "cleared before the keyword is looked at";
@@ -126,18 +127,18 @@ TEST_F(Harvest, AStopLeftFromAnEarlierRunDoesNotCancelTheRequest) {
     ws.Aborted = true;
     Serve(200, Table({{"5", "golf"}}));
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
 }
 
 TEST_F(Harvest, AFailedFetchAddsNothingAndShowsNoMessage) {
-    ws.lvwItems.AppendKeyword("typed");
+    ws.table.AppendKeyword("typed");
     Serve(404, Table({{"5", "golf"}}));
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
-    EXPECT_EQ(ws.lvwItems.RowCount(), 1);
-    EXPECT_EQ(ws.MainStatusPanel(), ConnectionError);
-    EXPECT_EQ(ws.SecondStatusPanel(), "0 item listed");
+    GatherKeywords(ws);
+    EXPECT_EQ(ws.table.RowCount(), 1);
+    EXPECT_EQ(ws.MainStatusText(), ConnectionError);
+    EXPECT_EQ(ws.SecondStatusText(), "0 item listed");
 }
 
 // A click on Gather Keywords handled while a request waits (nested in its wait) is refused before
@@ -147,30 +148,30 @@ TEST_F(Harvest, PressedWhileARequestWaitsItIsRefused) {
         .Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(Table({{"5", "golf"}}).size()) +
               "\r\n\r\n")
         .Then([this] {
-            ui.AnswerMessage(std::string(HarvestBusyMessage));
-            btnGatherKeywordClick(ws);
+            ui.AnswerMessage(std::string(RequestUnderWayText));
+            GatherKeywords(ws);
         })
         .Send(Table({{"5", "golf"}}))
         .Close();
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
     EXPECT_EQ(server.Connections, 1);
-    EXPECT_EQ(ws.MainStatusPanel(), Completed);
+    EXPECT_EQ(ws.MainStatusText(), Completed);
 }
 
 TEST_F(Harvest, ARefusedPressDoesNotUndoAStop) {
     server.Next().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<tfoot>").Then([this] {
         ws.Aborted = true; // Stop, pressed during the wait
-        ui.AnswerMessage(std::string(HarvestBusyMessage));
-        btnGatherKeywordClick(ws);
+        ui.AnswerMessage(std::string(RequestUnderWayText));
+        GatherKeywords(ws);
         EXPECT_TRUE(ws.Aborted);
-        ws.IdHTTP1.Disconnect();
+        ws.http.Disconnect();
     });
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
-    EXPECT_EQ(ws.lvwItems.RowCount(), 0);
-    EXPECT_NE(ws.MainStatusPanel(), Completed);
+    GatherKeywords(ws);
+    EXPECT_EQ(ws.table.RowCount(), 0);
+    EXPECT_NE(ws.MainStatusText(), Completed);
 }
 
 TEST_F(Harvest, APageWithTheChallengeAndATableIsAChallenge) {
@@ -178,7 +179,7 @@ TEST_F(Harvest, APageWithTheChallengeAndATableIsAChallenge) {
     Serve(200, Table({{"5", "golf"}}));
     ui.AnswerChallenge("x7k");
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
     EXPECT_EQ(Targets().at(1), AnswerTarget("x7k", "r1", "s1"));
     EXPECT_EQ(ui.ChallengeImageURLs, std::vector<std::string>{"http://img.example/c.gif"});
@@ -187,9 +188,9 @@ TEST_F(Harvest, APageWithTheChallengeAndATableIsAChallenge) {
 TEST_F(Harvest, TheChallengeSentenceIsCaseSensitive) {
     Serve(200, "please enter the characters in the image" + Table({{"5", "golf"}}));
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
-    EXPECT_TRUE(ui.ChallengePages.empty());
+    EXPECT_TRUE(ui.ChallengeImageURLs.empty());
 }
 
 TEST_F(Harvest, AWrongAnswerShowsANewWindowWithTheNewPagesValues) {
@@ -200,7 +201,7 @@ TEST_F(Harvest, AWrongAnswerShowsANewWindowWithTheNewPagesValues) {
         .AnswerMessage("Wrong password. Do you want try again?", mrOk)
         .AnswerChallenge("right");
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(Targets(), (std::vector<std::string>{"/?seed=golf" + Fixed, AnswerTarget("wrong", "r1", "s1"),
                                                    AnswerTarget("right", "r2", "s2")}));
     EXPECT_EQ(ui.ChallengeImageURLs,
@@ -210,12 +211,12 @@ TEST_F(Harvest, AWrongAnswerShowsANewWindowWithTheNewPagesValues) {
 }
 
 TEST_F(Harvest, CancelToTheQuestionEndsWithoutReadingOrAskingMore) {
-    ws.lvwItems.AppendKeyword("typed");
+    ws.table.AppendKeyword("typed");
     Serve(200, Challenge("r1", "s1"));
     Serve(200, Challenge("r2", "s2") + Table({{"5", "golf"}}));
     ui.AnswerChallenge("wrong").AnswerMessage("Wrong password. Do you want try again?", mrCancel);
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(server.Connections, 2);
     EXPECT_EQ(Keywords(), std::vector<std::string>{"typed"});
     EXPECT_EQ(ui.Messages.size(), 1u);
@@ -234,7 +235,7 @@ TEST_P(ChallengeClosed, TheAnswerIsSentHoweverTheWindowClosed) {
     Serve(200, Table({{"5", "golf"}}));
     ui.AnswerChallenge(GetParam().Typed, GetParam().Result);
     ws.MainKeyword = "golf clubs";
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(Targets().at(1), AnswerTarget(GetParam().Typed, "8811", "golf+clubs"));
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
 }
@@ -252,7 +253,7 @@ TEST_F(Harvest, EmptyHiddenValuesAreSentEmpty) {
     Serve(200, Table({}));
     ui.AnswerChallenge("abc");
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(Targets().at(1), AnswerTarget("abc", "", ""));
 }
 
@@ -261,11 +262,11 @@ TEST_F(Harvest, AFailedAnswerRequestAsksNothingAndAddsNothing) {
     Serve(500, Challenge("r2", "s2"));
     ui.AnswerChallenge("abc");
     ws.MainKeyword = "golf";
-    btnGatherKeywordClick(ws);
+    GatherKeywords(ws);
     EXPECT_EQ(server.Connections, 2);
     EXPECT_TRUE(ui.Messages.empty());
-    EXPECT_EQ(ws.lvwItems.RowCount(), 0);
-    EXPECT_EQ(ws.MainStatusPanel(), ConnectionError);
+    EXPECT_EQ(ws.table.RowCount(), 0);
+    EXPECT_EQ(ws.MainStatusText(), ConnectionError);
 }
 
 } // namespace

@@ -21,10 +21,13 @@ public:
     std::mutex Lock;
     std::map<std::string, std::string> Answers; // by random value
 
-    ChallengeAnswer AskChallenge(std::string_view challengePage) override {
-        ChallengeAnswer answer = ScriptedUi::AskChallenge(challengePage);
+    ChallengeAnswer AskChallenge(const ChallengePrompt& prompt) override {
+        ChallengeAnswer answer = ScriptedUi::AskChallenge(prompt);
+        // The stand-in's image address names the challenge: ...?random=R&seed=S.
+        const std::string& image = prompt.ImageAddress;
+        const std::size_t from = image.find("random=") + 7;
         const std::lock_guard lock(Lock);
-        answer.Password = Answers[answer.ChallengeRandom];
+        answer.Password = Answers[image.substr(from, image.find('&', from) - from)];
         return answer;
     }
 };
@@ -44,8 +47,8 @@ protected:
         Workspace ws(ui, folder.path().toStdString());
         ws.Endpoints.SuggestionServiceBase = "http://127.0.0.1:" + std::to_string(server.Port());
         ws.MainKeyword = keyword;
-        btnGatherKeywordClick(ws);
-        for (const KeywordRow& row : ws.lvwItems.Rows())
+        GatherKeywords(ws);
+        for (const KeywordRow& row : ws.table.Rows())
             rows.emplace_back(row.Cell[1], row.Cell[0]);
         server.Stop();
     }
@@ -66,7 +69,7 @@ TEST_P(StandinHarvest, FillsTheTableWithTheServicesList) {
         EXPECT_EQ(rows[i].first, standin::WithThousandsSeparators(expected[i].Count));
         EXPECT_EQ(rows[i].second, expected[i].Keyword);
     }
-    EXPECT_EQ(ui.ChallengePages.size(), GetParam() > 0 ? 1u : 0u);
+    EXPECT_EQ(ui.ChallengeImageURLs.size(), GetParam() > 0 ? 1u : 0u);
     EXPECT_TRUE(ui.Messages.empty());
 }
 

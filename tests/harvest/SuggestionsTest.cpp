@@ -52,7 +52,7 @@ protected:
     std::vector<Row> Read(std::string_view page) {
         ParseSuggestions(ws, page);
         std::vector<Row> rows;
-        for (const KeywordRow& r : ws.lvwItems.Rows())
+        for (const KeywordRow& r : ws.table.Rows())
             rows.push_back({r.Cell[0], r.Cell[1]});
         return rows;
     }
@@ -123,32 +123,32 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Reading, NumbersContinueFromTheRowCountAndTheCountIsShownAfterEachRow) {
     for (int i = 0; i < 10; ++i)
-        ws.lvwItems.AppendKeyword("typed");
-    ws.lvwItems.Delete(0); // numbers are not recomputed: 2..10 remain, nine rows
+        ws.table.AppendKeyword("typed");
+    ws.table.Delete(0); // numbers are not recomputed: 2..10 remain, nine rows
     Read(Head + SuggestionRow("1", "a") + SuggestionRow("2", "b") + SuggestionRow("3", "c"));
-    ASSERT_EQ(ws.lvwItems.RowCount(), 12);
-    EXPECT_EQ(ws.lvwItems.Caption(9), "10");
-    EXPECT_EQ(ws.lvwItems.Caption(10), "11");
-    EXPECT_EQ(ws.lvwItems.Caption(11), "12");
-    EXPECT_EQ(ws.lvwItems.Cell(11, 2), "");
-    EXPECT_EQ(ws.lvwItems.Cell(11, 4), "");
-    EXPECT_FALSE(ws.lvwItems.Checked(11));
+    ASSERT_EQ(ws.table.RowCount(), 12);
+    EXPECT_EQ(ws.table.Caption(9), "10");
+    EXPECT_EQ(ws.table.Caption(10), "11");
+    EXPECT_EQ(ws.table.Caption(11), "12");
+    EXPECT_EQ(ws.table.Cell(11, 2), "");
+    EXPECT_EQ(ws.table.Cell(11, 4), "");
+    EXPECT_FALSE(ws.table.Checked(11));
     std::vector<std::string> shown;
     for (const auto& [panel, text] : ui.StatusLog)
         if (panel == StatusPanel::Second)
             shown.push_back(text);
     EXPECT_EQ(shown, (std::vector<std::string>{"10 items listed", "11 items listed", "12 items listed"}));
-    EXPECT_EQ(ws.SecondStatusPanel(), "12 items listed");
+    EXPECT_EQ(ws.SecondStatusText(), "12 items listed");
 }
 
 TEST_F(Reading, OneRowHasNoSingularForm) {
     Read(Head + SuggestionRow("1", "a"));
-    EXPECT_EQ(ws.SecondStatusPanel(), "1 items listed");
+    EXPECT_EQ(ws.SecondStatusText(), "1 items listed");
 }
 
 TEST_F(Reading, NoRowsLeaveTheItemCountAlone) {
     Read(Head);
-    EXPECT_EQ(ws.SecondStatusPanel(), "0 item listed");
+    EXPECT_EQ(ws.SecondStatusText(), "0 item listed");
     EXPECT_TRUE(ui.StatusLog.empty());
 }
 
@@ -201,7 +201,7 @@ TEST_F(Reading, MatchesThePlainReadingOnRandomPages) {
         std::string page;
         for (int n = length(random); n > 0; --n)
             page += pieces[pick(random)];
-        ws.lvwItems.DeleteAll();
+        ws.table.DeleteAll();
         ASSERT_EQ(Read(page), PlainReading(page)) << page;
     }
 }

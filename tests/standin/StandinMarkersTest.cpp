@@ -3,10 +3,10 @@
 // fails here.
 #include "StandinPages.h"
 #include "StandinServer.h"
-#include "net/PageFetcher.h"
 #include "platform/IniFile.h"
 #include "support/ScriptedUi.h"
 #include "text/UUtils.h"
+#include "workspace/PageFetcher.h"
 #include "workspace/Workspace.h"
 
 #include <QImage>
@@ -34,7 +34,7 @@ protected:
     // The page as the program fetches it; empty text when the fetch failed.
     std::string Fetch(const std::string& address) {
         std::string page;
-        EXPECT_TRUE(FetchPage(ws, address, page)) << address << ": " << ws.MainStatusPanel();
+        EXPECT_TRUE(FetchPage(ws, address, page)) << address << ": " << ws.MainStatusText();
         return page;
     }
 
@@ -222,7 +222,7 @@ TEST_F(StandinFaults, FailedAnswersAndDroppedConnectionsAreFailedFetches) {
     for (int i = 0; i < 8; ++i) {
         std::string page = "left over";
         EXPECT_FALSE(FetchPage(ws, base + "/?seed=golf&adult_filter=remove_offensive&suggest=Hit+Me", page));
-        EXPECT_EQ(ws.MainStatusPanel(), ConnectionErrorText);
+        EXPECT_EQ(ws.MainStatusText(), ConnectionErrorText);
     }
 }
 

@@ -54,9 +54,9 @@ TEST_P(GatherDataStandin, VisitsEveryRowKeepsFailedCellsAndEndsByItself) {
         "golf clubs",   "golf",          "tennis rackets", "chess",        "used cars", "red shoes",
         "garden tools", "piano lessons", "cheap",          "golf clubs x", "kites",     "blue sky tours"};
     for (const auto& keyword : keywords)
-        ws.lvwItems.Append({keyword, "", "old", "old", "old"});
+        ws.table.Append({keyword, "", "old", "old", "old"});
     ui.AnswerSearchType(c.Precise);
-    btnGatherDataClick(ws);
+    GatherDataOrStop(ws);
     server.Stop();
 
     EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
@@ -76,7 +76,7 @@ TEST_P(GatherDataStandin, VisitsEveryRowKeepsFailedCellsAndEndsByItself) {
             const std::string page = standin::ResultsPage(static_cast<standin::Engine>(e), asked);
             // Both faults end the request before an answer arrives: the cell keeps its value.
             const std::string expected = outcome == "200" ? CutCount(engine, page) : "old";
-            EXPECT_EQ(ws.lvwItems.Cell(row, CellOf(engine.Target)), expected)
+            EXPECT_EQ(ws.table.Cell(row, CellOf(engine.Target)), expected)
                 << engine.Name << " " << keyword << " (" << outcome << ")";
             if (outcome == "200") {
                 EXPECT_FALSE(expected.empty());

@@ -3,9 +3,10 @@
 #include "EngineServer.h"
 #include "branding/UpdateCheck.h"
 #include "harvest/Harvest.h"
-#include "net/PageFetcher.h"
 #include "stats/SearchEngineTable.h"
 #include "support/ScriptedUi.h"
+#include "workspace/PageFetcher.h"
+#include "workspace/RunGuard.h"
 #include "workspace/Workspace.h"
 
 #include <QTcpServer>
@@ -41,10 +42,10 @@ protected:
     // Rows with keywords, a search count that must never change, and old result counts.
     void AddRows(std::vector<std::string> keywords, const std::string& old = "old") {
         for (auto& keyword : keywords)
-            ws.lvwItems.Append({keyword, "searches", old, old, old});
+            ws.table.Append({keyword, "searches", old, old, old});
     }
     Results ResultsOf(int row) const {
-        const auto& cells = ws.lvwItems.Row(row).Cell;
+        const auto& cells = ws.table.Row(row).Cell;
         return {cells[2], cells[3], cells[4]};
     }
     Results NewResults(std::string_view keyword, std::string_view wrap) const {
@@ -59,7 +60,7 @@ protected:
     }
     // True inside the wait of the request for that engine and keyword.
     bool Waiting(int engine, std::string_view keyword) const {
-        return ws.IdHTTP1.Busy() && ws.MainStatusPanel() == Getting(Address(engine, keyword));
+        return ws.http.Busy() && ws.MainStatusText() == Getting(Address(engine, keyword));
     }
     // Holds the one request of that engine for that query text.
     void HoldRequest(int engine, std::string query) {
@@ -83,7 +84,7 @@ protected:
     }
     void Run(bool precise) {
         ui.AnswerSearchType(precise);
-        btnGatherDataClick(ws);
+        GatherDataOrStop(ws);
     }
     void ExpectIdle() {
         EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
@@ -112,7 +113,7 @@ TEST_F(GatherData, EmptyTableShowsTheMessageFirstWhateverTheCaption) {
         ui.HeaderClicksEnabled = !c.Stops;
         ui.AnswerMessage(std::string(NoKeywordsText));
         const int pumps = ui.Pumps;
-        btnGatherDataClick(ws);
+        GatherDataOrStop(ws);
         ASSERT_TRUE(ui.ScriptDone());
         EXPECT_EQ(ui.Messages.back().Kind, MessageKind::Information);
         EXPECT_EQ(ui.Messages.back().Buttons, MessageButtons::Ok);
@@ -130,7 +131,7 @@ TEST_F(GatherData, CancelInTheSearchTypeDialogChangesNothing) {
     ws.Aborted = true;
     ws.SearchMode = 1;
     ui.AnswerSearchType(std::nullopt);
-    btnGatherDataClick(ws);
+    GatherDataOrStop(ws);
     EXPECT_TRUE(ws.Aborted);
     EXPECT_EQ(ws.SearchMode, 1);
     EXPECT_EQ(ResultsOf(0), (Results{"old", "old", "old"}));
@@ -146,7 +147,7 @@ TEST_F(GatherData, AnyCaptionButExactlyGatherDataMeansStop) {
         ws.SetGatherDataCaption(caption);
         ui.HeaderClicksEnabled = false;
         const int pumps = ui.Pumps;
-        btnGatherDataClick(ws); // no dialog is scripted: asking for one fails
+        GatherDataOrStop(ws); // no dialog is scripted: asking for one fails
         EXPECT_TRUE(ws.Aborted);
         EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
         EXPECT_EQ(ui.GatherDataCaption, "Gather Data");
@@ -164,7 +165,7 @@ TEST_F(GatherData, PreciseRunAsksEachEngineForEveryRowInOrder) {
     std::vector<std::string> captions;
     std::vector<bool> headerClicks;
     ui.OnPump = [&] {
-        if (ws.IdHTTP1.Busy()) {
+        if (ws.http.Busy()) {
             captions.push_back(ui.GatherDataCaption);
             headerClicks.push_back(ui.HeaderClicksEnabled);
         }
@@ -181,10 +182,10 @@ TEST_F(GatherData, PreciseRunAsksEachEngineForEveryRowInOrder) {
     EXPECT_EQ(ResultsOf(1), NewResults("tennis", "%22"));
     EXPECT_EQ(ResultsOf(2), NewResults("", "%22"));
     for (int row = 0; row < 3; ++row) {
-        EXPECT_EQ(ws.lvwItems.Caption(row), std::to_string(row + 1));
-        EXPECT_EQ(ws.lvwItems.Cell(row, 1), "searches");
+        EXPECT_EQ(ws.table.Caption(row), std::to_string(row + 1));
+        EXPECT_EQ(ws.table.Cell(row, 1), "searches");
     }
-    EXPECT_EQ(ws.SecondStatusPanel(), "3 items listed");
+    EXPECT_EQ(ws.SecondStatusText(), "3 items listed");
     EXPECT_FALSE(ws.Aborted);
     ASSERT_FALSE(captions.empty());
     for (std::size_t i = 0; i < captions.size(); ++i) {
@@ -192,7 +193,7 @@ TEST_F(GatherData, PreciseRunAsksEachEngineForEveryRowInOrder) {
         EXPECT_FALSE(headerClicks[i]);
     }
     ExpectIdle();
-    EXPECT_EQ(ws.MainStatusPanel(), CompletedText);
+    EXPECT_EQ(ws.MainStatusText(), CompletedText);
 }
 
 TEST_F(GatherData, BroadRunSendsTheWordsUnquotedWithOnlySpacesChanged) {
@@ -262,7 +263,7 @@ TEST_F(GatherData, WithoutNetworkEveryRowIsVisitedAndTheRunEnds) {
     EXPECT_EQ(GettingAddresses().size(), 9u);
     for (int row = 0; row < 3; ++row)
         EXPECT_EQ(ResultsOf(row), (Results{"old", "old", "old"}));
-    EXPECT_EQ(ws.MainStatusPanel(), ConnectionErrorText);
+    EXPECT_EQ(ws.MainStatusText(), ConnectionErrorText);
     ExpectIdle();
 }
 
@@ -274,13 +275,13 @@ TEST_F(GatherData, EveryCountIsShownBeforeTheNextRequestStarts) {
     std::vector<std::string> statusWhenShown;
     ui.OnPump = [&] {
         int filled = 0;
-        for (int row = 0; row < ws.lvwItems.RowCount(); ++row)
+        for (int row = 0; row < ws.table.RowCount(); ++row)
             for (const auto& count : ResultsOf(row))
                 filled += count.empty() ? 0 : 1;
         if (filled > shown) {
             EXPECT_EQ(filled, shown + 1) << "two counts written between pumps";
             shown = filled;
-            statusWhenShown.push_back(ws.MainStatusPanel());
+            statusWhenShown.push_back(ws.MainStatusText());
         }
     };
     Run(true);
@@ -302,7 +303,7 @@ TEST_P(StopDuringRequest, OfAMiddleRowKeepsTheRestOfThatRowAndLaterRows) {
         if (pressed || !Waiting(stopped, "tennis"))
             return;
         pressed = true;
-        btnGatherDataClick(ws);
+        GatherDataOrStop(ws);
         captionAtOnce = ui.GatherDataCaption;
         runningAtOnce = ws.GatherDataRunning;
         headerClicksAtOnce = ui.HeaderClicksEnabled;
@@ -322,7 +323,7 @@ TEST_P(StopDuringRequest, OfAMiddleRowKeepsTheRestOfThatRowAndLaterRows) {
         middle[static_cast<std::size_t>(engine)] = "old";
     EXPECT_EQ(ResultsOf(1), middle);
     EXPECT_EQ(ResultsOf(2), (Results{"old", "old", "old"}));
-    const std::string& status = ws.MainStatusPanel();
+    const std::string& status = ws.MainStatusText();
     EXPECT_TRUE(status == AbortedText || status == ConnectionErrorText) << status;
     ExpectIdle();
 }
@@ -355,14 +356,14 @@ TEST_P(RowsDeletedWhileWaiting, AreNeverTouchedAndTheRunEnds) {
         if (deleted || !Waiting(c.Engine, keywords[static_cast<std::size_t>(c.Row)]))
             return;
         deleted = true;
-        c.Delete(ws.lvwItems);
+        c.Delete(ws.table);
         server.Release(); // the request then ends normally
     };
     ASSERT_NO_THROW(Run(false));
     ASSERT_TRUE(deleted);
     EXPECT_EQ(server.Requests().size(), c.Requests);
-    ASSERT_EQ(ws.lvwItems.RowCount(), static_cast<int>(c.Expected.size()));
-    for (int row = 0; row < ws.lvwItems.RowCount(); ++row)
+    ASSERT_EQ(ws.table.RowCount(), static_cast<int>(c.Expected.size()));
+    for (int row = 0; row < ws.table.RowCount(); ++row)
         EXPECT_EQ(ResultsOf(row), c.Expected[static_cast<std::size_t>(row)]) << "row " << row;
     ExpectIdle();
 }
@@ -405,9 +406,9 @@ TEST_F(GatherData, EmptiedTableWithARequestThatNeverEndsCanStillBeStopped) {
     ui.OnPump = [&] {
         if (step == 0 && Waiting(0, "tennis")) {
             step = 1;
-            ws.lvwItems.DeleteAll();
+            ws.table.DeleteAll();
             ui.AnswerMessage(std::string(NoKeywordsText));
-            btnGatherDataClick(ws);
+            GatherDataOrStop(ws);
             step = 2;
         }
     };
@@ -425,7 +426,7 @@ TEST_F(GatherData, RowsAddedDuringARunAreNotVisited) {
     ui.OnPump = [&] {
         if (!added && Waiting(0, "golf")) {
             added = true;
-            ws.lvwItems.AppendKeyword("late");
+            ws.table.AppendKeyword("late");
             server.Release();
         }
     };
@@ -444,11 +445,11 @@ TEST_F(GatherData, PressedAgainWhileAStoppedRunUnwindsIsRefused) {
         if (pressed || !Waiting(1, "golf"))
             return;
         pressed = true;
-        btnGatherDataClick(ws); // Stop
+        GatherDataOrStop(ws); // Stop
         // The caption reads "Gather Data" again, but the stopped loop still waits: no second run
         // may enter the client or clear Aborted.
         ui.AnswerMessage(std::string(RequestUnderWayText));
-        btnGatherDataClick(ws);
+        GatherDataOrStop(ws);
         EXPECT_TRUE(ws.Aborted);
         server.Release();
     };
@@ -469,7 +470,7 @@ TEST_F(GatherData, OtherCommandsAreRefusedWhileARunGoesOn) {
             return;
         asked = true;
         ui.AnswerMessage(std::string(GatherDataRunningText));
-        EXPECT_TRUE(RefuseWhileGatheringData(ws));
+        EXPECT_TRUE(RefuseWhileClientBusy(ws));
         // A request from a nested command must not disturb the one under way.
         std::string page = "before";
         try {
@@ -485,7 +486,7 @@ TEST_F(GatherData, OtherCommandsAreRefusedWhileARunGoesOn) {
     EXPECT_EQ(server.Requests().size(), 6u);
     EXPECT_EQ(ResultsOf(1), Broad("tennis"));
     // Idle again: nothing is refused.
-    EXPECT_FALSE(RefuseWhileGatheringData(ws));
+    EXPECT_FALSE(RefuseWhileClientBusy(ws));
     EXPECT_EQ(ui.Messages.size(), 1u);
 }
 
@@ -496,19 +497,19 @@ TEST_F(GatherData, GatherKeywordsAndCheckUpdatesBetweenTwoRequestsAreRefused) {
     int presses = 0;
     ui.OnPump = [&] {
         // Between two requests the client is idle, but the run still owns it and its Aborted.
-        if (presses > 0 || ws.IdHTTP1.Busy() || ws.lvwItems.Cell(0, 2) == "old")
+        if (presses > 0 || ws.http.Busy() || ws.table.Cell(0, 2) == "old")
             return;
         ++presses;
         ui.AnswerMessage(std::string(GatherDataRunningText));
         ui.AnswerMessage(std::string(GatherDataRunningText));
-        btnGatherKeywordClick(ws);
-        btnUpdateClick(ws);
+        GatherKeywords(ws);
+        CheckForUpdatesNow(ws);
     };
     Run(false);
     EXPECT_EQ(presses, 1);
     EXPECT_EQ(server.Requests().size(), 3u);
     EXPECT_EQ(ResultsOf(0), Broad("golf"));
-    EXPECT_EQ(ws.lvwItems.RowCount(), 1);
+    EXPECT_EQ(ws.table.RowCount(), 1);
     ExpectIdle();
 }
 
@@ -521,7 +522,7 @@ TEST_F(GatherData, PressedWhileAnotherCommandsRequestWaitsIsRefused) {
             return;
         pressed = true;
         ui.AnswerMessage(std::string(RequestUnderWayText));
-        btnGatherDataClick(ws);
+        GatherDataOrStop(ws);
         server.Release();
     };
     ws.SearchMode = 1;
@@ -538,9 +539,9 @@ TEST_F(GatherData, AnErrorThatEndsTheRunPutsTheButtonBack) {
     // No scratch file can be made in a folder that does not exist: the error leaves the command.
     test::ScriptedUi otherUi;
     Workspace broken(otherUi, folder.path().toStdString() + "/missing", server.Endpoints());
-    broken.lvwItems.AppendKeyword("golf");
+    broken.table.AppendKeyword("golf");
     otherUi.AnswerSearchType(true);
-    EXPECT_ANY_THROW(btnGatherDataClick(broken));
+    EXPECT_ANY_THROW(GatherDataOrStop(broken));
     EXPECT_EQ(otherUi.GatherDataCaption, "Gather Data");
     EXPECT_TRUE(otherUi.HeaderClicksEnabled);
     EXPECT_FALSE(broken.GatherDataRunning);

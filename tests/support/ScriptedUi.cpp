@@ -1,7 +1,5 @@
 #include "support/ScriptedUi.h"
 
-#include "harvest/Challenge.h"
-
 #include <gtest/gtest.h>
 
 namespace vorlith::test {
@@ -91,15 +89,17 @@ std::optional<bool> ScriptedUi::AskSearchType() {
     return step ? step->Precise : std::nullopt;
 }
 
-ChallengeAnswer ScriptedUi::AskChallenge(std::string_view challengePage) {
-    ChallengePages.emplace_back(challengePage);
-    ChallengeFields fields = ParseChallenge(challengePage);
-    ChallengeImageURLs.push_back(fields.ChallengeImageURL);
-    const auto step = Next(Question::Challenge, fields.ChallengeImageURL);
-    if (!step)
-        return {mrCancel, {}, std::move(fields.ChallengeRandom), std::move(fields.ChallengeSeed)};
-    return {step->Answer, step->ExpectedText, std::move(fields.ChallengeRandom),
-            std::move(fields.ChallengeSeed)};
+ChallengeAnswer ScriptedUi::AskChallenge(const ChallengePrompt& prompt) {
+    ChallengeImageURLs.push_back(prompt.ImageAddress);
+    for (;;) {
+        const auto step = Next(Question::Challenge, prompt.ImageAddress);
+        if (!step)
+            return {mrCancel, {}};
+        // A refused answer leaves the window open: the next scripted answer is typed into it.
+        if (step->Answer == mrOk && !prompt.AcceptAnswer(step->ExpectedText))
+            continue;
+        return {step->Answer, step->ExpectedText};
+    }
 }
 
 std::optional<std::string> ScriptedUi::AskSaveFile(std::string_view folder, std::string_view fileName) {

@@ -31,8 +31,8 @@ public:
     ScriptedUi& AnswerMainKeyword(std::optional<std::string> keyword);
     ScriptedUi& AnswerAddKeywords(std::optional<AddKeywordsAnswer> answer);
     ScriptedUi& AnswerSearchType(std::optional<bool> precise);
-    // The security image window: the answer box's text and how the window closed. The hidden
-    // values are read from the page shown, as the window reads them.
+    // The security image window: the answer box's text and how the window closed. An Ok that the
+    // core refuses keeps the window open for the next scripted answer.
     ScriptedUi& AnswerChallenge(std::string password, int result = mrOk);
     ScriptedUi& AnswerSaveFile(std::optional<std::string> path);
     bool ScriptDone() const { return script_.empty(); }
@@ -54,7 +54,6 @@ public:
     // Where each save dialog opened: its folder and the name in its name field.
     std::vector<std::pair<std::string, std::string>> SaveDialogStarts;
 
-    std::vector<std::string> ChallengePages;
     std::vector<std::string> ChallengeImageURLs;
     // Branding
     struct Link {
@@ -77,7 +76,7 @@ public:
     std::optional<std::string> AskMainKeyword() override;
     std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
-    ChallengeAnswer AskChallenge(std::string_view challengePage) override;
+    ChallengeAnswer AskChallenge(const ChallengePrompt& prompt) override;
     std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
     void ShowGauge(const Gauge& gauge) override;

@@ -1,15 +1,29 @@
 #pragma once
-// Helpers for offscreen window tests: geometry in the window's client coordinates, tab order,
-// and answering a modal window from inside its own event loop.
+// Helpers for offscreen window tests: controls by object name, geometry in the window's client
+// coordinates, tab order, and answering a modal window from inside its own event loop.
 
 #include <QApplication>
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace vorlith::test {
+
+// A control by its object name, the name the skin's selectors use too. A missing one throws, so
+// the test fails instead of crashing.
+template <typename T = QWidget> T* Find(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        throw std::runtime_error(std::string("no control named ") + name);
+    return found;
+}
+template <typename T = QWidget> T* Find(const QObject* window, const char* name) {
+    return Find<T>(*window, name);
+}
 
 // The widget's rectangle in the client coordinates of its top-level window.
 inline QRect ClientRect(const QWidget* widget) {

@@ -70,58 +70,58 @@ protected:
     void SetUp() override {
         ws.SortColumn = -1;
         ws.SortAscending = true;
-        ws.lvwItems.Append({"golf", "1,234", "987", "3", ""});
-        ws.lvwItems.Append({"Apple", "", "1,234", "1", "x"});
-        ws.lvwItems.Append({"banana", "50", "", "2", "7"});
-        ws.lvwItems.Append({"apple", "5 ", "3,000,000,000", "2", "-1"});
+        ws.table.Append({"golf", "1,234", "987", "3", ""});
+        ws.table.Append({"Apple", "", "1,234", "1", "x"});
+        ws.table.Append({"banana", "50", "", "2", "7"});
+        ws.table.Append({"apple", "5 ", "3,000,000,000", "2", "-1"});
     }
     ScriptedUi ui;
     Workspace ws{ui, "/tmp"};
 };
 
 TEST_F(HeaderClicks, SameColumnFlipsTheDirectionAnotherKeepsIt) {
-    lvwItemsColumnClick(ws, 3); // Google, ascending
+    SortByColumn(ws, 3); // Google, ascending
     EXPECT_EQ(ws.SortColumn, 3);
     EXPECT_TRUE(ws.SortAscending);
-    EXPECT_EQ(Column(ws.lvwItems, 3), (Texts{"", "987", "1,234", "3,000,000,000"}));
-    lvwItemsColumnClick(ws, 3); // Google again: descending
+    EXPECT_EQ(Column(ws.table, 3), (Texts{"", "987", "1,234", "3,000,000,000"}));
+    SortByColumn(ws, 3); // Google again: descending
     EXPECT_FALSE(ws.SortAscending);
-    EXPECT_EQ(Column(ws.lvwItems, 3), (Texts{"3,000,000,000", "1,234", "987", ""}));
-    lvwItemsColumnClick(ws, 4); // Yahoo: the direction carries over
+    EXPECT_EQ(Column(ws.table, 3), (Texts{"3,000,000,000", "1,234", "987", ""}));
+    SortByColumn(ws, 4); // Yahoo: the direction carries over
     EXPECT_EQ(ws.SortColumn, 4);
     EXPECT_FALSE(ws.SortAscending);
-    EXPECT_EQ(Column(ws.lvwItems, 4), (Texts{"3", "2", "2", "1"}));
-    lvwItemsColumnClick(ws, 4);
+    EXPECT_EQ(Column(ws.table, 4), (Texts{"3", "2", "2", "1"}));
+    SortByColumn(ws, 4);
     EXPECT_TRUE(ws.SortAscending);
-    EXPECT_EQ(Column(ws.lvwItems, 4), (Texts{"1", "2", "2", "3"}));
+    EXPECT_EQ(Column(ws.table, 4), (Texts{"1", "2", "2", "3"}));
     EXPECT_TRUE(ui.StatusLog.empty()); // sorting leaves the item count alone
 }
 
 TEST_F(HeaderClicks, WholeRowsTravelWithoutRenumbering) {
-    ws.lvwItems.SetChecked(3, true);
-    lvwItemsColumnClick(ws, 5); // Msn: "x" counts as 0, "" as 0
-    EXPECT_EQ(Column(ws.lvwItems, 5), (Texts{"-1", "", "x", "7"}));
-    const KeywordRow& first = ws.lvwItems.Row(0);
+    ws.table.SetChecked(3, true);
+    SortByColumn(ws, 5); // Msn: "x" counts as 0, "" as 0
+    EXPECT_EQ(Column(ws.table, 5), (Texts{"-1", "", "x", "7"}));
+    const KeywordRow& first = ws.table.Row(0);
     EXPECT_EQ(first.Caption, "4");
     EXPECT_EQ(first.Cell, (Cells{"apple", "5 ", "3,000,000,000", "2", "-1"}));
     EXPECT_TRUE(first.Checked);
     for (int r = 1; r < 4; ++r)
-        EXPECT_FALSE(ws.lvwItems.Checked(r));
-    lvwItemsColumnClick(ws, 0);
-    EXPECT_EQ(Column(ws.lvwItems, 0), (Texts{"1", "2", "3", "4"}));
+        EXPECT_FALSE(ws.table.Checked(r));
+    SortByColumn(ws, 0);
+    EXPECT_EQ(Column(ws.table, 0), (Texts{"1", "2", "3", "4"}));
 }
 
 TEST_F(HeaderClicks, NonNumbersSortWithTheZerosAndEqualRowsKeepTheirOrder) {
-    lvwItemsColumnClick(ws, 2); // Searches: "", "5 " are 0
-    EXPECT_EQ(Column(ws.lvwItems, 2), (Texts{"", "5 ", "50", "1,234"}));
-    EXPECT_EQ(Column(ws.lvwItems, 1), (Texts{"Apple", "apple", "banana", "golf"}));
+    SortByColumn(ws, 2); // Searches: "", "5 " are 0
+    EXPECT_EQ(Column(ws.table, 2), (Texts{"", "5 ", "50", "1,234"}));
+    EXPECT_EQ(Column(ws.table, 1), (Texts{"Apple", "apple", "banana", "golf"}));
 }
 
 TEST_F(HeaderClicks, KeywordsIgnoreCase) {
-    lvwItemsColumnClick(ws, 1);
-    EXPECT_EQ(Column(ws.lvwItems, 1), (Texts{"Apple", "apple", "banana", "golf"}));
-    lvwItemsColumnClick(ws, 1);
-    EXPECT_EQ(Column(ws.lvwItems, 1), (Texts{"golf", "banana", "Apple", "apple"}));
+    SortByColumn(ws, 1);
+    EXPECT_EQ(Column(ws.table, 1), (Texts{"Apple", "apple", "banana", "golf"}));
+    SortByColumn(ws, 1);
+    EXPECT_EQ(Column(ws.table, 1), (Texts{"golf", "banana", "Apple", "apple"}));
 }
 
 TEST(HeaderClick, OnAnEmptyOrOneRowTableOnlyUpdatesTheState) {
@@ -129,17 +129,17 @@ TEST(HeaderClick, OnAnEmptyOrOneRowTableOnlyUpdatesTheState) {
     Workspace ws(ui, "/tmp");
     ws.SortColumn = -1;
     ws.SortAscending = true;
-    QSignalSpy layout(&ws.lvwItems, &QAbstractItemModel::layoutChanged);
-    lvwItemsColumnClick(ws, 2);
-    lvwItemsColumnClick(ws, 2);
+    QSignalSpy layout(&ws.table, &QAbstractItemModel::layoutChanged);
+    SortByColumn(ws, 2);
+    SortByColumn(ws, 2);
     EXPECT_EQ(ws.SortColumn, 2);
     EXPECT_FALSE(ws.SortAscending);
-    ws.lvwItems.AppendKeyword("solo");
-    lvwItemsColumnClick(ws, 1);
+    ws.table.AppendKeyword("solo");
+    SortByColumn(ws, 1);
     EXPECT_EQ(ws.SortColumn, 1);
     EXPECT_EQ(layout.count(), 0);
-    EXPECT_THROW(lvwItemsColumnClick(ws, 6), std::out_of_range);
-    EXPECT_THROW(lvwItemsColumnClick(ws, -1), std::out_of_range);
+    EXPECT_THROW(SortByColumn(ws, 6), std::out_of_range);
+    EXPECT_THROW(SortByColumn(ws, -1), std::out_of_range);
     EXPECT_EQ(ws.SortColumn, 1);
 }
 

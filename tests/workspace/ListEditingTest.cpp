@@ -71,7 +71,7 @@ protected:
     }
     void AddRows(int count) {
         for (int i = 0; i < count; ++i)
-            ws.lvwItems.AppendKeyword("k" + std::to_string(i + 1));
+            ws.table.AppendKeyword("k" + std::to_string(i + 1));
     }
 
     QTemporaryDir dir;
@@ -81,23 +81,23 @@ protected:
 
 TEST_F(ListEditing, TypedKeywordIsOneRowAsTypedAndShowsTheItemCount) {
     ui.AnswerAddKeywords(AddKeywordsAnswer{" golf, soccer ", ""});
-    btnAddKeywordClick(ws);
-    ASSERT_EQ(ws.lvwItems.RowCount(), 1);
-    EXPECT_EQ(ws.lvwItems.Cell(0, 0), " golf, soccer ");
+    AddKeywords(ws);
+    ASSERT_EQ(ws.table.RowCount(), 1);
+    EXPECT_EQ(ws.table.Cell(0, 0), " golf, soccer ");
     for (int cell = 1; cell < CellCount; ++cell)
-        EXPECT_EQ(ws.lvwItems.Cell(0, cell), "");
-    EXPECT_FALSE(ws.lvwItems.Checked(0));
-    EXPECT_EQ(ws.SecondStatusPanel(), "1 items listed");
+        EXPECT_EQ(ws.table.Cell(0, cell), "");
+    EXPECT_FALSE(ws.table.Checked(0));
+    EXPECT_EQ(ws.SecondStatusText(), "1 items listed");
     EXPECT_EQ(ui.Status[StatusPanel::Second], "1 items listed");
 }
 
 TEST_F(ListEditing, TypedKeywordAfterADeletionIsNumberedByTheRowCount) {
     AddRows(3);
-    ws.lvwItems.Delete(0);
+    ws.table.Delete(0);
     ui.AnswerAddKeywords(AddKeywordsAnswer{"tennis", ""});
-    btnAddKeywordClick(ws);
-    EXPECT_EQ(Captions(ws.lvwItems), (Lines{"2", "3", "3"}));
-    EXPECT_EQ(ws.SecondStatusPanel(), "3 items listed");
+    AddKeywords(ws);
+    EXPECT_EQ(Captions(ws.table), (Lines{"2", "3", "3"}));
+    EXPECT_EQ(ws.SecondStatusText(), "3 items listed");
 }
 
 TEST_F(ListEditing, CancelOrTwoEmptyBoxesOrAMissingFileChangeNothing) {
@@ -108,30 +108,30 @@ TEST_F(ListEditing, CancelOrTwoEmptyBoxesOrAMissingFileChangeNothing) {
         .AnswerAddKeywords(AddKeywordsAnswer{"", ""})
         .AnswerAddKeywords(AddKeywordsAnswer{"", gone});
     for (int i = 0; i < 3; ++i)
-        btnAddKeywordClick(ws);
+        AddKeywords(ws);
     ImportKeywordFile(ws, dir.path().toStdString()); // a folder is no file
-    EXPECT_EQ(ws.lvwItems.RowCount(), 2);
+    EXPECT_EQ(ws.table.RowCount(), 2);
     EXPECT_TRUE(ui.StatusLog.empty());
     EXPECT_TRUE(ui.Messages.empty());
 }
 
 TEST_F(ListEditing, ImportAppendsAfterTheRowsThereNumberingOnAndShowsTheTotal) {
     AddRows(3);
-    ws.lvwItems.Delete(0); // rows 2, 3: the import numbers from the row count, 2
+    ws.table.Delete(0); // rows 2, 3: the import numbers from the row count, 2
     ui.AnswerAddKeywords(AddKeywordsAnswer{"", Write("list.txt", "a\r\n\r\nc\r\n")});
-    btnAddKeywordClick(ws);
-    EXPECT_EQ(Keywords(ws.lvwItems), (Lines{"k2", "k3", "a", "", "c"}));
-    EXPECT_EQ(Captions(ws.lvwItems), (Lines{"2", "3", "3", "4", "5"}));
-    EXPECT_EQ(ws.SecondStatusPanel(), "Total: 5");
+    AddKeywords(ws);
+    EXPECT_EQ(Keywords(ws.table), (Lines{"k2", "k3", "a", "", "c"}));
+    EXPECT_EQ(Captions(ws.table), (Lines{"2", "3", "3", "4", "5"}));
+    EXPECT_EQ(ws.SecondStatusText(), "Total: 5");
     EXPECT_EQ(ui.Status[StatusPanel::Second], "Total: 5");
 }
 
 TEST_F(ListEditing, ImportOfAnEmptyFileOrOneStartingWithNulAddsNothingAndShowsNothing) {
     for (const std::string& bytes : {""s, "\0golf\n"s}) {
         ImportKeywordFile(ws, Write("empty.txt", bytes));
-        EXPECT_EQ(ws.lvwItems.RowCount(), 0);
+        EXPECT_EQ(ws.table.RowCount(), 0);
         EXPECT_TRUE(ui.StatusLog.empty());
-        EXPECT_EQ(ws.SecondStatusPanel(), "0 item listed");
+        EXPECT_EQ(ws.SecondStatusText(), "0 item listed");
     }
 }
 
@@ -149,19 +149,19 @@ TEST_F(ListEditing, ImportOfAFileThatCannotBeReadThrowsWithItsFullNameAndTheReas
         ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
         EXPECT_THROW(ImportKeywordFile(ws, locked), std::runtime_error);
     }
-    EXPECT_EQ(ws.lvwItems.RowCount(), 0);
+    EXPECT_EQ(ws.table.RowCount(), 0);
     EXPECT_TRUE(ui.StatusLog.empty());
 }
 
 TEST_F(ListEditing, SelectAllAndClearSelectionTickEveryRowAndLeaveTheStatusAlone) {
     AddRows(4);
-    ws.lvwItems.SetChecked(2, true);
-    bsSkinButton1Click(ws);
+    ws.table.SetChecked(2, true);
+    SelectAll(ws);
     for (int r = 0; r < 4; ++r)
-        EXPECT_TRUE(ws.lvwItems.Checked(r)) << r;
-    bsSkinButton2Click(ws);
+        EXPECT_TRUE(ws.table.Checked(r)) << r;
+    ClearSelection(ws);
     for (int r = 0; r < 4; ++r)
-        EXPECT_FALSE(ws.lvwItems.Checked(r)) << r;
+        EXPECT_FALSE(ws.table.Checked(r)) << r;
     EXPECT_TRUE(ui.StatusLog.empty());
 }
 
@@ -181,16 +181,16 @@ TEST_P(Deletion, AsksFirstAndAlwaysRefreshesTheItemCount) {
     const auto& c = GetParam();
     AddRows(c.Rows);
     for (int r : c.Ticked)
-        ws.lvwItems.SetChecked(r, true);
+        ws.table.SetChecked(r, true);
     ui.AnswerMessage(std::string(c.All ? DeleteAllQuestion : DeleteSelectedQuestion), c.Answer);
-    c.All ? bsSkinButton4Click(ws) : bsSkinButton3Click(ws);
+    c.All ? DeleteAll(ws) : DeleteSelected(ws);
     ASSERT_EQ(ui.Messages.size(), 1u);
     EXPECT_EQ(ui.Messages[0].Kind, MessageKind::Information);
     EXPECT_EQ(ui.Messages[0].Buttons, MessageButtons::OkCancel);
-    EXPECT_EQ(Captions(ws.lvwItems), c.Left);
+    EXPECT_EQ(Captions(ws.table), c.Left);
     EXPECT_EQ(ui.Status[StatusPanel::Second], c.Status);
     int ticked = 0;
-    for (const auto& row : ws.lvwItems.Rows())
+    for (const auto& row : ws.table.Rows())
         ticked += row.Checked;
     // A cancelled question keeps the ticks; an accepted Delete Selected leaves none.
     EXPECT_EQ(ticked, c.Answer == mrOk ? 0 : static_cast<int>(c.Ticked.size()));
@@ -212,13 +212,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ListEditing, RowsAddedAfterDeleteSelectedAreNumberedByTheNewCount) {
     AddRows(5);
-    ws.lvwItems.SetChecked(1, true);
-    ws.lvwItems.SetChecked(3, true);
+    ws.table.SetChecked(1, true);
+    ws.table.SetChecked(3, true);
     ui.AnswerMessage(std::string(DeleteSelectedQuestion), mrOk);
-    bsSkinButton3Click(ws);
+    DeleteSelected(ws);
     ImportKeywordFile(ws, Write("two.txt", "x\ny"));
-    EXPECT_EQ(Captions(ws.lvwItems), (Lines{"1", "3", "5", "4", "5"}));
-    EXPECT_FALSE(ws.lvwItems.Checked(3));
+    EXPECT_EQ(Captions(ws.table), (Lines{"1", "3", "5", "4", "5"}));
+    EXPECT_FALSE(ws.table.Checked(3));
 }
 
 } // namespace

@@ -137,8 +137,8 @@ INSTANTIATE_TEST_SUITE_P(Table, CsvExtensionRule,
 class SaveResultsCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        ws.lvwItems.Append({"golf clubs", "1,234", "985", "", "77"});
-        ws.lvwItems.Append({"soccer", "", "", "", ""});
+        ws.table.Append({"golf clubs", "1,234", "985", "", "77"});
+        ws.table.Append({"soccer", "", "", "", ""});
     }
     std::string In(const char* name) const { return dir.filePath(QString::fromLatin1(name)).toStdString(); }
     QStringList Entries() const {
@@ -151,7 +151,7 @@ protected:
 };
 
 TEST_F(SaveResultsCommand, EmptyTableShowsTheMessageAndNoDialog) {
-    ws.lvwItems.DeleteAll();
+    ws.table.DeleteAll();
     ui.AnswerMessage(std::string(NoDataToSaveMessage));
     SaveResults(ws);
     ASSERT_EQ(ui.Messages.size(), 1u);
@@ -172,7 +172,7 @@ TEST_F(SaveResultsCommand, CancelWritesAndShowsNothing) {
 TEST_F(SaveResultsCommand, SavesAppendsCsvAndReopensWhereTheLastFileWasAndReplacesWithoutAQuestion) {
     ui.AnswerSaveFile(In("report")).AnswerSaveFile(In("report.csv"));
     SaveResults(ws);
-    ws.lvwItems.SetCell(1, 2, "12");
+    ws.table.SetCell(1, 2, "12");
     SaveResults(ws);
     ASSERT_EQ(ui.SaveDialogStarts.size(), 2u);
     EXPECT_EQ(ui.SaveDialogStarts[0], (std::pair<std::string, std::string>{"/opt/vorlith/", ""}));
@@ -181,21 +181,21 @@ TEST_F(SaveResultsCommand, SavesAppendsCsvAndReopensWhereTheLastFileWasAndReplac
     EXPECT_TRUE(ui.Messages.empty());
     EXPECT_TRUE(ui.StatusLog.empty());
     EXPECT_EQ(Entries(), QStringList{QStringLiteral("report.csv")}); // no temporary file left
-    EXPECT_EQ(Slurp(In("report.csv")), ResultsCsv(ws.lvwItems));
+    EXPECT_EQ(Slurp(In("report.csv")), ResultsCsv(ws.table));
     EXPECT_NE(Slurp(In("report.csv")).find("\"soccer\",\"\",\"12\""), std::string::npos);
 }
 
 TEST_F(SaveResultsCommand, RoundTripThroughAnRfc4180ReaderGivesTheSameCells) {
-    ws.lvwItems.Append({"say \"hi\", \"bye\"", "a\r\nb", "\"", "\xc3\xa9t\xc3\xa9 \xff\x01", ",,"});
-    ws.lvwItems.Append({"line\nbreak\rcr", "\"\"", " ", "", "end\""});
+    ws.table.Append({"say \"hi\", \"bye\"", "a\r\nb", "\"", "\xc3\xa9t\xc3\xa9 \xff\x01", ",,"});
+    ws.table.Append({"line\nbreak\rcr", "\"\"", " ", "", "end\""});
     ui.AnswerSaveFile(In("round.csv"));
     SaveResults(ws);
     const auto records = ReadCsv(Slurp(In("round.csv")));
     ASSERT_EQ(records.size(), 5u);
     EXPECT_EQ(records[0], (Record{"No", "Keywords", "Searches", "Google", "Yahoo", "Msn"}));
     for (int r = 0; r < 4; ++r) {
-        Record expected{ws.lvwItems.Caption(r)};
-        for (const auto& cell : ws.lvwItems.Row(r).Cell)
+        Record expected{ws.table.Caption(r)};
+        for (const auto& cell : ws.table.Row(r).Cell)
             expected.push_back(cell);
         EXPECT_EQ(records[static_cast<std::size_t>(r) + 1], expected) << "row " << r;
     }
@@ -213,7 +213,7 @@ TEST_F(SaveResultsCommand, ReplacingKeepsTheFileModeAndWritesThroughALink) {
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     ASSERT_EQ(::stat(real.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_EQ(Slurp(real), ResultsCsv(ws.lvwItems));
+    EXPECT_EQ(Slurp(real), ResultsCsv(ws.table));
 }
 
 struct FailureCase {
@@ -233,7 +233,7 @@ TEST_P(SaveFailure, WarnsWithTheFileAndTheReasonAndLeavesNothingBehind) {
     EXPECT_EQ(ui.Messages[0].Kind, MessageKind::Warning);
     EXPECT_EQ(ui.Messages[0].Buttons, MessageButtons::Ok);
     EXPECT_EQ(Entries(), QStringList{QStringLiteral("taken.csv")});
-    EXPECT_EQ(ws.lvwItems.RowCount(), 2);
+    EXPECT_EQ(ws.table.RowCount(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, SaveFailure,
@@ -246,7 +246,7 @@ TEST_F(SaveResultsCommand, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
     const std::string path = In("results.csv");
     Put(path, "old content\r\n");
     for (int i = 0; i < 200; ++i)
-        ws.lvwItems.AppendKeyword("a keyword long enough to pass the limit " + std::to_string(i));
+        ws.table.AppendKeyword("a keyword long enough to pass the limit " + std::to_string(i));
     // The process may write 4 KiB per file: the new table is bigger, so its write fails.
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);

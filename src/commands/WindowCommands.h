@@ -1,0 +1,20 @@
+#pragma once
+// The main window's own steps that span features: its start (branding, then the start-up timer),
+// the timer's silent update check, and closing.
+
+namespace vorlith {
+
+class Workspace;
+
+// Sort state, branding, then the start-up timer. An exception from branding ends the step
+// early (the caller reports it), so the timer stays unarmed for this run.
+void StartUp(Workspace& ws);
+
+// The start-up timer's tick (the caller has already disarmed it): the silent update check.
+void StartupUpdateCheck(Workspace& ws);
+
+// The window is closing: a request waiting inside a click handler ends now, so that the handler
+// can return and the program end; Aborted stops a loop of requests at its next test.
+void StopForClosing(Workspace& ws);
+
+} // namespace vorlith

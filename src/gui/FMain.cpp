@@ -1,0 +1,472 @@
+#include "gui/FMain.h"
+
+#include "branding/Banner.h"
+#include "branding/UpdateCheck.h"
+#include "branding/WebPages.h"
+#include "commands/WindowCommands.h"
+#include "gui/FCaptcha.h"
+#include "gui/dialogs/FAddKeywords.h"
+#include "gui/dialogs/FMainKeyword.h"
+#include "gui/dialogs/FSelectSearch.h"
+#include "gui/widgets/ErrorReporting.h"
+#include "gui/widgets/GaugeBar.h"
+#include "gui/widgets/LinkLabel.h"
+#include "gui/widgets/MessageBox.h"
+#include "gui/widgets/Skin.h"
+#include "harvest/Harvest.h"
+#include "platform/QStringBytes.h"
+#include "stats/GatherData.h"
+#include "workspace/ColumnSorting.h"
+#include "workspace/ListEditing.h"
+#include "workspace/MainKeyword.h"
+#include "workspace/ResultsExport.h"
+#include "workspace/StatusTexts.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QMovie>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vorlith {
+
+namespace {
+
+// A toolbar or table button: 20 high at top 7, hand cursor, never takes the keyboard focus.
+QPushButton* CommandButton(QWidget* parent, const char* name, const char* caption, int left, int width) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(left, 7, width, 20);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QFrame* Strip(QWidget* parent, const char* name, bool framed, int height) {
+    auto* strip = new QFrame(parent);
+    strip->setObjectName(QString::fromLatin1(name));
+    strip->setFrameShape(framed ? QFrame::StyledPanel : QFrame::NoFrame);
+    if (height > 0)
+        strip->setFixedHeight(height);
+    return strip;
+}
+
+QLabel* StatusPart(QWidget* parent, const char* name, int width) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    if (width > 0)
+        label->setFixedWidth(width);
+    return label;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(std::string programFolder, vorlith::Endpoints endpoints, QWidget* parent)
+    : QWidget(parent), ws_(*this, std::move(programFolder), std::move(endpoints)) {
+    ws_.Shell = &shell_;
+    BuildControls();
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::BuildControls() {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(ToQString(DefaultTitle));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    resize(914, 597);
+
+    bsSkinPanel1 = Strip(this, "bsSkinPanel1", false, 33);
+    btnMainKeyword = CommandButton(bsSkinPanel1, "btnMainKeyword", "Main Keyword", 7, 99);
+    btnGatherKeyword = CommandButton(bsSkinPanel1, "btnGatherKeyword", "Gather Keywords", 109, 98);
+    btnAddKeyword = CommandButton(bsSkinPanel1, "btnAddKeyword", "Add Keywords", 210, 99);
+    btnGatherData = CommandButton(bsSkinPanel1, "btnGatherData", "Gather Data", 312, 98);
+    btnSaveResults = CommandButton(bsSkinPanel1, "btnSaveResults", "Save Results", 414, 98);
+    btnHelp = CommandButton(bsSkinPanel1, "btnHelp", "Help", 516, 98);
+    btnUpdate = CommandButton(bsSkinPanel1, "btnUpdate", "Check Updates", 618, 99);
+    btnMakeMoney = CommandButton(bsSkinPanel1, "btnMakeMoney", "Make Money", 721, 98);
+
+    panBanner = Strip(this, "panBanner", true, 65);
+    imgBanner = new QLabel(panBanner);
+    imgBanner->setObjectName(QStringLiteral("imgBanner"));
+    imgBanner->setGeometry(144, -8, 105, 105);
+    gifBanner = new QLabel(panBanner);
+    gifBanner->setObjectName(QStringLiteral("gifBanner"));
+    gifBanner->setGeometry(280, 0, 98, 140);
+
+    bsSkinPanel3 = Strip(this, "bsSkinPanel3", false, 0);
+    lvwItems = new QTableView(bsSkinPanel3);
+    lvwItems->setObjectName(QStringLiteral("lvwItems"));
+    lvwItems->setModel(&ws_.table);
+    lvwItems->setShowGrid(true);
+    lvwItems->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvwItems->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvwItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvwItems->setWordWrap(false);
+    lvwItems->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lvwItems->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lvwItems->verticalHeader()->setVisible(false);
+    // Fixed row height: the view never measures a million rows.
+    lvwItems->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvwItems->verticalHeader()->setDefaultSectionSize(18);
+    lvwItems->horizontalHeader()->setHighlightSections(false);
+    lvwItems->horizontalHeader()->setSectionsClickable(true);
+    lvwItems->horizontalHeader()->setStretchLastSection(false);
+    for (int c = 0; c < ColumnCount; ++c)
+        lvwItems->setColumnWidth(c, Columns[static_cast<std::size_t>(c)].Width);
+    lvwItems->verticalScrollBar()->setObjectName(QStringLiteral("bsSkinScrollBar1"));
+    lvwItems->horizontalScrollBar()->setObjectName(QStringLiteral("bsSkinScrollBar2"));
+    auto* tableLayout = new QVBoxLayout(bsSkinPanel3);
+    tableLayout->setContentsMargins(0, 0, 0, 0);
+    tableLayout->addWidget(lvwItems);
+
+    bsSkinPanel4 = Strip(this, "bsSkinPanel4", true, 54);
+    bsSkinButton1 = CommandButton(bsSkinPanel4, "bsSkinButton1", "Select All", 9, 100);
+    bsSkinButton2 = CommandButton(bsSkinPanel4, "bsSkinButton2", "Clear Selection", 112, 100);
+    bsSkinButton3 = CommandButton(bsSkinPanel4, "bsSkinButton3", "Delete Selected", 215, 100);
+    bsSkinButton4 = CommandButton(bsSkinPanel4, "bsSkinButton4", "Delete All", 319, 99);
+    lblLink1URL = new LinkLabel(bsSkinPanel4);
+    lblLink1URL->setObjectName(QStringLiteral("lblLink1URL"));
+    lblLink1URL->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lblLink2URL = new LinkLabel(bsSkinPanel4);
+    lblLink2URL->setObjectName(QStringLiteral("lblLink2URL"));
+    lblLink2URL->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (LinkLabel* link : {lblLink1URL, lblLink2URL}) {
+        link->SetCaption("Google");
+        link->SetAddress(ws_.Endpoints.GoogleSearchBase);
+        link->adjustSize();
+        link->setFixedHeight(14);
+    }
+    lblLink1URL->move(13, 32);
+    bsSkinPanel4->installEventFilter(this);
+    lblLink2URL->installEventFilter(this);
+
+    bsSkinStatusBar1 = Strip(this, "bsSkinStatusBar1", false, 17);
+    MainStatusPanel = StatusPart(bsSkinStatusBar1, "MainStatusPanel", 0);
+    bsSkinStatusPanel1 = StatusPart(bsSkinStatusBar1, "bsSkinStatusPanel1", 160);
+    SecondStatusPanel = StatusPart(bsSkinStatusBar1, "SecondStatusPanel", 82);
+    MainGauge = new GaugeBar(bsSkinStatusBar1);
+    MainGauge->setObjectName(QStringLiteral("MainGauge"));
+    MainGauge->setFixedWidth(130);
+    MainStatusPanel->setMinimumWidth(0);
+    // A long "Getting URL: " text must not widen the window; the panel cuts it instead.
+    MainStatusPanel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bsSkinStatusPanel1->setText(ToQString(ws_.MainKeywordStatusText()));
+    SecondStatusPanel->setText(ToQString(ws_.SecondStatusText()));
+    auto* statusLayout = new QHBoxLayout(bsSkinStatusBar1);
+    statusLayout->setContentsMargins(0, 0, 0, 0);
+    statusLayout->setSpacing(0);
+    statusLayout->addWidget(MainStatusPanel, 1);
+    statusLayout->addWidget(bsSkinStatusPanel1);
+    statusLayout->addWidget(SecondStatusPanel);
+    statusLayout->addWidget(MainGauge);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bsSkinPanel1);
+    layout->addWidget(panBanner);
+    layout->addWidget(bsSkinPanel3, 1);
+    layout->addWidget(bsSkinPanel4);
+    layout->addWidget(bsSkinStatusBar1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    Timer1->setSingleShot(true);
+
+    connect(btnMainKeyword, &QPushButton::clicked, this, &TfrmMain::btnMainKeywordClick);
+    connect(btnGatherKeyword, &QPushButton::clicked, this, &TfrmMain::btnGatherKeywordClick);
+    connect(btnAddKeyword, &QPushButton::clicked, this, &TfrmMain::btnAddKeywordClick);
+    connect(btnGatherData, &QPushButton::clicked, this, &TfrmMain::btnGatherDataClick);
+    connect(btnSaveResults, &QPushButton::clicked, this, &TfrmMain::btnSaveResultsClick);
+    connect(btnHelp, &QPushButton::clicked, this, &TfrmMain::btnHelpClick);
+    connect(btnUpdate, &QPushButton::clicked, this, &TfrmMain::btnUpdateClick);
+    connect(btnMakeMoney, &QPushButton::clicked, this, &TfrmMain::btnMakeMoneyClick);
+    connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
+    connect(bsSkinButton2, &QPushButton::clicked, this, &TfrmMain::bsSkinButton2Click);
+    connect(bsSkinButton3, &QPushButton::clicked, this, &TfrmMain::bsSkinButton3Click);
+    connect(bsSkinButton4, &QPushButton::clicked, this, &TfrmMain::bsSkinButton4Click);
+    connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, &TfrmMain::lvwItemsColumnClick);
+    connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+    connect(lblLink1URL, &LinkLabel::Clicked, this, [this] { OpenLink(ws_, lblLink1URL->Address()); });
+    connect(lblLink2URL, &LinkLabel::Clicked, this, [this] { OpenLink(ws_, lblLink2URL->Address()); });
+    imgBanner->installEventFilter(this);
+    gifBanner->installEventFilter(this);
+
+    CenterOnScreen(*this);
+}
+
+void TfrmMain::FormCreate() {
+    gifBanner->setGeometry(imgBanner->geometry());
+    try {
+        vorlith::StartUp(ws_);
+    } catch (...) {
+        // The window still opens; the steps after the failing one stay undone.
+        if (auto* app = VorlithApplication::Instance())
+            app->Reporter().ReportCurrentException(QStringLiteral("TfrmMain FormCreate"));
+        else
+            throw;
+    }
+}
+
+void TfrmMain::PlaceLink2() {
+    lblLink2URL->adjustSize();
+    lblLink2URL->setFixedHeight(14);
+    lblLink2URL->move(bsSkinPanel4->width() - 18 - lblLink2URL->width(), 32);
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // The second link keeps its right edge 18 pixels from the bar's right edge.
+    if ((watched == bsSkinPanel4 && event->type() == QEvent::Resize) ||
+        (watched == lblLink2URL && event->type() == QEvent::FontChange))
+        PlaceLink2();
+    if ((watched == imgBanner || watched == gifBanner) && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const auto* banner = static_cast<QWidget*>(watched);
+        if (mouse->button() == Qt::LeftButton && banner->rect().contains(mouse->position().toPoint())) {
+            if (watched == imgBanner)
+                imgBannerClick();
+            else
+                gifBannerClick();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    vorlith::StopForClosing(ws_);
+    QWidget::closeEvent(event);
+}
+
+// Handlers: one-line forwards into the core.
+void TfrmMain::btnMainKeywordClick() {
+    vorlith::EnterMainKeyword(ws_);
+}
+void TfrmMain::btnGatherKeywordClick() {
+    vorlith::GatherKeywords(ws_);
+}
+void TfrmMain::btnAddKeywordClick() {
+    vorlith::AddKeywords(ws_);
+}
+void TfrmMain::btnGatherDataClick() {
+    vorlith::GatherDataOrStop(ws_);
+}
+void TfrmMain::btnSaveResultsClick() {
+    vorlith::SaveResults(ws_);
+}
+void TfrmMain::btnHelpClick() {
+    vorlith::OpenHelp(ws_);
+}
+void TfrmMain::btnUpdateClick() {
+    vorlith::CheckForUpdatesNow(ws_);
+}
+void TfrmMain::btnMakeMoneyClick() {
+    vorlith::OpenMakeMoney(ws_);
+}
+void TfrmMain::bsSkinButton1Click() {
+    vorlith::SelectAll(ws_);
+}
+void TfrmMain::bsSkinButton2Click() {
+    vorlith::ClearSelection(ws_);
+}
+void TfrmMain::bsSkinButton3Click() {
+    vorlith::DeleteSelected(ws_);
+}
+void TfrmMain::bsSkinButton4Click() {
+    vorlith::DeleteAll(ws_);
+}
+void TfrmMain::lvwItemsColumnClick(int column) {
+    vorlith::SortByColumn(ws_, column);
+}
+
+void TfrmMain::Timer1Timer() {
+    Timer1->stop();
+    vorlith::StartupUpdateCheck(ws_);
+}
+
+void TfrmMain::imgBannerClick() {
+    OpenBannerPage(ws_);
+}
+void TfrmMain::gifBannerClick() {
+    OpenBannerPage(ws_);
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TfrmMain::FormShow() {
+    CenterBanner();
+}
+void TfrmMain::FormResize() {
+    CenterBanner();
+}
+
+void TfrmMain::CenterBanner() {
+    // Without a loaded banner the strip is empty or hidden and the controls keep their built place.
+    if (!bannerShown_)
+        return;
+    // Both controls are placed, visible or not.
+    for (QWidget* banner : {static_cast<QWidget*>(imgBanner), static_cast<QWidget*>(gifBanner)})
+        banner->move(CentredOffset(panBanner->width(), banner->width()),
+                     CentredOffset(panBanner->height(), banner->height()));
+}
+
+int TfrmMain::ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) {
+    return MessageBox::Show(kind, text, buttons, this);
+}
+
+std::optional<std::string> TfrmMain::AskMainKeyword() {
+    TfrmMainKeyword dialog(*this, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Keyword();
+}
+
+std::optional<AddKeywordsAnswer> TfrmMain::AskAddKeywords() {
+    TfrmAddKeywords dialog(*this, ToQString(ws_.ProgramFolder), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return AddKeywordsAnswer{dialog.Keyword(), dialog.ListFile()};
+}
+
+std::optional<bool> TfrmMain::AskSearchType() {
+    TfrmSelSearch dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.PreciseSelected();
+}
+
+ChallengeAnswer TfrmMain::AskChallenge(const ChallengePrompt& prompt) {
+    TfrmCaptcha frmCaptcha(prompt, this);
+    const int result = frmCaptcha.exec();
+    return {result == mrOk ? mrOk : mrCancel, frmCaptcha.Password()};
+}
+
+std::optional<std::string> TfrmMain::AskSaveFile(std::string_view folder, std::string_view fileName) {
+    QFileDialog dialog(this, ToQString(SaveDialogTitle), ToQString(folder));
+    dialog.setObjectName(QStringLiteral("bsSkinSaveDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(ToQString(SaveDialogFilter));
+    // Our own dialog, drawn with the skin; replacing an existing file asks nothing.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    if (!fileName.empty())
+        dialog.selectFile(ToQString(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return ToBytes(dialog.selectedFiles().constFirst());
+}
+
+void TfrmMain::ShowStatus(StatusPanel panel, std::string_view text) {
+    QLabel* target = panel == StatusPanel::Main          ? MainStatusPanel
+                     : panel == StatusPanel::MainKeyword ? bsSkinStatusPanel1
+                                                         : SecondStatusPanel;
+    target->setText(ToQString(text));
+}
+
+void TfrmMain::ShowGauge(const Gauge& gauge) {
+    MainGauge->Show(gauge);
+}
+void TfrmMain::SetTitle(std::string_view title) {
+    setWindowTitle(ToQString(title));
+}
+void TfrmMain::SetGatherDataCaption(std::string_view caption) {
+    btnGatherData->setText(ToQString(caption));
+}
+void TfrmMain::SetHeaderClicksEnabled(bool enabled) {
+    lvwItems->horizontalHeader()->setSectionsClickable(enabled);
+}
+void TfrmMain::ArmStartupTimer() {
+    Timer1->start();
+}
+void TfrmMain::Pump() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TfrmMain::SetBannerHandCursor() {
+    imgBanner->setCursor(Qt::PointingHandCursor);
+    gifBanner->setCursor(Qt::PointingHandCursor);
+}
+
+void TfrmMain::HideBannerStrip() {
+    panBanner->hide();
+}
+
+void TfrmMain::ShowBannerAnimation(const QByteArray& gif, int width, int height) {
+    delete bannerMovie_;
+    auto* buffer = new QBuffer;
+    buffer->setData(gif);
+    buffer->open(QIODevice::ReadOnly);
+    bannerMovie_ = new QMovie(buffer, "gif", gifBanner);
+    buffer->setParent(bannerMovie_);
+    // Plays on and on, also a GIF that asks to be played once.
+    connect(bannerMovie_, &QMovie::finished, bannerMovie_, &QMovie::start);
+    gifBanner->setMovie(bannerMovie_);
+    gifBanner->resize(width, height);
+    gifBanner->setVisible(true);
+    imgBanner->setVisible(false);
+    bannerMovie_->start();
+    bannerShown_ = true;
+}
+
+void TfrmMain::ShowBannerPicture(const QImage& picture) {
+    imgBanner->setPixmap(QPixmap::fromImage(picture));
+    imgBanner->resize(picture.size());
+    imgBanner->setVisible(true);
+    gifBanner->setVisible(false);
+    bannerShown_ = true;
+}
+
+void TfrmMain::SetBannerStripHeight(int height) {
+    panBanner->setFixedHeight(height);
+}
+
+void TfrmMain::SetLinkLabel(int label, std::string_view caption, std::string_view address) {
+    LinkLabel* link = label == 1 ? lblLink1URL : lblLink2URL;
+    link->SetCaption(std::string(caption));
+    link->SetAddress(std::string(address));
+    link->adjustSize();
+    link->setFixedHeight(14);
+    if (link == lblLink2URL)
+        PlaceLink2();
+}
+
+void TfrmMain::ApplySkinStyleSheet(std::string_view styleSheet) {
+    ApplySkin(QString::fromUtf8(styleSheet.data(), static_cast<qsizetype>(styleSheet.size())));
+}
+
+void TfrmMain::SetApplicationIcon(const std::string& iconFile) {
+    const QIcon icon(ToQString(iconFile));
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
+}
+
+void TfrmMain::CloseMainWindow() {
+    close();
+}
+
+} // namespace vorlith

@@ -1,0 +1,47 @@
+// Closing the main window while a request waits inside a handler ends the request cleanly.
+#include "gui/FMain.h"
+#include "support/NetFixture.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace vorlith::test {
+namespace {
+
+TEST_F(NetTest, ClosingTheWindowEndsTheWaitingFetch) {
+    TfrmMain frmMain(folder.path().toStdString());
+    frmMain.show();
+    Workspace& main = frmMain.Ws();
+    server.Next().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc").Pause(5).Then([&] {
+        frmMain.close();
+    });
+    std::string text = "x";
+    EXPECT_FALSE(FetchPage(main, server.Url("/"), text));
+    EXPECT_EQ(text, "");
+    EXPECT_TRUE(main.Aborted);
+    EXPECT_FALSE(main.http.Busy());
+    EXPECT_FALSE(frmMain.isVisible());
+    EXPECT_FALSE(std::filesystem::exists(main.ProgramFolder + "test.html"));
+    // A later fetch still refuses nothing but the flag.
+    EXPECT_FALSE(FetchPage(main, server.Url("/"), text));
+    EXPECT_EQ(server.Connections, 1);
+}
+
+TEST_F(NetTest, ApplicationExitEndsTheWaitingFetchAndLaterOnes) {
+    server.Next().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc").Pause(5).Then([] {
+        QCoreApplication::exit(0);
+    });
+    EXPECT_FALSE(Fetch());
+    EXPECT_EQ(ws.MainStatusText(), kConnectionError);
+    // Every loop refuses to run once the application is leaving: the next request fails at once.
+    server.Otherwise().Send(Reply::Answer(200, "x"));
+    EXPECT_FALSE(Fetch());
+    EXPECT_FALSE(ScratchExists());
+    // Let the application run again for the tests that follow.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    EXPECT_TRUE(Fetch());
+}
+
+} // namespace
+} // namespace vorlith::test
