@@ -2,6 +2,7 @@
 #   make run       build and open the program
 #   make test      install what is missing, build, run every test (offscreen)
 #   make sanitize  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
+#   make package   the Debian package build/vorlith_1.04_amd64.deb
 
 BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-asan
@@ -14,11 +15,12 @@ PACKAGES := build-essential cmake ninja-build pkg-config ccache python3 \
             libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev \
             zlib1g-dev clang libclang-rt-14-dev \
             libicu-dev python3-pandas imagemagick \
-            xvfb xauth fonts-dejavu-core
+            xvfb xauth fonts-dejavu-core \
+            dpkg-dev desktop-file-utils appstream man-db librsvg2-bin
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run test sanitize bench fuzz format clean
+.PHONY: deps build run test package sanitize bench fuzz format clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -42,6 +44,9 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVORLITH_SANITIZE=ON

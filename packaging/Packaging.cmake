@@ -1,0 +1,79 @@
+# Install rules and the Debian package (make package -> vorlith_1.04_amd64.deb).
+#
+# The install prefix is compiled into the core: a copy whose executable lies in its bin folder is
+# the installed one and keeps its files in the user's data folder (platform/ProgramFolder.h).
+
+# A Debian package installs under /usr; so does `cmake --install` unless told otherwise.
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+    set(CMAKE_INSTALL_PREFIX /usr CACHE PATH "Install prefix" FORCE)
+endif()
+include(GNUInstallDirs)
+
+set(VORLITH_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(VORLITH_APP_ID example.vorlith.Vorlith)
+set(VORLITH_SETTINGS_DIR ${CMAKE_INSTALL_FULL_SYSCONFDIR}/vorlith)
+
+target_compile_definitions(vorlith_core PRIVATE VORLITH_INSTALL_BINDIR="${CMAKE_INSTALL_FULL_BINDIR}"
+                                                VORLITH_INSTALL_SETTINGSDIR="${VORLITH_SETTINGS_DIR}")
+
+set(vorlith_programs vorlith vorlith-cli vorlith-skin)
+if(TARGET vorlith-standin)
+    list(APPEND vorlith_programs vorlith-standin)
+endif()
+install(TARGETS ${vorlith_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(FILES ${VORLITH_PACKAGING_DIR}/${VORLITH_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${VORLITH_PACKAGING_DIR}/${VORLITH_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${VORLITH_PACKAGING_DIR}/icons/vorlith.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size IN ITEMS 16 24 32 48 64 128 256)
+    install(FILES ${VORLITH_PACKAGING_DIR}/icons/vorlith-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME vorlith.png)
+endforeach()
+install(FILES ${VORLITH_PACKAGING_DIR}/vorlith-cli.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vorlith-cli)
+
+# Debian ships manual pages compressed.
+set(vorlith_man_page ${PROJECT_BINARY_DIR}/packaging/vorlith-cli.1.gz)
+add_custom_command(OUTPUT ${vorlith_man_page}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
+                   COMMAND gzip -9 -n -c ${VORLITH_PACKAGING_DIR}/vorlith-cli.1 > ${vorlith_man_page}
+                   DEPENDS ${VORLITH_PACKAGING_DIR}/vorlith-cli.1 VERBATIM)
+add_custom_target(vorlith_man_page ALL DEPENDS ${vorlith_man_page})
+install(FILES ${vorlith_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vorlith)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Vorlith")
+set(CPACK_PACKAGE_CONTACT "Vorlith <support@vorlith.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keyword-research tool")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "keyword-research tool\n"
+    " Vorlith harvests keywords related to a main keyword with their search counts\n"
+    " from a keyword-suggestion service, asks Google, Yahoo and MSN how many results\n"
+    " each keyword has, and saves the table as CSV. vorlith-cli runs the same\n"
+    " commands from a terminal; vorlith-standin answers like the web services on\n"
+    " 127.0.0.1, for trying the program offline.")
+string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.vorlith.example/")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # vorlith_1.04_amd64.deb
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # the Qt and other libraries, as dpkg-shlibdeps finds them
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils") # xdg-open opens pages in the browser
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# Only what the install rules name; never the build tree's other projects.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};ALL;/")
+include(CPack)
+
+# Packs the tree built above into a temporary folder and checks what the package holds.
+if(VORLITH_TESTS)
+    add_test(NAME packaging COMMAND ${PROJECT_SOURCE_DIR}/tests/packaging/check-package.sh
+                                    ${PROJECT_BINARY_DIR} ${VORLITH_APP_ID})
+    set_tests_properties(packaging PROPERTIES TIMEOUT 600)
+endif()

@@ -1,0 +1,46 @@
+# bash completion for vorlith-cli
+_vorlith_cli() {
+    local cur=${COMP_WORDS[COMP_CWORD]}
+    local prev=""
+    ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local IFS=$'\n'
+
+    # The argument of the option before the cursor.
+    case $prev in
+        --folder)
+            COMPREPLY=($(compgen -d -- "$cur"))
+            return
+            ;;
+        --keywords)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return
+            ;;
+        --save)
+            COMPREPLY=($(compgen -f -W '-' -- "$cur"))
+            return
+            ;;
+        --gather-data)
+            COMPREPLY=($(compgen -W $'precise\nbroad' -- "$cur"))
+            return
+            ;;
+        --sort)
+            COMPREPLY=($(compgen -W $'No\nKeywords\nSearches\nGoogle\nYahoo\nMsn\n0\n1\n2\n3\n4\n5' -- "$cur"))
+            return
+            ;;
+        --main-keyword | --add | fetch)
+            return
+            ;;
+    esac
+    # download URL FILE: the URL is typed, the file completed.
+    if ((COMP_CWORD > 1)) && [[ ${COMP_WORDS[COMP_CWORD - 2]} == download ]]; then
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+    fi
+    [[ $prev == download ]] && return
+
+    local commands=$'--help\n--folder\n--yes\n--verbose\n--main-keyword\n--gather-keywords\n--gather-data
+--add\n--keywords\n--select-all\n--clear-selection\n--delete-selected\n--delete-all\n--sort\n--save
+--branding\n--check-updates\nfetch\ndownload'
+    COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+}
+complete -o filenames -F _vorlith_cli vorlith-cli

@@ -1,0 +1,118 @@
+#!/bin/bash
+# Packs the already-built tree (no second build) into a temporary folder and checks the package:
+# its control fields, that everything lies under /usr, the menu entry, the AppStream metainfo, the
+# icons, the manual page, the bash completion and the unpacked vorlith-cli.
+# Usage: check-package.sh BUILD_DIR APP_ID
+set -euo pipefail
+
+build=$(cd "$1" && pwd)
+app_id=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+step() { echo "--- $*"; }
+
+step "cpack into $work"
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; exit 1; }
+deb=$work/out/vorlith_1.04_amd64.deb
+[[ -f $deb ]] || { ls -l "$work/out" >&2; fail "no vorlith_1.04_amd64.deb"; exit 1; }
+
+step "control fields"
+field() { dpkg-deb --field "$deb" "$1"; }
+[[ $(field Package) == vorlith ]] || fail "Package is '$(field Package)'"
+[[ $(field Version) == 1.04 ]] || fail "Version is '$(field Version)'"
+[[ $(field Architecture) == "$(dpkg --print-architecture)" ]] || fail "Architecture is '$(field Architecture)'"
+depends=$(field Depends)
+echo "Depends: $depends"
+# dpkg-shlibdeps found the libraries the programs link.
+for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 zlib1g; do
+    pattern="(^|[ ,])$library([ ,(]|\$)"
+    [[ $depends =~ $pattern ]] || fail "Depends lacks $library"
+done
+
+step "contents"
+dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's#^\./#/#; s#/$##' | grep -v '^/$' | sort >"$work/contents"
+outside=$(grep -v -e '^/usr$' -e '^/usr/' "$work/contents" || true)
+[[ -z $outside ]] || fail "files outside /usr: $outside"
+expected=(
+    /usr/bin/vorlith /usr/bin/vorlith-cli /usr/bin/vorlith-standin /usr/bin/vorlith-skin
+    "/usr/share/applications/$app_id.desktop" "/usr/share/metainfo/$app_id.metainfo.xml"
+    /usr/share/icons/hicolor/scalable/apps/vorlith.svg /usr/share/man/man1/vorlith-cli.1.gz
+    /usr/share/bash-completion/completions/vorlith-cli
+)
+for size in 16 24 32 48 64 128 256; do
+    expected+=("/usr/share/icons/hicolor/${size}x$size/apps/vorlith.png")
+done
+for file in "${expected[@]}"; do
+    grep -qxF "$file" "$work/contents" || fail "the package lacks $file"
+done
+
+step "unpack"
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+share=$root/usr/share
+desktop=$share/applications/$app_id.desktop
+metainfo=$share/metainfo/$app_id.metainfo.xml
+
+step "desktop-file-validate"
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+entry() { sed -n "s/^$1=//p" "$desktop" | head -n 1; }
+exec_program=$(entry Exec | cut -d ' ' -f 1)
+[[ -x $root/usr/bin/$exec_program ]] || fail "Exec names '$exec_program', which the package does not hold"
+icon=$(entry Icon)
+for file in "$share/icons/hicolor/scalable/apps/$icon.svg" "$share/icons/hicolor/48x48/apps/$icon.png"; do
+    [[ -f $file ]] || fail "Icon '$icon' has no $file"
+done
+
+step "appstreamcli validate --no-net"
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+grep -qF "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
+    fail "the metainfo does not launch $app_id.desktop"
+grep -qF '<release version="1.04"' "$metainfo" || fail "the metainfo has no release 1.04"
+
+step "icon sizes"
+for size in 16 24 32 48 64 128 256; do
+    png=$share/icons/hicolor/${size}x$size/apps/vorlith.png
+    [[ -f $png ]] || continue
+    actual=$(identify -format '%m %wx%h' "$png")
+    [[ $actual == "PNG ${size}x$size" ]] || fail "$png is $actual"
+done
+
+step "man -l"
+MANWIDTH=200 man --warnings -l "$share/man/man1/vorlith-cli.1.gz" >"$work/man.txt" 2>"$work/man.err" ||
+    fail "man -l failed"
+[[ ! -s $work/man.err ]] && echo "no warnings" || fail "man -l warns: $(cat "$work/man.err")"
+grep -q '^NAME' "$work/man.txt" && grep -q '^SYNOPSIS' "$work/man.txt" || fail "the manual page has no NAME or SYNOPSIS"
+
+step "the unpacked vorlith-cli --help"
+cli=$root/usr/bin/vorlith-cli
+"$cli" --help >"$work/help.txt" || fail "vorlith-cli --help exited with $?"
+head -n 1 "$work/help.txt"
+grep -q '^Usage: ' "$work/help.txt" || fail "vorlith-cli --help prints no usage"
+
+step "every option of --help in the manual page and the completion"
+# shellcheck disable=SC1090
+source "$share/bash-completion/completions/vorlith-cli"
+mapfile -t options < <(sed -n 's/^  \([^ ]\{1,\}\).*/\1/p' "$work/help.txt")
+((${#options[@]} >= 10)) || fail "read only ${#options[@]} options from --help"
+for option in --help "${options[@]}"; do
+    grep -qE -- "(^|[ ,])$option( |,|$)" "$work/man.txt" || fail "the manual page does not describe $option"
+    COMP_WORDS=(vorlith-cli "$option")
+    COMP_CWORD=1
+    COMPREPLY=()
+    _vorlith_cli
+    printf '%s\n' "${COMPREPLY[@]}" | grep -qxF -- "$option" || fail "bash completion does not offer $option"
+done
+echo "${#options[@]} options checked"
+
+if ((failures > 0)); then
+    echo "$failures check(s) failed" >&2
+    exit 1
+fi
+echo "package checks passed"
