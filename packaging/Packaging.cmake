@@ -3,9 +3,13 @@
 # The install prefix is compiled into the core: a copy whose executable lies in its bin folder is
 # the installed one and keeps its files in the user's data folder (platform/ProgramFolder.h).
 
-# A Debian package installs under /usr; so does `cmake --install` unless told otherwise.
-if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
-    set(CMAKE_INSTALL_PREFIX /usr CACHE PATH "Install prefix" FORCE)
+# A Debian package installs under /usr; so does `cmake --install` unless told otherwise. A build
+# tree configured before this rule holds CMake's default /usr/local: moved once, then left alone.
+if(NOT VORLITH_INSTALL_PREFIX_CHOSEN)
+    if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT OR CMAKE_INSTALL_PREFIX STREQUAL "/usr/local")
+        set(CMAKE_INSTALL_PREFIX /usr CACHE PATH "Install path prefix" FORCE)
+    endif()
+    set(VORLITH_INSTALL_PREFIX_CHOSEN ON CACHE INTERNAL "")
 endif()
 include(GNUInstallDirs)
 
