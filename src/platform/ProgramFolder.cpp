@@ -118,6 +118,18 @@ ProgramFolders RunningProgramFolders(std::string_view executableFolder, const In
     return folders;
 }
 
+ProgramFolders ChosenProgramFolders(std::string_view executableFolder, std::string_view chosenFolder) {
+    return ChosenProgramFolders(executableFolder, chosenFolder, CompiledInstallLayout());
+}
+
+ProgramFolders ChosenProgramFolders(std::string_view executableFolder, std::string_view chosenFolder,
+                                    const InstallLayout& layout) {
+    ProgramFolders folders = FindProgramFolders(executableFolder, layout, "", "");
+    folders.Folder = WithSlash(std::string(chosenFolder));
+    folders.SettingsFolders.front() = folders.Folder;
+    return folders;
+}
+
 std::string FindSettingsFile(const ProgramFolders& folders, std::string_view name) {
     for (const auto& folder : folders.SettingsFolders)
         if (std::string file = folder + std::string(name); FileExists(file))

@@ -45,6 +45,13 @@ ProgramFolders FindProgramFolders(std::string_view executableFolder, const Insta
 ProgramFolders RunningProgramFolders(std::string_view executableFolder);
 ProgramFolders RunningProgramFolders(std::string_view executableFolder, const InstallLayout& layout);
 
+// The copy's folders with the program folder chosen by the user (vorlith-cli --folder): the chosen
+// folder replaces the executable's or the user's one; an installed copy still falls back to the
+// system-wide settings. Creates nothing.
+ProgramFolders ChosenProgramFolders(std::string_view executableFolder, std::string_view chosenFolder);
+ProgramFolders ChosenProgramFolders(std::string_view executableFolder, std::string_view chosenFolder,
+                                    const InstallLayout& layout);
+
 // The first settings folder that holds the file; Folder + name when none does.
 std::string FindSettingsFile(const ProgramFolders& folders, std::string_view name);
 

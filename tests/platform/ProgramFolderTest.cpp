@@ -122,6 +122,17 @@ TEST_F(ProgramFoldersTest, LinksToTheBinFolderCountAsInstalled) {
         FindProgramFolders(Path("build"), {Path("bin"), Path("etc/vorlith")}, "", Path("home")).Installed);
 }
 
+TEST_F(ProgramFoldersTest, AChosenFolderReplacesTheProgramFolderOnly) {
+    const ProgramFolders installed = ChosenProgramFolders(Path("usr/bin"), Path("mine"), layout_);
+    EXPECT_TRUE(installed.Installed);
+    EXPECT_EQ(installed.Folder, Path("mine/"));
+    EXPECT_EQ(installed.SettingsFolders, (std::vector<std::string>{Path("mine/"), Path("etc/vorlith/")}));
+    const ProgramFolders portable = ChosenProgramFolders(Path("build"), Path("mine/"), layout_);
+    EXPECT_FALSE(portable.Installed);
+    EXPECT_EQ(portable.SettingsFolders, std::vector<std::string>{Path("mine/")});
+    EXPECT_FALSE(fs::exists(Path("mine")));
+}
+
 // Sets an environment variable for one test and puts the old value back.
 class ScopedEnv {
 public:
