@@ -2,7 +2,11 @@
 #include "gui/FMain.h"
 #include "gui/widgets/ErrorReporting.h"
 #include "gui/widgets/Skin.h"
+#include "platform/ProgramFolder.h"
 #include "platform/QStringBytes.h"
+
+#include <QMessageBox>
+#include <exception>
 
 namespace {
 vorlith::ErrorReporter* reporter = nullptr;
@@ -20,7 +24,18 @@ int main(int argc, char** argv) {
     reporter = &app.Reporter();
     vorlith::ApplySkin(vorlith::BuiltInSkin());
 
-    vorlith::TfrmMain frmMain(vorlith::ToBytes(QCoreApplication::applicationDirPath()));
+    // The menu entry and the AppStream metainfo carry this name; the desktop matches windows by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.vorlith.Vorlith"));
+
+    // A portable copy keeps its files beside it; an installed one in the user's data folder.
+    vorlith::ProgramFolders folders;
+    try {
+        folders = vorlith::RunningProgramFolders(vorlith::ToBytes(QCoreApplication::applicationDirPath()));
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, QStringLiteral("Vorlith"), vorlith::ToQString(error.what()));
+        return 1;
+    }
+    vorlith::TfrmMain frmMain(std::move(folders));
     frmMain.show();
     return QApplication::exec();
 }

@@ -39,7 +39,8 @@ void LoadBranding(Workspace& ws) {
 
 BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
     BrandingResult result;
-    const std::string config = ws.ProgramFolder + std::string(ConfigFileName);
+    // An installed copy falls back to the system-wide branding; a portable one reads its own folder.
+    const std::string config = ws.SettingsFile(ConfigFileName);
     if (!FileExists(config))
         return result;
     result.ConfigFound = true;
@@ -98,7 +99,7 @@ BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
     ws.Ui.SetLinkLabel(1, ws.Link1Name, ws.Link1URL);
     ws.Ui.SetLinkLabel(2, ws.Link2Name, ws.Link2URL);
 
-    if (const std::string skin = ws.ProgramFolder + std::string(SkinFileName); FileExists(skin)) {
+    if (const std::string skin = ws.SettingsFile(SkinFileName); FileExists(skin)) {
         result.SkinFile = skin;
         if (const auto styleSheet = ReadSkinFile(skin)) {
             ws.Ui.ApplySkinStyleSheet(*styleSheet);

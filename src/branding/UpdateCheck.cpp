@@ -1,5 +1,6 @@
 #include "branding/UpdateCheck.h"
 
+#include "branding/WebPages.h"
 #include "net/HttpAddress.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -143,6 +144,12 @@ void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
                 std::string(NewUpdateTextStart) + remoteText + std::string(NewUpdateTextEnd);
             if (ws.Ui.ShowMessage(MessageKind::Information, question, MessageButtons::OkCancel) != mrOk)
                 return;
+            // A package manager updates an installed copy: the maker's site says what is new, and
+            // there is no updater beside /usr/bin to start.
+            if (ws.InstalledCopy) {
+                OpenInBrowser(ws, ws.Endpoints.MakerSiteBase + "/");
+                return;
+            }
             const std::string updater = ws.ProgramFolder + std::string(UpdaterFile);
             if (!FileExists(updater)) {
                 ws.Ui.ShowMessage(MessageKind::Warning, UpdaterMissingText, MessageButtons::Ok);

@@ -48,7 +48,8 @@ std::string FormatGeneral15(double value, char decimalSeparator);
 std::string UpdaterParameters(const Workspace& ws, char decimalSeparator);
 
 // Downloads the description, offers a newer version and starts the updater. Silent only keeps
-// the "no new updates" message back.
+// the "no new updates" message back. An installed copy (Workspace::InstalledCopy) opens the maker's
+// site once the offer is accepted and stops there.
 void CheckForUpdates(Workspace& ws, bool Silent);
 void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator);
 

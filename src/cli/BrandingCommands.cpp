@@ -23,11 +23,11 @@ int ShowBranding(CliContext& context, const Arguments&) {
     const ConsoleUi::AppliedBranding& shown = context.Ui.Branding;
     const BrandingResult result = LoadBranding(ws, [](std::size_t count) { return RandomIndex(count); });
     if (!result.ConfigFound) {
-        Print(context.Out, "Config", "none (" + ws.ProgramFolder + std::string(ConfigFileName) + ")");
+        Print(context.Out, "Config", "none (" + ws.SettingsFile(ConfigFileName) + ")");
         Print(context.Out, "Title", std::string(DefaultTitle));
         return ExitOk;
     }
-    Print(context.Out, "Config", ws.ProgramFolder + std::string(ConfigFileName));
+    Print(context.Out, "Config", ws.SettingsFile(ConfigFileName));
     Print(context.Out, "Title", shown.Title);
     Print(context.Out, "Affiliate", ws.AffiliateID);
     if (shown.BannerStripHidden) {

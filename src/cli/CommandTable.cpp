@@ -1,6 +1,7 @@
 #include "cli/CommandTable.h"
 
 #include "cli/ConsoleUi.h"
+#include "platform/ProgramFolder.h"
 #include "platform/QStringBytes.h"
 #include "workspace/Workspace.h"
 
@@ -77,11 +78,19 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
     for (const auto& step : steps)
         if (step.What->Setup)
             step.What->Setup(setup, step.Given);
-    if (setup.Folder.empty())
-        setup.Folder = ToBytes(QCoreApplication::applicationDirPath());
+    // The window's folders: its own (portable) or the user's data folder (installed), unless chosen.
+    const std::string executableFolder = ToBytes(QCoreApplication::applicationDirPath());
+    ProgramFolders folders;
+    try {
+        folders = setup.Folder.empty() ? RunningProgramFolders(executableFolder)
+                                       : ChosenProgramFolders(executableFolder, setup.Folder);
+    } catch (const std::exception& error) {
+        std::fprintf(err, "Error: %s\n", error.what());
+        return ExitFailed;
+    }
 
     ConsoleUi ui(err, setup.Yes, setup.Verbose);
-    Workspace ws(ui, setup.Folder);
+    Workspace ws(ui, std::move(folders));
     // The sort state as the window's creation step leaves it; there is no window here to brand.
     ws.SortColumn = -1;
     ws.SortAscending = true;

@@ -17,7 +17,7 @@ class ConsoleUi;
 
 // Settings read before the workspace exists.
 struct CliSetup {
-    std::string Folder; // ProgramFolder; empty: the program's own folder
+    std::string Folder; // ProgramFolder; empty: the copy's own (see platform/ProgramFolder.h)
     bool Yes = false;   // OK/Cancel questions answered OK
     bool Verbose = false;
 };

@@ -6,7 +6,8 @@ namespace vorlith::cli {
 void RegisterGeneralCommands(CommandTable& table) {
     table.Add({"--folder",
                {"DIR"},
-               "use DIR as the program folder (default: the program's own folder)",
+               "use DIR as the program folder (default: the program's own folder, or ~/.local/share/vorlith/ "
+               "when installed)",
                [](CliSetup& setup, const Arguments& given) { setup.Folder = given[0]; },
                {}});
     table.Add({"--yes",

@@ -77,7 +77,10 @@ QLabel* StatusPart(QWidget* parent, const char* name, int width) {
 } // namespace
 
 TfrmMain::TfrmMain(std::string programFolder, vorlith::Endpoints endpoints, QWidget* parent)
-    : QWidget(parent), ws_(*this, std::move(programFolder), std::move(endpoints)) {
+    : TfrmMain(PortableProgramFolders(programFolder), std::move(endpoints), parent) {}
+
+TfrmMain::TfrmMain(ProgramFolders folders, vorlith::Endpoints endpoints, QWidget* parent)
+    : QWidget(parent), ws_(*this, std::move(folders), std::move(endpoints)) {
     ws_.Shell = &shell_;
     BuildControls();
     FormCreate();

@@ -26,6 +26,8 @@ class TfrmMain : public QWidget, public WorkspaceUi {
 public:
     explicit TfrmMain(std::string programFolder, vorlith::Endpoints endpoints = {},
                       QWidget* parent = nullptr);
+    // An installed or portable copy's folders (platform/ProgramFolder.h).
+    explicit TfrmMain(ProgramFolders folders, vorlith::Endpoints endpoints = {}, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     Workspace& Ws() { return ws_; }

@@ -87,12 +87,8 @@ ProgramFolders FindProgramFolders(std::string_view executableFolder, const Insta
                                   std::string_view xdgDataHome, std::string_view home) {
     ProgramFolders folders;
     folders.Installed = IsInstalledCopy(Resolved(executableFolder), Resolved(layout.BinFolder));
-    if (!folders.Installed) {
-        // Exactly the executable's folder as given, as a portable copy always used it.
-        folders.Folder = WithSlash(std::string(executableFolder));
-        folders.SettingsFolders = {folders.Folder};
-        return folders;
-    }
+    if (!folders.Installed) // exactly the executable's folder as given, as a portable copy always used it
+        return PortableProgramFolders(executableFolder);
     folders.Folder = UserDataFolder(xdgDataHome, home);
     folders.SettingsFolders = {folders.Folder, WithSlash(layout.SettingsFolder)};
     return folders;
@@ -128,6 +124,11 @@ ProgramFolders ChosenProgramFolders(std::string_view executableFolder, std::stri
     folders.Folder = WithSlash(std::string(chosenFolder));
     folders.SettingsFolders.front() = folders.Folder;
     return folders;
+}
+
+ProgramFolders PortableProgramFolders(std::string_view folder) {
+    std::string withSlash = WithSlash(std::string(folder));
+    return {false, withSlash, {withSlash}};
 }
 
 std::string FindSettingsFile(const ProgramFolders& folders, std::string_view name) {

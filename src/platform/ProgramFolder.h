@@ -52,6 +52,9 @@ ProgramFolders ChosenProgramFolders(std::string_view executableFolder, std::stri
 ProgramFolders ChosenProgramFolders(std::string_view executableFolder, std::string_view chosenFolder,
                                     const InstallLayout& layout);
 
+// A portable copy's folders for the given program folder: that folder alone.
+ProgramFolders PortableProgramFolders(std::string_view folder);
+
 // The first settings folder that holds the file; Folder + name when none does.
 std::string FindSettingsFile(const ProgramFolders& folders, std::string_view name);
 

@@ -5,19 +5,19 @@
 
 namespace vorlith {
 
-namespace {
-std::string WithTrailingSlash(std::string folder) {
-    if (folder.empty() || folder.back() != '/')
-        folder.push_back('/');
-    return folder;
-}
-} // namespace
-
 Workspace::Workspace(WorkspaceUi& ui, std::string programFolder, vorlith::Endpoints endpoints)
-    : ProgramFolder(WithTrailingSlash(std::move(programFolder))),
-      Endpoints(LoadEndpoints(ProgramFolder + std::string(EndpointsFileName), std::move(endpoints))), Ui(ui),
+    : Workspace(ui, PortableProgramFolders(programFolder), std::move(endpoints)) {}
+
+Workspace::Workspace(WorkspaceUi& ui, ProgramFolders folders, vorlith::Endpoints endpoints)
+    : ProgramFolder(folders.Folder), SettingsFolders(folders.SettingsFolders),
+      InstalledCopy(folders.Installed),
+      Endpoints(LoadEndpoints(FindSettingsFile(folders, EndpointsFileName), std::move(endpoints))), Ui(ui),
       mainKeywordStatus_(MainKeywordPanelPrefix), secondStatus_(InitialItemCountText) {
     AttachProgressHandlers(*this);
+}
+
+std::string Workspace::SettingsFile(std::string_view name) const {
+    return FindSettingsFile({InstalledCopy, ProgramFolder, SettingsFolders}, name);
 }
 
 void Workspace::SetMainStatus(std::string_view text) {

@@ -3,6 +3,7 @@
 // client, the program folder and the endpoints. Every command of the window works on one Workspace.
 
 #include "net/HttpClient.h"
+#include "platform/ProgramFolder.h"
 #include "workspace/Endpoints.h"
 #include "workspace/Gauge.h"
 #include "workspace/KeywordTable.h"
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorlith {
 
@@ -25,6 +27,9 @@ public:
     // programFolder gets a trailing "/" when it lacks one, so file names append directly.
     // endpoints are the defaults that the [Endpoints] section of the folder's "dbconfig.dat" overrides.
     Workspace(WorkspaceUi& ui, std::string programFolder, vorlith::Endpoints endpoints = {});
+    // A copy's folders as platform/ProgramFolder.h finds them: the endpoints come from the first
+    // settings folder that holds "dbconfig.dat".
+    Workspace(WorkspaceUi& ui, ProgramFolders folders, vorlith::Endpoints endpoints = {});
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
@@ -54,6 +59,13 @@ public:
     HttpClient http;
 
     const std::string ProgramFolder;
+    // Where "dbconfig.dat" and "dbskin.dat" are read, in order: ProgramFolder alone for a portable
+    // copy, then the system-wide folder for an installed one.
+    const std::vector<std::string> SettingsFolders;
+    // The copy lies in the install prefix: a package manager updates it, not the updater.
+    const bool InstalledCopy = false;
+    // The first settings folder's file of that name; ProgramFolder + name when none has it.
+    std::string SettingsFile(std::string_view name) const;
     vorlith::Endpoints Endpoints;
     WorkspaceUi& Ui;
     // The desktop shell that opens pages and starts programs; null starts nothing.
