@@ -96,6 +96,14 @@ cli=$root/usr/bin/vorlith-cli
 head -n 1 "$work/help.txt"
 grep -q '^Usage: ' "$work/help.txt" || fail "vorlith-cli --help prints no usage"
 
+step "the unpacked tree is a portable copy"
+# Outside the install prefix the program folder is the executable's own, and nothing goes to $HOME.
+mkdir -p "$work/home"
+HOME=$work/home XDG_DATA_HOME= "$cli" --branding >"$work/branding.txt" || fail "vorlith-cli --branding exited with $?"
+grep -qF "Config:    none ($root/usr/bin/dbconfig.dat)" "$work/branding.txt" ||
+    fail "the unpacked copy does not use its own folder: $(cat "$work/branding.txt")"
+[[ -z $(ls -A "$work/home") ]] || fail "the unpacked copy wrote into HOME: $(ls -A "$work/home")"
+
 step "every option of --help in the manual page and the completion"
 # shellcheck disable=SC1090
 source "$share/bash-completion/completions/vorlith-cli"
