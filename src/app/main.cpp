@@ -5,6 +5,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/QStringBytes.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <exception>
 
@@ -26,6 +27,11 @@ int main(int argc, char** argv) {
 
     // The menu entry and the AppStream metainfo carry this name; the desktop matches windows by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.vorlith.Vorlith"));
+    // The installed theme's icon, else the copy built in; a branded IconPath replaces it later.
+    QIcon builtInIcon;
+    for (const int size : {16, 32, 48, 256})
+        builtInIcon.addFile(QStringLiteral(":/vorlith/icons/vorlith-%1.png").arg(size));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vorlith"), builtInIcon));
 
     // A portable copy keeps its files beside it; an installed one in the user's data folder.
     vorlith::ProgramFolders folders;
