@@ -85,7 +85,7 @@ for size in 16 24 32 48 64 128 256; do
 done
 
 step "man -l"
-MANWIDTH=200 man --warnings -l "$share/man/man1/vorlith-cli.1.gz" >"$work/man.txt" 2>"$work/man.err" ||
+LC_ALL=C.UTF-8 MANWIDTH=200 man --warnings -l "$share/man/man1/vorlith-cli.1.gz" >"$work/man.txt" 2>"$work/man.err" ||
     fail "man -l failed"
 [[ ! -s $work/man.err ]] && echo "no warnings" || fail "man -l warns: $(cat "$work/man.err")"
 grep -q '^NAME' "$work/man.txt" && grep -q '^SYNOPSIS' "$work/man.txt" || fail "the manual page has no NAME or SYNOPSIS"
