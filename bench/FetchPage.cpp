@@ -23,6 +23,10 @@ public:
     std::optional<std::string> AskMainKeyword() override { return std::nullopt; }
     std::optional<vorlith::AddKeywordsAnswer> AskAddKeywords() override { return std::nullopt; }
     std::optional<bool> AskSearchType() override { return std::nullopt; }
+    vorlith::ChallengeAnswer AskChallenge(const vorlith::ChallengePrompt&) override { return {}; }
+    std::optional<std::string> AskSaveFile(std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
     void ShowStatus(vorlith::StatusPanel, std::string_view) override {}
     void ShowGauge(const vorlith::Gauge&) override {}
     void SetTitle(std::string_view) override {}
@@ -30,6 +34,15 @@ public:
     void SetHeaderClicksEnabled(bool) override {}
     void ArmStartupTimer() override {}
     void Pump() override { QCoreApplication::processEvents(); }
+    void SetBannerHandCursor() override {}
+    void HideBannerStrip() override {}
+    void ShowBannerAnimation(const QByteArray&, int, int) override {}
+    void ShowBannerPicture(const QImage&) override {}
+    void SetBannerStripHeight(int) override {}
+    void SetLinkLabel(int, std::string_view, std::string_view) override {}
+    void ApplySkinStyleSheet(std::string_view) override {}
+    void SetApplicationIcon(const std::string&) override {}
+    void CloseMainWindow() override {}
 };
 
 std::string PageOf20KB() {

@@ -20,7 +20,14 @@ int GatherData(CliContext& context, const Arguments& given) {
         return ExitFailed;
     }
     context.Ui.SearchTypeAnswers.push_back(mode == "precise");
-    GatherDataOrStop(context.Ws);
+    const std::optional<GatherDataResult> result = GatherDataOrStop(context.Ws);
+    if (!result)
+        return ExitFailed;
+    // Failed lookups are a partial failure: what was gathered stays for the commands that follow
+    // (a --save keeps it), and the run's exit status says that some counts are missing.
+    context.FailedLookups = result->FailedLookups;
+    const std::string summary = GatherDataSummary(*result);
+    std::fprintf(context.Err, "%s\n", summary.c_str());
     return ExitOk;
 }
 

@@ -55,9 +55,12 @@ int Save(CliContext& context, const Arguments& given) {
         return ExitFailed;
     }
     if (given[0] == "-") {
-        const std::string csv = ResultsCsv(ws.table);
-        std::fwrite(csv.data(), 1, csv.size(), context.Out);
-        return std::fflush(context.Out) == 0 ? ExitOk : ExitFailed;
+        if (!WriteAll(context.Out, ResultsCsv(ws.table))) {
+            std::fprintf(context.Err, "--save: cannot write the table to standard output\n");
+            return ExitFailed;
+        }
+        ws.MarkSaved();
+        return ExitOk;
     }
     const std::string path = WithCsvExtension(given[0]);
     ws.SaveDialogFileName = path;
@@ -67,6 +70,7 @@ int Save(CliContext& context, const Arguments& given) {
         context.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, e.what()), MessageButtons::Ok);
         return ExitFailed;
     }
+    ws.MarkSaved();
     return ExitOk;
 }
 

@@ -118,6 +118,7 @@ private:
     void BuildControls();
     void FormCreate();
     void PlaceLink2();
+    void FitNumberColumn();
 
     void CenterBanner();
 
