@@ -62,11 +62,11 @@ sanitize: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 bench: deps
-	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORLITH_BENCH=ON
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORLITH_BENCH=ON -DVORLITH_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
 
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLITH_FUZZ=ON
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLITH_FUZZ=ON -DVORLITH_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS)
 
 format:
