@@ -69,7 +69,8 @@ def main(argv):
 
     for path in sorted(named_paths(texts, readme)):
         full = os.path.join(root, path)
-        if not os.path.exists(full):
+        # A unit may be named without its extension (src/platform/ProgramFolder).
+        if not any(os.path.exists(full + ext) for ext in ("", ".h", ".cpp")):
             faults.append(f"{path}: named by the README, missing")
         elif path.endswith(".sh") and not os.access(full, os.X_OK):
             faults.append(f"{path}: a script the README names is not executable")
