@@ -36,7 +36,8 @@ std::string FolderProblem(const std::string& folder) {
 } // namespace
 
 bool WriteAll(std::FILE* file, std::string_view bytes) {
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    // fwrite's buffer may not be null, which an empty view's can be.
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fflush(file) == 0 && written && !std::ferror(file);
 }
 
