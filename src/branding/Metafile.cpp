@@ -1,0 +1,323 @@
+#include "branding/Metafile.h"
+
+#include "platform/LimitedChild.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorlith {
+
+namespace {
+
+constexpr std::uint32_t PlaceableKey = 0x9AC6CDD7;
+constexpr std::size_t PlaceableHeaderSize = 22;
+constexpr std::size_t WmfHeaderSize = 18;
+constexpr std::uint32_t EmrHeader = 1;
+constexpr std::uint32_t EmfSignature = 0x464D4520; // " EMF"
+constexpr std::size_t EmfHeaderMinimum = 88;
+constexpr std::uint16_t MetaEof = 0x0000;
+constexpr std::uint16_t MetaSaveDc = 0x001E;
+constexpr std::uint16_t MetaRestoreDc = 0x0127;
+constexpr std::uint32_t EmrEof = 14;
+constexpr std::uint32_t EmrSaveDc = 33;
+constexpr std::uint32_t EmrRestoreDc = 34;
+constexpr std::uint32_t EmrComment = 70;
+constexpr std::uint32_t EmfPlusIdentifier = 0x2B464D45; // "EMF+"
+constexpr std::uint16_t EmfPlusSave = 0x4025;
+constexpr std::uint16_t EmfPlusRestore = 0x4026;
+constexpr std::uint16_t EmfPlusBeginContainer = 0x4027;
+constexpr std::uint16_t EmfPlusBeginContainerNoParams = 0x4028;
+constexpr std::uint16_t EmfPlusEndContainer = 0x4029;
+// Saved drawing states a banner may stack; each one costs the decoders a copy of the state and
+// Qt SVG a level of recursion.
+constexpr int MaxNesting = 256;
+constexpr std::int64_t ScreenPixelsPerInch = 96;
+constexpr std::int64_t HundredthsOfMmPerInch = 2540;
+
+// Larger files are refused instead of being read into memory whole.
+constexpr off_t MaxMetafileFileSize = 64 * 1024 * 1024;
+
+// Address space for Qt, the fonts and the decoders; each picture byte is held up to four times
+// (libwmf's image holds two copies, then the two drawings that give the transparency). The
+// largest WMF needs about 600 MB with Qt's default cap.
+constexpr std::uint64_t HelperBaseMemory = 256ull * 1024 * 1024;
+constexpr std::uint64_t HelperMemoryPerPictureByte = 4;
+
+std::uint16_t U16(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+std::uint32_t U32(std::string_view bytes, std::size_t at) {
+    return U16(bytes, at) | static_cast<std::uint32_t>(U16(bytes, at + 2)) << 16;
+}
+
+std::int16_t I16(std::string_view bytes, std::size_t at) {
+    return static_cast<std::int16_t>(U16(bytes, at));
+}
+
+std::int32_t I32(std::string_view bytes, std::size_t at) {
+    return static_cast<std::int32_t>(U32(bytes, at));
+}
+
+// Rounded to the nearest pixel, as MulDiv does.
+std::int64_t ToPixels(std::int64_t extent, std::int64_t unitsPerInch) {
+    return (extent * ScreenPixelsPerInch + unitsPerInch / 2) / unitsPerInch;
+}
+
+MetafileHeader Sized(MetafileKind kind, std::int64_t width, std::int64_t height) {
+    if (width <= 0 || height <= 0)
+        throw std::runtime_error("the metafile states no picture size");
+    if (width * height * 4 > MaxMetafileBytes())
+        throw std::runtime_error("the picture is too large (" + std::to_string(width) + " x " +
+                                 std::to_string(height) + " pixels)");
+    return {kind, static_cast<int>(width), static_cast<int>(height)};
+}
+
+// The running depth of saved states; a restore by a negative number goes back that many.
+class Nesting {
+public:
+    void Save() {
+        if (++depth_ > MaxNesting)
+            throw std::runtime_error("the metafile is nested too deeply");
+    }
+    void Restore(std::int64_t relative) {
+        depth_ = relative < 0 ? std::max<std::int64_t>(0, depth_ + relative) : 0;
+    }
+
+private:
+    std::int64_t depth_ = 0;
+};
+
+[[noreturn]] void Truncated() {
+    throw std::runtime_error("the metafile is truncated");
+}
+
+[[noreturn]] void DamagedRecord() {
+    throw std::runtime_error("a record of the metafile is damaged");
+}
+
+// Every record lies inside the file, is at least as long as its own header, and the last one
+// ends the metafile: the decoders never see a record that runs past the end.
+void WalkWmfRecords(std::string_view bytes) {
+    Nesting nesting;
+    for (std::size_t at = PlaceableHeaderSize + WmfHeaderSize;;) {
+        if (bytes.size() - at < 6)
+            Truncated();
+        const std::uint64_t size = std::uint64_t{U32(bytes, at)} * 2; // in 16-bit words
+        const std::uint16_t function = U16(bytes, at + 4);
+        if (size < 6)
+            DamagedRecord();
+        if (size > bytes.size() - at)
+            Truncated();
+        if (function == MetaEof)
+            return;
+        if (function == MetaSaveDc)
+            nesting.Save();
+        else if (function == MetaRestoreDc && size >= 8)
+            nesting.Restore(I16(bytes, at + 6));
+        at += static_cast<std::size_t>(size);
+    }
+}
+
+// Saves and containers of the EMF+ records inside a comment.
+void WalkEmfPlusRecords(std::string_view comment, Nesting& nesting) {
+    for (std::size_t at = 0; comment.size() - at >= 12;) {
+        const std::uint16_t type = U16(comment, at);
+        const std::uint32_t size = U32(comment, at + 4);
+        if (size < 12 || size > comment.size() - at)
+            DamagedRecord();
+        if (type == EmfPlusSave || type == EmfPlusBeginContainer || type == EmfPlusBeginContainerNoParams)
+            nesting.Save();
+        else if (type == EmfPlusRestore || type == EmfPlusEndContainer)
+            nesting.Restore(-1);
+        at += size;
+    }
+}
+
+void WalkEmfRecords(std::string_view bytes) {
+    Nesting nesting;
+    for (std::size_t at = 0;;) {
+        if (bytes.size() - at < 8)
+            Truncated();
+        const std::uint32_t type = U32(bytes, at);
+        const std::uint32_t size = U32(bytes, at + 4);
+        if (size < 8 || size % 4 != 0)
+            DamagedRecord();
+        if (size > bytes.size() - at)
+            Truncated();
+        if (type == EmrEof)
+            return;
+        if (type == EmrSaveDc) {
+            nesting.Save();
+        } else if (type == EmrRestoreDc && size >= 12) {
+            nesting.Restore(I32(bytes, at + 8));
+        } else if (type == EmrComment && size >= 16 && U32(bytes, at + 12) == EmfPlusIdentifier) {
+            const std::uint32_t dataSize = U32(bytes, at + 8);
+            if (dataSize < 4 || dataSize > size - 12)
+                DamagedRecord();
+            WalkEmfPlusRecords(bytes.substr(at + 16, dataSize - 4), nesting);
+        }
+        at += size;
+    }
+}
+
+MetafileHeader ReadPlaceable(std::string_view bytes) {
+    if (bytes.size() < PlaceableHeaderSize + WmfHeaderSize)
+        Truncated();
+    std::uint16_t checksum = 0;
+    for (std::size_t at = 0; at < PlaceableHeaderSize - 2; at += 2)
+        checksum ^= U16(bytes, at);
+    if (checksum != U16(bytes, PlaceableHeaderSize - 2))
+        throw std::runtime_error("the metafile header is damaged");
+    const std::uint16_t type = U16(bytes, PlaceableHeaderSize);
+    if ((type != 1 && type != 2) || U16(bytes, PlaceableHeaderSize + 2) != WmfHeaderSize / 2)
+        throw std::runtime_error("the metafile header is damaged");
+    const std::int64_t unitsPerInch = U16(bytes, 14) != 0 ? U16(bytes, 14) : ScreenPixelsPerInch;
+    const MetafileHeader header =
+        Sized(MetafileKind::Wmf, ToPixels(std::int64_t{I16(bytes, 10)} - I16(bytes, 6), unitsPerInch),
+              ToPixels(std::int64_t{I16(bytes, 12)} - I16(bytes, 8), unitsPerInch));
+    WalkWmfRecords(bytes);
+    return header;
+}
+
+MetafileHeader ReadEmf(std::string_view bytes) {
+    const std::uint32_t headerSize = U32(bytes, 4);
+    if (bytes.size() < EmfHeaderMinimum || headerSize < EmfHeaderMinimum || headerSize > bytes.size())
+        Truncated();
+    const MetafileHeader header = Sized(
+        MetafileKind::Emf, ToPixels(std::int64_t{I32(bytes, 32)} - I32(bytes, 24), HundredthsOfMmPerInch),
+        ToPixels(std::int64_t{I32(bytes, 36)} - I32(bytes, 28), HundredthsOfMmPerInch));
+    WalkEmfRecords(bytes);
+    return header;
+}
+
+// A metafile without the placeable header: memory (1) or disk (2) type, 9-word header.
+bool IsBareWmf(std::string_view bytes) {
+    return bytes.size() >= WmfHeaderSize && (U16(bytes, 0) == 1 || U16(bytes, 0) == 2) &&
+           U16(bytes, 2) == WmfHeaderSize / 2 && (U16(bytes, 4) == 0x0100 || U16(bytes, 4) == 0x0300);
+}
+
+std::string Printable(std::string_view text) {
+    std::string shown;
+    for (const char c : text.substr(0, MaxMetafileReasonSize))
+        shown += c >= ' ' && c <= '~' ? c : '?';
+    return shown;
+}
+
+std::string Errno(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+} // namespace
+
+MetafileHeader InspectMetafile(std::string_view bytes) {
+    if (bytes.size() >= 4 && U32(bytes, 0) == PlaceableKey)
+        return ReadPlaceable(bytes);
+    if (bytes.size() >= 44 && U32(bytes, 0) == EmrHeader && U32(bytes, 40) == EmfSignature)
+        return ReadEmf(bytes);
+    if (IsBareWmf(bytes))
+        throw std::runtime_error("a Windows metafile without its placeable header states no picture size");
+    throw std::runtime_error("the file is not a Windows metafile");
+}
+
+QImage ReadMetafileReply(std::string_view reply, const MetafileHeader& header) {
+    if (reply.starts_with(MetafileFailureTag))
+        throw std::runtime_error(Printable(reply.substr(MetafileFailureTag.size())));
+    const std::int64_t expected = std::int64_t{header.Width} * header.Height * 4;
+    if (!reply.starts_with(MetafilePictureTag) || reply.size() < MetafileReplyHeaderSize ||
+        U32(reply, 4) != static_cast<std::uint32_t>(header.Width) ||
+        U32(reply, 8) != static_cast<std::uint32_t>(header.Height) ||
+        static_cast<std::int64_t>(reply.size() - MetafileReplyHeaderSize) != expected)
+        throw std::runtime_error("the metafile decoder gave a damaged answer");
+    QImage picture(header.Width, header.Height, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull() || picture.sizeInBytes() != expected)
+        throw std::runtime_error("out of memory");
+    std::memcpy(picture.bits(), reply.data() + MetafileReplyHeaderSize, static_cast<std::size_t>(expected));
+    return picture;
+}
+
+std::string MetafileHelperPath() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    return (program.parent_path() / MetafileHelperName).string();
+}
+
+QImage DecodeMetafile(std::string_view bytes, const MetafileHelper& helper) {
+    const MetafileHeader header = InspectMetafile(bytes);
+    const std::size_t pictureBytes =
+        static_cast<std::size_t>(header.Width) * static_cast<std::size_t>(header.Height) * 4;
+    ChildLimits limits;
+    limits.MemoryBytes =
+        HelperBaseMemory + HelperMemoryPerPictureByte * static_cast<std::uint64_t>(MaxMetafileBytes());
+    limits.CpuSeconds = helper.CpuSeconds;
+    limits.Deadline = helper.Deadline;
+    limits.MaxOutputBytes = MetafileReplyHeaderSize + std::max(pictureBytes, MaxMetafileReasonSize);
+    const ChildOutcome outcome =
+        RunLimitedChild(helper.Path,
+                        {std::string(MetafileKindName(header.Kind)), std::to_string(header.Width),
+                         std::to_string(header.Height)},
+                        bytes, limits);
+    switch (outcome.How) {
+    case ChildOutcome::Ending::NotStarted:
+        throw std::runtime_error("the metafile decoder cannot be started (" + outcome.Output + ")");
+    case ChildOutcome::Ending::TimedOut:
+        throw std::runtime_error("the metafile decoder took too long");
+    case ChildOutcome::Ending::OutputTooLarge:
+        throw std::runtime_error("the metafile decoder gave a damaged answer");
+    case ChildOutcome::Ending::Signalled:
+        if (outcome.Status == SIGXCPU || outcome.Status == SIGKILL)
+            throw std::runtime_error("the metafile decoder took too long");
+        throw std::runtime_error("the metafile decoder crashed (signal " + std::to_string(outcome.Status) +
+                                 ")");
+    case ChildOutcome::Ending::Exited:
+        break;
+    }
+    if (outcome.Status != 0 && !std::string_view(outcome.Output).starts_with(MetafileFailureTag))
+        throw std::runtime_error("the metafile decoder failed (exit status " +
+                                 std::to_string(outcome.Status) + ")");
+    return ReadMetafileReply(outcome.Output, header);
+}
+
+QImage LoadMetafile(const std::string& name) {
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        throw std::runtime_error(Errno("cannot open the file"));
+    struct stat status {};
+    std::string bytes;
+    try {
+        if (::fstat(fd, &status) != 0)
+            throw std::runtime_error(Errno("cannot read the file"));
+        if (!S_ISREG(status.st_mode))
+            throw std::runtime_error("not a regular file");
+        if (status.st_size > MaxMetafileFileSize)
+            throw std::runtime_error("the file is too large");
+        bytes.resize(static_cast<std::size_t>(status.st_size));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                throw std::runtime_error(Errno("cannot read the file"));
+            if (n == 0)
+                break; // shrank while we read
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    return DecodeMetafile(bytes);
+}
+
+} // namespace vorlith
