@@ -15,12 +15,15 @@ run=$build/run
 demo=$root/resources/demo
 standin=$build/vorlith-standin
 
-# The run folder for a stand-in at $1: the program, the cli, dbconfig.dat and the demo's files.
+# The run folder for a stand-in at $1: the program, the cli, the metafile helper, dbconfig.dat and
+# the demo's files.
 lay_out() {
-    local base=$1
+    local base=$1 program
     mkdir -p "$run"
     cp "$build/vorlith" "$run/"
-    if [ -x "$build/vorlith-cli" ]; then cp "$build/vorlith-cli" "$run/"; fi
+    for program in vorlith-cli vorlith-metafile; do
+        if [ -x "$build/$program" ]; then cp "$build/$program" "$run/"; fi
+    done
     {
         printf '[Endpoints]\r\n'
         for key in SuggestionServiceBase GoogleSearchBase YahooSearchBase MsnSearchBase MakerSiteBase UpdateBase; do
