@@ -44,9 +44,9 @@ constexpr std::int64_t HundredthsOfMmPerInch = 2540;
 // Larger files are refused instead of being read into memory whole.
 constexpr off_t MaxMetafileFileSize = 64 * 1024 * 1024;
 
-// Address space for Qt, the fonts and the decoders; each picture byte is held up to four times
-// (libwmf's image holds two copies, then the two drawings that give the transparency). The
-// largest WMF needs about 600 MB with Qt's default cap.
+// Address space for Qt, the fonts and the decoders; each picture byte is held up to about three
+// times (libwmf's image and its PNG rows, the two drawings that give the transparency). The
+// largest WMF needs about 500 MB with Qt's default cap.
 constexpr std::uint64_t HelperBaseMemory = 256ull * 1024 * 1024;
 constexpr std::uint64_t HelperMemoryPerPictureByte = 4;
 
@@ -106,14 +106,19 @@ private:
 
 // Every record lies inside the file, is at least as long as its own header, and the last one
 // ends the metafile: the decoders never see a record that runs past the end.
+// The header also names the largest record, which the decoder allocates up front: it must be
+// the size of a record that is there.
 void WalkWmfRecords(std::string_view bytes) {
+    const std::uint64_t largest = std::uint64_t{U32(bytes, PlaceableHeaderSize + 12)} * 2;
+    if (largest > bytes.size() - PlaceableHeaderSize - WmfHeaderSize)
+        throw std::runtime_error("the metafile header is damaged");
     Nesting nesting;
     for (std::size_t at = PlaceableHeaderSize + WmfHeaderSize;;) {
         if (bytes.size() - at < 6)
             Truncated();
         const std::uint64_t size = std::uint64_t{U32(bytes, at)} * 2; // in 16-bit words
         const std::uint16_t function = U16(bytes, at + 4);
-        if (size < 6)
+        if (size < 6 || size > largest)
             DamagedRecord();
         if (size > bytes.size() - at)
             Truncated();

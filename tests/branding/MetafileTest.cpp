@@ -120,7 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"WmfRecordSizeZero", [] { return Patched(SampleWmf(), FirstWmfRecord, 0); }, Wmf, 0, 0,
                    "record of the metafile is damaged"},
         HeaderCase{"WmfRecordPastTheEnd", [] { return Patched(SampleWmf(), FirstWmfRecord, 0x7fffffff); },
-                   Wmf, 0, 0, "truncated"},
+                   Wmf, 0, 0, "record of the metafile is damaged"},
+        HeaderCase{"WmfLargestRecordPastTheEnd", [] { return Patched(SampleWmf(), 22 + 12, 0x7fffffff); },
+                   Wmf, 0, 0, "header is damaged"},
         HeaderCase{"WmfRecordsCut", [] { return SampleWmf().substr(0, SampleWmf().size() - 9); }, Wmf, 0, 0,
                    "truncated"},
         HeaderCase{"WmfWithoutEnd", [] { return SampleWmf().substr(0, SampleWmf().size() - 6); }, Wmf, 0, 0,
@@ -247,6 +249,24 @@ TEST(MetafileHelper, DrawsAnEmfWithItsRectangleAndPolygon) {
     EXPECT_TRUE(Near(picture.pixel(400, 36), test::SampleFill)) << std::hex << picture.pixel(400, 36);
     EXPECT_TRUE(Near(picture.pixel(60, 44), test::SamplePolygon)) << std::hex << picture.pixel(60, 44);
     EXPECT_TRUE(Near(picture.pixel(10, 36), test::SampleFill));
+}
+
+// libwmf spends minutes on a pen wider than the picture; the helper's CPU limit ends that.
+TEST(MetafileHelper, ADecoderThatRunsLongIsStoppedByTheCpuLimit) {
+    WmfWriter wmf(0, 0, 468, 60, 96);
+    wmf.SetWindow(0, 0, 468, 60);
+    wmf.Select(wmf.CreatePen(test::SampleInk, 3889));
+    wmf.Rectangle(0, 0, 468, 60);
+    MetafileHelper helper;
+    helper.CpuSeconds = 1;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        DecodeMetafile(wmf.Finish(), helper);
+        ADD_FAILURE() << "decoded";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("took too long"), std::string::npos) << error.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
 
 // Helpers that fail in every way a decoder can, started under their names.

@@ -5,6 +5,7 @@
 #include <QSvgRenderer>
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
@@ -39,7 +40,7 @@ public:
     }
     WmfSession(const WmfSession&) = delete;
     WmfSession& operator=(const WmfSession&) = delete;
-    ~WmfSession() { wmf_api_destroy(api_); } // frees the library's image too
+    ~WmfSession() { wmf_api_destroy(api_); }
     wmfAPI* Api() const { return api_; }
 
 private:
@@ -127,35 +128,64 @@ std::string Prepared(std::string_view bytes, const Box& box, bool onBlack) {
            std::string(bytes.substr(PlaceableHeaderSize + WmfHeaderSize));
 }
 
-QImage PlayWmf(std::string data, const Box& box, QSize size) {
-    WmfSession session;
-    wmfAPI* api = session.Api();
-    if (wmf_mem_open(api, reinterpret_cast<unsigned char*>(data.data()), static_cast<long>(data.size())) !=
-        wmf_E_None)
-        throw std::runtime_error("the WMF decoder cannot read the metafile");
-    wmfD_Rect drawn{};
-    if (wmf_scan(api, 0, &drawn) != wmf_E_None)
-        throw std::runtime_error("the metafile is damaged");
-    wmf_gd_t* device = WMF_GD_GetData(api);
-    device->type = wmf_gd_image;
-    device->bbox = wmfD_Rect{{0, 0}, {static_cast<float>(box.Width), static_cast<float>(box.Height)}};
-    device->width = static_cast<unsigned int>(size.width());
-    device->height = static_cast<unsigned int>(size.height());
-    if (wmf_play(api, 0, &drawn) != wmf_E_None || device->gd_image == nullptr)
-        throw std::runtime_error("the metafile is damaged");
-    const int* pixels = wmf_gd_image_pixels(device->gd_image);
-    if (pixels == nullptr)
-        throw std::runtime_error("the metafile is damaged");
-
-    QImage picture(size, QImage::Format_RGB32);
-    if (picture.isNull())
-        throw std::runtime_error("out of memory");
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        for (int x = 0; x < size.width(); ++x)
-            line[x] = 0xff000000u | (static_cast<std::uint32_t>(pixels[y * size.width() + x]) & 0xffffff);
+// A memory stream the library writes its PNG into.
+class PngSink {
+public:
+    PngSink() : file_(open_memstream(&buffer_, &size_)) {
+        if (file_ == nullptr)
+            throw std::runtime_error("out of memory");
     }
-    return picture;
+    PngSink(const PngSink&) = delete;
+    PngSink& operator=(const PngSink&) = delete;
+    ~PngSink() {
+        Close();
+        std::free(buffer_);
+    }
+    FILE* File() const { return file_; }
+    std::string_view Close() {
+        if (file_ != nullptr)
+            std::fclose(file_);
+        file_ = nullptr;
+        return {buffer_, size_};
+    }
+
+private:
+    char* buffer_ = nullptr;
+    std::size_t size_ = 0;
+    FILE* file_;
+};
+
+// The drawing comes back as a PNG: the library frees its own image only after writing one.
+QImage PlayWmf(std::string data, const Box& box, QSize size) {
+    PngSink png;
+    {
+        WmfSession session;
+        wmfAPI* api = session.Api();
+        if (wmf_mem_open(api, reinterpret_cast<unsigned char*>(data.data()),
+                         static_cast<long>(data.size())) != wmf_E_None)
+            throw std::runtime_error("the WMF decoder cannot read the metafile");
+        wmfD_Rect drawn{};
+        if (wmf_scan(api, 0, &drawn) != wmf_E_None)
+            throw std::runtime_error("the metafile is damaged");
+        wmf_gd_t* device = WMF_GD_GetData(api);
+        if ((device->flags & WMF_GD_SUPPORTS_PNG) == 0)
+            throw std::runtime_error("the WMF decoder cannot write pictures");
+        device->type = wmf_gd_png;
+        device->file = png.File();
+        device->flags |= WMF_GD_OUTPUT_FILE;
+        device->bbox = wmfD_Rect{{0, 0}, {static_cast<float>(box.Width), static_cast<float>(box.Height)}};
+        device->width = static_cast<unsigned int>(size.width());
+        device->height = static_cast<unsigned int>(size.height());
+        if (wmf_play(api, 0, &drawn) != wmf_E_None)
+            throw std::runtime_error("the metafile is damaged");
+    }
+    const std::string_view bytes = png.Close();
+    QImage picture;
+    if (!picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()),
+                              "PNG") ||
+        picture.size() != size)
+        throw std::runtime_error("the metafile is damaged");
+    return picture.convertToFormat(QImage::Format_RGB32);
 }
 
 // Each pixel over white and over black: equal where the metafile drew, apart by the background
