@@ -197,6 +197,13 @@ MetafileHeader ReadEmf(std::string_view bytes) {
     const std::uint32_t headerSize = U32(bytes, 4);
     if (bytes.size() < EmfHeaderMinimum || headerSize < EmfHeaderMinimum || headerSize > bytes.size())
         Truncated();
+    // The description, when there is one, lies inside the header record: libemf2svg reads it
+    // wherever the offset points, and up to a terminator when it is said to be empty.
+    const std::uint64_t descriptionLength = U32(bytes, 60), descriptionOffset = U32(bytes, 64);
+    if ((descriptionLength != 0 || descriptionOffset != 0) &&
+        (descriptionLength == 0 || descriptionOffset < EmfHeaderMinimum ||
+         descriptionOffset + 2 * descriptionLength > headerSize))
+        throw std::runtime_error("the metafile header is damaged");
     const MetafileHeader header = Sized(
         MetafileKind::Emf, ToPixels(std::int64_t{I32(bytes, 32)} - I32(bytes, 24), HundredthsOfMmPerInch),
         ToPixels(std::int64_t{I32(bytes, 36)} - I32(bytes, 28), HundredthsOfMmPerInch));
