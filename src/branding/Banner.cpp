@@ -1,6 +1,7 @@
 #include "branding/Banner.h"
 
 #include "branding/Branding.h"
+#include "branding/Metafile.h"
 #include "branding/WebPages.h"
 #include "platform/FileRename.h"
 #include "platform/Files.h"
@@ -42,6 +43,15 @@ private:
     std::string stored_;
 };
 
+// Decoded in a helper process; whatever goes wrong there is a failed load like any other.
+QImage LoadMetafilePicture(const std::string& name) {
+    try {
+        return LoadMetafile(name);
+    } catch (const std::runtime_error& error) {
+        throw std::runtime_error("Cannot load the picture " + name + ": " + error.what());
+    }
+}
+
 } // namespace
 
 std::string BannerImageFile(const Workspace& ws, int k) {
@@ -67,8 +77,7 @@ QImage LoadPictureFile(const std::string& name) {
     else if (kind == "jpg" || kind == "jpeg")
         format = "jpeg";
     else if (kind == "wmf" || kind == "emf")
-        throw std::runtime_error("Windows metafile pictures (." + std::string(extension) +
-                                 ") cannot be shown on this platform: " + name);
+        return LoadMetafilePicture(name);
     else if (!extension.empty() || name.ends_with('.'))
         throw std::runtime_error("Unknown picture file extension (." + std::string(extension) + ")");
 

@@ -19,8 +19,8 @@ std::string BannerImageFile(const Workspace& ws, int k);
 std::string_view PictureExtension(std::string_view name);
 
 // Decodes a still picture of the banner, its type chosen by the name's extension (bmp, ico, jpg,
-// jpeg; none: guessed from the content). Throws std::runtime_error for another extension, a
-// damaged image or a file that cannot be read.
+// jpeg, wmf, emf; none: guessed from the content). Throws std::runtime_error for another
+// extension, a damaged image or a file that cannot be read.
 QImage LoadPictureFile(const std::string& name);
 
 // A GIF file's bytes, checked to hold a decodable GIF, and its logical screen size.

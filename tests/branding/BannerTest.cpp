@@ -2,6 +2,7 @@
 
 #include "branding/Branding.h"
 #include "support/BrandingFixture.h"
+#include "support/MetafileWriter.h"
 
 namespace vorlith {
 namespace {
@@ -13,7 +14,7 @@ using test::TwoFrameGif;
 struct PictureCase {
     const char* name;
     std::string file;    // the shown name
-    std::string content; // "BMP", "JPEG", "ICO", "PNG", "GIF" or "junk"
+    std::string content; // "BMP", "JPEG", "ICO", "PNG", "GIF", "WMF", "EMF" or "junk"
     std::string error;   // start of the error, "" when it loads
 };
 
@@ -23,11 +24,16 @@ TEST_P(PictureTypes, AreChosenByTheExtensionOfTheShownName) {
     const auto& c = GetParam();
     const std::string bytes = c.content == "junk"  ? std::string("\x01\x02 not a picture at all", 23)
                               : c.content == "GIF" ? TwoFrameGif
+                              : c.content == "WMF" ? test::SampleWmf(300, 50, 96)
+                              : c.content == "EMF" ? test::SampleEmf(200, 40)
                                                    : EncodedPicture(24, 12, c.content.c_str());
     Write(c.file, bytes);
     if (c.error.empty()) {
         const QImage picture = LoadPictureFile(Folder() + c.file);
-        EXPECT_EQ(picture.size(), c.content == "GIF" ? QSize(40, 20) : QSize(24, 12));
+        EXPECT_EQ(picture.size(), c.content == "GIF"   ? QSize(40, 20)
+                                  : c.content == "WMF" ? QSize(300, 50)
+                                  : c.content == "EMF" ? QSize(200, 40)
+                                                       : QSize(24, 12));
         return;
     }
     try {
@@ -51,8 +57,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PictureCase{"ExtensionAsWritten", "a.PnG", "PNG",
                                   "Unknown picture file extension (.PnG)"},
                       PictureCase{"TrailingDot", "a.", "BMP", "Unknown picture file extension (.)"},
-                      PictureCase{"Wmf", "a.wmf", "junk", "Windows metafile pictures (.wmf)"},
-                      PictureCase{"Emf", "a.EMF", "junk", "Windows metafile pictures (.EMF)"},
+                      PictureCase{"Wmf", "a.wmf", "WMF", ""}, PictureCase{"Emf", "a.EMF", "EMF", ""},
+                      PictureCase{"EmfUnderWmfName", "a.wmf", "EMF", ""},
+                      PictureCase{"GifUnderWmfName", "a.wmf", "GIF", "Cannot load the picture"},
+                      PictureCase{"JpegUnderEmfName", "a.emf", "JPEG", "Cannot load the picture"},
+                      PictureCase{"DamagedWmf", "a.WMF", "junk", "Cannot load the picture"},
                       PictureCase{"JpegUnderBmpName", "a.bmp", "JPEG", "Cannot load the picture"},
                       PictureCase{"DamagedBmp", "a.bmp", "junk", "Cannot load the picture"},
                       PictureCase{"DamagedWithoutExtension", "banner", "junk", "Cannot load the picture"}),

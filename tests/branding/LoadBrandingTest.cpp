@@ -2,6 +2,7 @@
 #include "branding/Branding.h"
 #include "branding/SkinFile.h"
 #include "support/BrandingFixture.h"
+#include "support/MetafileWriter.h"
 
 #include <set>
 
@@ -178,6 +179,37 @@ TEST_F(BrandingTest, ShowsTheStoredPictureAndPutsItsNameBack) {
     EXPECT_EQ(ui.BannerStripHeight, 70);
     EXPECT_TRUE(ui.BannerHandCursor);
     EXPECT_EQ(Files(), (std::vector<std::string>{"dbconfig.dat", "dbimg1.dat"}));
+}
+
+TEST_F(BrandingTest, AMetafileBannerTakesItsOwnSizeAndPutsItsNameBack) {
+    for (const auto& [path, bytes, size] :
+         {std::tuple{"C:\\ads\\Banner.WMF", test::SampleWmf(468, 60, 96), QSize(468, 60)},
+          std::tuple{"banner.emf", test::SampleEmf(480, 72), QSize(480, 72)}}) {
+        Config(std::string("BannerPath1=") + path + "\r\n");
+        Write("dbimg1.dat", bytes);
+        draws = {0};
+        LoadBranding(ws(), Drawer());
+        EXPECT_EQ(ui.BannerPicture.size(), size) << path;
+        EXPECT_EQ(ui.BannerStripHeight, size.height() + 10);
+        EXPECT_EQ(Files(), (std::vector<std::string>{"dbconfig.dat", "dbimg1.dat"}));
+    }
+}
+
+TEST_F(BrandingTest, ADamagedMetafileFailsAsAPictureLoadAndEndsBranding) {
+    Config("BannerPath1=banner.wmf\r\nLink1URL=http://l\r\n");
+    const std::string wmf = test::SampleWmf();
+    Write("dbimg1.dat", wmf.substr(0, wmf.size() / 2));
+    draws = {0};
+    try {
+        LoadBranding(ws(), Drawer());
+        ADD_FAILURE() << "loaded";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Cannot load the picture " + Folder() + "banner.wmf: ", 0),
+                  0u)
+            << error.what();
+    }
+    EXPECT_EQ(Files(), (std::vector<std::string>{"dbconfig.dat", "dbimg1.dat"}));
+    EXPECT_EQ(ui.Links[0].Caption, "Google");
 }
 
 TEST_F(BrandingTest, AGifNameInAnyCasePlaysTheAnimation) {

@@ -1,6 +1,6 @@
 #include "branding/Metafile.h"
 
-#include "BrandingFixture.h"
+#include "support/BrandingFixture.h"
 #include "support/MetafileWriter.h"
 
 #include <filesystem>
@@ -256,6 +256,21 @@ TEST(MetafileHelper, DrawsAnEmfWithItsRectangleAndPolygon) {
     EXPECT_TRUE(Near(picture.pixel(10, 36), test::SampleFill));
 }
 
+// libwmf dereferences a null pointer drawing text in a font 24576 units wide (found by fuzzing).
+TEST(MetafileHelper, ACrashInsideTheLibraryIsAFailedLoad) {
+    WmfWriter wmf(0, 0, 468, 60, 96);
+    wmf.SetWindow(0, 0, 468, 60);
+    wmf.Select(wmf.CreateFont(-30, "DejaVu Sans", 0x6000));
+    wmf.TextOut(10, 10, "crash");
+    try {
+        DecodeMetafile(wmf.Finish());
+        ADD_FAILURE() << "decoded";
+    } catch (const std::runtime_error& error) {
+        // Crashed, or under AddressSanitizer reported and ended.
+        EXPECT_NE(std::string(error.what()).find("the metafile decoder "), std::string::npos) << error.what();
+    }
+}
+
 // libwmf spends minutes on a pen wider than the picture; the helper's CPU limit ends that.
 TEST(MetafileHelper, ADecoderThatRunsLongIsStoppedByTheCpuLimit) {
     WmfWriter wmf(0, 0, 468, 60, 96);
@@ -264,6 +279,7 @@ TEST(MetafileHelper, ADecoderThatRunsLongIsStoppedByTheCpuLimit) {
     wmf.Rectangle(0, 0, 468, 60);
     MetafileHelper helper;
     helper.CpuSeconds = 1;
+    helper.Deadline = 60s; // only the CPU limit ends it this soon, even on a busy machine
     const auto start = std::chrono::steady_clock::now();
     try {
         DecodeMetafile(wmf.Finish(), helper);
@@ -271,7 +287,7 @@ TEST(MetafileHelper, ADecoderThatRunsLongIsStoppedByTheCpuLimit) {
     } catch (const std::runtime_error& error) {
         EXPECT_NE(std::string(error.what()).find("took too long"), std::string::npos) << error.what();
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 45s);
 }
 
 // Helpers that fail in every way a decoder can, started under their names.

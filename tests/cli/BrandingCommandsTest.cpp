@@ -2,6 +2,7 @@
 #include "CliCapture.h"
 #include "branding/SkinFile.h"
 #include "cli/CommandTable.h"
+#include "support/MetafileWriter.h"
 #include "support/ScriptedHttpServer.h"
 
 #include <QTemporaryDir>
@@ -50,6 +51,20 @@ TEST_F(BrandingCli, WithoutConfigurationSaysSo) {
     EXPECT_EQ(run.Status, ExitOk);
     EXPECT_NE(run.Out.find("Config:    none ("), std::string::npos) << run.Out;
     EXPECT_NE(run.Out.find("Title:     Vorlith\n"), std::string::npos) << run.Out;
+}
+
+TEST_F(BrandingCli, PrintsAMetafileBannerWithItsOwnSize) {
+    Write("dbconfig.dat", "[Settings]\r\nBannerPath1=banner.wmf\r\n");
+    Write("dbimg1.dat", test::SampleWmf(468, 60, 96));
+    CliRun run = Run({"--branding"});
+    EXPECT_EQ(run.Status, ExitOk) << run.Err;
+    EXPECT_NE(run.Out.find("picture 468x60, strip 70 high"), std::string::npos) << run.Out;
+
+    Write("dbconfig.dat", "[Settings]\r\nBannerPath1=banner.emf\r\n");
+    Write("dbimg1.dat", test::SampleEmf(480, 72));
+    run = Run({"--branding"});
+    EXPECT_EQ(run.Status, ExitOk) << run.Err;
+    EXPECT_NE(run.Out.find("picture 480x72, strip 82 high"), std::string::npos) << run.Out;
 }
 
 TEST_F(BrandingCli, ABrokenBannerFailsTheRunWithTheError) {

@@ -88,9 +88,9 @@ int WmfWriter::CreatePen(std::uint32_t colour, std::int16_t width) {
     return NewObject();
 }
 
-int WmfWriter::CreateFont(std::int16_t height, std::string_view face) {
+int WmfWriter::CreateFont(std::int16_t height, std::string_view face, std::int16_t width) {
     RecordBytes font;
-    font.I16(height).I16(0).I16(0).I16(0).I16(700);          // height, width, escapement, orientation, weight
+    font.I16(height).I16(width).I16(0).I16(0).I16(700);      // height, width, escapement, orientation, weight
     font.U8(0).U8(0).U8(0).U8(0).U8(0).U8(0).U8(0).U8(0x22); // ..., variable pitch, swiss family
     font.Text(face.substr(0, 31)).U8(0).Pad(2);
     Record(MetaCreateFontIndirect, font);

@@ -46,7 +46,7 @@ public:
     // Each Create* returns the object's index, the lowest free slot as the player assigns it.
     int CreateSolidBrush(std::uint32_t colour);
     int CreatePen(std::uint32_t colour, std::int16_t width);
-    int CreateFont(std::int16_t height, std::string_view face);
+    int CreateFont(std::int16_t height, std::string_view face, std::int16_t width = 0);
     void Select(int object);
     void Delete(int object);
     void SetTextColour(std::uint32_t colour);
