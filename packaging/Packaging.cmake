@@ -20,7 +20,8 @@ set(VORLITH_SETTINGS_DIR ${CMAKE_INSTALL_FULL_SYSCONFDIR}/vorlith)
 target_compile_definitions(vorlith_core PRIVATE VORLITH_INSTALL_BINDIR="${CMAKE_INSTALL_FULL_BINDIR}"
                                                 VORLITH_INSTALL_SETTINGSDIR="${VORLITH_SETTINGS_DIR}")
 
-set(vorlith_programs vorlith vorlith-cli vorlith-skin)
+# vorlith-metafile goes beside the program, where the program looks for it.
+set(vorlith_programs vorlith vorlith-cli vorlith-skin vorlith-metafile)
 if(TARGET vorlith-standin)
     list(APPEND vorlith_programs vorlith-standin)
 endif()
@@ -67,6 +68,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.vorlith.example/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # vorlith_1.04_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # the Qt and other libraries, as dpkg-shlibdeps finds them
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-urw-base35") # libwmf draws metafile text with these fonts
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils") # xdg-open opens pages in the browser
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Packs the already-built tree (no second build) into a temporary folder and checks the package:
 # its control fields, that everything lies under /usr, the menu entry, the AppStream metainfo, the
-# icons, the manual page, the bash completion and the unpacked vorlith-cli.
+# icons, the manual page, the bash completion and the unpacked vorlith-cli (with the metafile
+# helper).
 # Usage: check-package.sh BUILD_DIR APP_ID
 set -euo pipefail
 
@@ -32,7 +33,8 @@ depends=$(field Depends)
 echo "Depends: $depends"
 # dpkg-shlibdeps found the libraries the programs link.
 tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' >"$work/depends"
-for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 zlib1g; do
+for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 zlib1g \
+    libqt6svg6 libwmf-0.2-7 libemf2svg1 fonts-urw-base35; do
     grep -qxF "$library" "$work/depends" || fail "Depends lacks $library"
 done
 
@@ -41,7 +43,7 @@ dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's#^\./#/#; s#/$##' | grep -
 outside=$(grep -v -e '^/usr$' -e '^/usr/' "$work/contents" || true)
 [[ -z $outside ]] || fail "files outside /usr: $outside"
 expected=(
-    /usr/bin/vorlith /usr/bin/vorlith-cli /usr/bin/vorlith-standin /usr/bin/vorlith-skin
+    /usr/bin/vorlith /usr/bin/vorlith-cli /usr/bin/vorlith-standin /usr/bin/vorlith-skin /usr/bin/vorlith-metafile
     "/usr/share/applications/$app_id.desktop" "/usr/share/metainfo/$app_id.metainfo.xml"
     /usr/share/icons/hicolor/scalable/apps/vorlith.svg /usr/share/man/man1/vorlith-cli.1.gz
     /usr/share/bash-completion/completions/vorlith-cli
@@ -103,6 +105,19 @@ HOME=$work/home XDG_DATA_HOME= "$cli" --branding >"$work/branding.txt" || fail "
 grep -qF "Config:    none ($root/usr/bin/dbconfig.dat)" "$work/branding.txt" ||
     fail "the unpacked copy does not use its own folder: $(cat "$work/branding.txt")"
 [[ -z $(ls -A "$work/home") ]] || fail "the unpacked copy wrote into HOME: $(ls -A "$work/home")"
+
+step "the unpacked vorlith-cli shows metafile banners with the packaged helper"
+"$build/tests/vorlith-metafile-samples" "$work" || fail "cannot write the sample metafiles"
+for kind in wmf emf; do
+    folder=$work/banner-$kind
+    mkdir -p "$folder"
+    printf '[Settings]\r\nBannerPath1=banner.%s\r\n' "$kind" >"$folder/dbconfig.dat"
+    cp "$work/banner.$kind" "$folder/dbimg1.dat"
+    HOME=$work/home "$cli" --folder "$folder" --branding >"$work/metafile.txt" 2>&1 ||
+        fail "vorlith-cli --branding with a $kind banner: $(cat "$work/metafile.txt")"
+    grep -q "banner.$kind from .*, picture [0-9]*x[0-9]*, strip" "$work/metafile.txt" ||
+        fail "no $kind banner shown: $(cat "$work/metafile.txt")"
+done
 
 step "every option of --help in the manual page and the completion"
 # shellcheck disable=SC1090
