@@ -18,6 +18,8 @@ namespace vorlith {
 namespace {
 
 void CheckIconFile(const std::string& file) {
+    if (!IsRegularFile(file)) // a FIFO would block the reader for ever
+        throw std::runtime_error("The icon file " + file + " is no icon.");
     QImageReader reader(ToQString(file));
     reader.setDecideFormatFromContent(true);
     if (reader.format() != "ico")
@@ -29,7 +31,8 @@ void CheckIconFile(const std::string& file) {
 } // namespace
 
 std::string_view FileNamePart(std::string_view value) {
-    const auto separator = value.find_last_of("\\:");
+    // "/" too: a name part must never lead out of the program's folder ("../x.jpg").
+    const auto separator = value.find_last_of("\\:/");
     return separator == std::string_view::npos ? value : value.substr(separator + 1);
 }
 
@@ -41,7 +44,7 @@ BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
     BrandingResult result;
     // An installed copy falls back to the system-wide branding; a portable one reads its own folder.
     const std::string config = ws.SettingsFile(ConfigFileName);
-    if (!FileExists(config))
+    if (!IsRegularFile(config))
         return result;
     result.ConfigFound = true;
     const auto read = [&](const std::string& key) { return ReadIniString(config, SettingsSection, key); };
@@ -102,7 +105,7 @@ BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
     if (const std::string skin = ws.SettingsFile(SkinFileName); FileExists(skin)) {
         result.SkinFile = skin;
         if (const auto styleSheet = ReadSkinFile(skin)) {
-            ws.Ui.ApplySkinStyleSheet(*styleSheet);
+            ws.Ui.ApplySkinStyleSheet(KeepOnlyFileUrls(*styleSheet));
             result.SkinApplied = true;
         }
     }
