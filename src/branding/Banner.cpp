@@ -136,7 +136,11 @@ void LoadBanner(Workspace& ws, int k) {
         ws.Ui.HideBannerStrip();
         return;
     }
-    const std::string shown = ws.ProgramFolder + std::string(FileNamePart(ws.BannerPath));
+    // The stored image gets this name: "/" splits too, so that it never leads out of the folder.
+    std::string_view name = FileNamePart(ws.BannerPath);
+    if (const auto slash = name.rfind('/'); slash != std::string_view::npos)
+        name.remove_prefix(slash + 1);
+    const std::string shown = ws.ProgramFolder + std::string(name);
     const ShownName shownName(stored, shown);
 
     if (Lower(shown).find(".gif") != std::string::npos) {

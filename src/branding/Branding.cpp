@@ -31,8 +31,7 @@ void CheckIconFile(const std::string& file) {
 } // namespace
 
 std::string_view FileNamePart(std::string_view value) {
-    // "/" too: a name part must never lead out of the program's folder ("../x.jpg").
-    const auto separator = value.find_last_of("\\:/");
+    const auto separator = value.find_last_of("\\:");
     return separator == std::string_view::npos ? value : value.substr(separator + 1);
 }
 
