@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -181,6 +182,23 @@ void RemoveQuietly(const std::string& path) {
     std::filesystem::remove(path, error);
 }
 
+// A flood of tiny chunks calls the progress handlers millions of times; running the window's
+// event loop at each call made such a body take minutes to reach its size limit. After the first
+// many calls of a request, the window is run at most once a millisecond from here.
+constexpr int ProgressCallsAlwaysPumped = 1000;
+thread_local int progressCalls = 0;
+thread_local std::chrono::steady_clock::time_point lastProgressPump;
+
+void PumpForProgress(Workspace& ws) {
+    if (++progressCalls > ProgressCallsAlwaysPumped) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastProgressPump < std::chrono::milliseconds(1))
+            return;
+        lastProgressPump = now;
+    }
+    ws.Ui.Pump();
+}
+
 std::int32_t Count32(std::int64_t count) {
     return static_cast<std::int32_t>(
         std::clamp<std::int64_t>(count, 0, std::numeric_limits<std::int32_t>::max()));
@@ -216,6 +234,7 @@ bool FetchPage(Workspace& ws, std::string_view address, std::string& page) {
     // Another request is waiting on the client: refuse before anything is created or sent.
     if (ws.http.Busy())
         throw std::runtime_error(std::string(BusyText));
+    progressCalls = 0;
     const std::string scratch = ws.ProgramFolder + std::string(ScratchFileName);
     LockedFile file(scratch, LockedFile::Create::Exclusive);
     bool fetched = false;
@@ -254,6 +273,7 @@ bool DownloadFile(Workspace& ws, std::string_view address, const std::string& ta
         throw std::runtime_error("Cannot create file \"" + targetFile + "\": it is a folder");
     if (std::filesystem::exists(std::filesystem::symlink_status(targetFile)))
         std::filesystem::remove(targetFile);
+    progressCalls = 0;
     LockedFile file(targetFile, LockedFile::Create::Reuse);
     try {
         ws.Ui.Pump();
@@ -280,6 +300,7 @@ bool DownloadFileReplacing(Workspace& ws, std::string_view address, const std::s
     static std::atomic<unsigned> downloads{0};
     const std::string temporary =
         folder + ".vorlith-" + std::to_string(::getpid()) + "-" + std::to_string(++downloads) + ".part";
+    progressCalls = 0;
     LockedFile file(temporary, LockedFile::Create::Exclusive);
     bool stored = false;
     try {
@@ -303,7 +324,7 @@ void ShowTransferBegin(Workspace& ws, WorkMode, std::int32_t AWorkCountMax) {
     ws.gauge.SetMaximum(AWorkCountMax);
     ws.gauge.SetValue(0);
     ws.ShowGauge();
-    ws.Ui.Pump();
+    PumpForProgress(ws);
 }
 
 void ShowTransferProgress(Workspace& ws, WorkMode, std::int32_t AWorkCount) {
@@ -311,13 +332,13 @@ void ShowTransferProgress(Workspace& ws, WorkMode, std::int32_t AWorkCount) {
         ws.http.Disconnect();
     ws.gauge.SetValue(AWorkCount);
     ws.ShowGauge();
-    ws.Ui.Pump();
+    PumpForProgress(ws);
 }
 
 void ShowTransferEnd(Workspace& ws, WorkMode) {
     ws.gauge.SetValue(ws.gauge.Maximum());
     ws.ShowGauge();
-    ws.Ui.Pump();
+    PumpForProgress(ws);
 }
 
 void AttachProgressHandlers(Workspace& ws) {
