@@ -39,7 +39,7 @@ public:
     static constexpr std::string_view UserAgent = "Mozilla/3.0 (compatible; Indy Library)";
 
     struct Settings {
-        int MaxRequests = 15;              // per GET: the first and up to 14 redirects
+        int MaxRequests = 15; // per GET: the first and up to 14 redirects
         int ConnectTimeoutMs = 120'000;
         int ReadTimeoutMs = 0;             // give up after this long without data; 0: no limit
         int ConnectIdleMs = 125;           // OnIdle while connecting

@@ -108,10 +108,10 @@ private:
     std::size_t headBytes_ = 0;
     bool sawBytes_ = false;
     bool inTransfer_ = false;
-    std::int64_t remaining_ = 0; // of the Content-Length body or of the current chunk
-    std::int64_t received_ = 0;  // of the current transfer
-    std::int64_t bodyTotal_ = 0;       // every byte after the head, framing included
-    std::size_t extensionBytes_ = 0;   // chunk extensions so far
+    std::int64_t remaining_ = 0;     // of the Content-Length body or of the current chunk
+    std::int64_t received_ = 0;      // of the current transfer
+    std::int64_t bodyTotal_ = 0;     // every byte after the head, framing included
+    std::size_t extensionBytes_ = 0; // chunk extensions so far
     bool paused_ = false;
 };
 
