@@ -42,9 +42,9 @@ void BM_StartWithLargestSkin(benchmark::State& state) {
     QTemporaryDir folder;
     const std::string sheet = LargestStyleSheet();
     {
-        std::ofstream(folder.filePath("dbskin.dat").toStdString(), std::ios::binary)
+        std::ofstream(folder.filePath(QStringLiteral("dbskin.dat")).toStdString(), std::ios::binary)
             << vorlith::PackSkin(sheet);
-        std::ofstream(folder.filePath("dbconfig.dat").toStdString(), std::ios::binary)
+        std::ofstream(folder.filePath(QStringLiteral("dbconfig.dat")).toStdString(), std::ios::binary)
             << "[Settings]\r\nAppName=Skin bench\r\n";
     }
     for (auto _ : state) {
