@@ -55,6 +55,7 @@ std::string Run(std::string_view data, std::size_t piece, bool close) {
     limits.MaxLine = 64;
     limits.MaxHead = 512;
     limits.MaxBody = 4096;
+    limits.MaxChunkExtensions = 64;
     vorlith::HttpResponseParser parser(checker, limits);
     std::size_t pos = 0;
     while (pos < data.size() && !parser.Done()) {

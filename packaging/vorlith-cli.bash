@@ -27,7 +27,7 @@ _vorlith_cli() {
             COMPREPLY=($(compgen -W $'No\nKeywords\nSearches\nGoogle\nYahoo\nMsn\n0\n1\n2\n3\n4\n5' -- "$cur"))
             return
             ;;
-        --main-keyword | --add | fetch)
+        --main-keyword | --add | --timeout | fetch)
             return
             ;;
     esac
@@ -38,7 +38,7 @@ _vorlith_cli() {
     fi
     [[ $prev == download ]] && return
 
-    local commands=$'--help\n--folder\n--yes\n--verbose\n--main-keyword\n--gather-keywords\n--gather-data
+    local commands=$'--help\n--folder\n--yes\n--verbose\n--timeout\n--main-keyword\n--gather-keywords\n--gather-data
 --add\n--keywords\n--select-all\n--clear-selection\n--delete-selected\n--delete-all\n--sort\n--save
 --branding\n--check-updates\nfetch\ndownload'
     COMPREPLY=($(compgen -W "$commands" -- "$cur"))

@@ -13,7 +13,9 @@
 #include <QImageReader>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace vorlith {
 
@@ -29,18 +31,32 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
-// Puts the stored name back whatever happens to the load.
-class RenameBack {
+// Gives the stored image the shown name for the load: a second name (a hard link), so that the
+// stored file stays where it is even if the program dies meanwhile; where links fail, a rename.
+// Whatever happens to the load, the shown name goes again.
+class ShownName {
 public:
-    RenameBack(std::string shown, std::string stored)
-        : shown_(std::move(shown)), stored_(std::move(stored)) {}
-    RenameBack(const RenameBack&) = delete;
-    RenameBack& operator=(const RenameBack&) = delete;
-    ~RenameBack() { RenameNoReplace(shown_, stored_); }
+    ShownName(std::string stored, std::string shown) : stored_(std::move(stored)), shown_(std::move(shown)) {
+        if (::link(stored_.c_str(), shown_.c_str()) == 0)
+            how_ = How::Linked;
+        else if (errno != EEXIST && RenameNoReplace(stored_, shown_))
+            how_ = How::Renamed;
+        // A failed link or rename goes unnoticed: the load then reads whatever has the shown name.
+    }
+    ShownName(const ShownName&) = delete;
+    ShownName& operator=(const ShownName&) = delete;
+    ~ShownName() {
+        if (how_ == How::Linked)
+            ::unlink(shown_.c_str());
+        else if (how_ == How::Renamed)
+            RenameNoReplace(shown_, stored_);
+    }
 
 private:
-    std::string shown_;
+    enum class How { None, Linked, Renamed };
     std::string stored_;
+    std::string shown_;
+    How how_ = How::None;
 };
 
 // Decoded in a helper process; whatever goes wrong there is a failed load like any other.
@@ -67,6 +83,8 @@ std::string_view PictureExtension(std::string_view name) {
 }
 
 QImage LoadPictureFile(const std::string& name) {
+    if (!IsRegularFile(name)) // a FIFO would block the decoder for ever
+        throw std::runtime_error("Cannot load the picture " + name + ": it is not a file");
     const std::string_view extension = PictureExtension(name);
     const std::string kind = Lower(extension);
     QByteArray format;
@@ -91,6 +109,8 @@ QImage LoadPictureFile(const std::string& name) {
 }
 
 GifFile LoadGifFile(const std::string& name) {
+    if (!IsRegularFile(name))
+        throw std::runtime_error("Cannot open the GIF file " + name + ": it is not a file");
     QFile file(ToQString(name));
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error("Cannot open the GIF file " + name + ": " + ToBytes(file.errorString()));
@@ -121,14 +141,16 @@ GifFile LoadGifFile(const std::string& name) {
 
 void LoadBanner(Workspace& ws, int k) {
     const std::string stored = BannerImageFile(ws, k);
-    if (!FileExists(stored)) {
+    if (!IsRegularFile(stored)) {
         ws.Ui.HideBannerStrip();
         return;
     }
-    const std::string shown = ws.ProgramFolder + std::string(FileNamePart(ws.BannerPath));
-    // A failed rename goes unnoticed: the load then reads whatever has the shown name.
-    RenameNoReplace(stored, shown);
-    const RenameBack renameBack(shown, stored);
+    // The stored image gets this name: "/" splits too, so that it never leads out of the folder.
+    std::string_view name = FileNamePart(ws.BannerPath);
+    if (const auto slash = name.rfind('/'); slash != std::string_view::npos)
+        name.remove_prefix(slash + 1);
+    const std::string shown = ws.ProgramFolder + std::string(name);
+    const ShownName shownName(stored, shown);
 
     if (Lower(shown).find(".gif") != std::string::npos) {
         const GifFile gif = LoadGifFile(shown);

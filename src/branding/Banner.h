@@ -32,8 +32,10 @@ struct GifFile {
 // Throws std::runtime_error for a file that is not a readable GIF.
 GifFile LoadGifFile(const std::string& name);
 
-// Shows the banner of index k (BannerPath already set): the stored image is renamed to the
-// shown name for the load and back afterwards, also when the load fails. Throws on a failed load.
+// Shows the banner of index k (BannerPath already set): the stored image gets the shown name (the
+// name part of BannerPath, in the program folder) for the load as a second name, removed
+// afterwards, also when the load fails; where links fail, it is renamed and back. Throws on a
+// failed load.
 void LoadBanner(Workspace& ws, int k);
 
 // Where a control sits so that it is centred in the strip: each half is truncated on its own.

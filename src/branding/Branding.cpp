@@ -18,6 +18,8 @@ namespace vorlith {
 namespace {
 
 void CheckIconFile(const std::string& file) {
+    if (!IsRegularFile(file)) // a FIFO would block the reader for ever
+        throw std::runtime_error("The icon file " + file + " is no icon.");
     QImageReader reader(ToQString(file));
     reader.setDecideFormatFromContent(true);
     if (reader.format() != "ico")
@@ -41,7 +43,7 @@ BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
     BrandingResult result;
     // An installed copy falls back to the system-wide branding; a portable one reads its own folder.
     const std::string config = ws.SettingsFile(ConfigFileName);
-    if (!FileExists(config))
+    if (!IsRegularFile(config))
         return result;
     result.ConfigFound = true;
     const auto read = [&](const std::string& key) { return ReadIniString(config, SettingsSection, key); };
@@ -102,7 +104,7 @@ BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
     if (const std::string skin = ws.SettingsFile(SkinFileName); FileExists(skin)) {
         result.SkinFile = skin;
         if (const auto styleSheet = ReadSkinFile(skin)) {
-            ws.Ui.ApplySkinStyleSheet(*styleSheet);
+            ws.Ui.ApplySkinStyleSheet(KeepOnlyFileUrls(*styleSheet));
             result.SkinApplied = true;
         }
     }

@@ -1,9 +1,10 @@
 #include "branding/SkinFile.h"
 
+#include "platform/Files.h"
+
 #include <QByteArray>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 #include <zlib.h>
 
@@ -60,22 +61,68 @@ std::optional<std::string> UnpackSkin(std::string_view bytes) {
 }
 
 std::optional<std::string> ReadSkinFile(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("Cannot open the skin file " + file + ": " + std::strerror(errno));
-    std::string bytes;
-    char block[16384];
-    while (in.read(block, sizeof block) || in.gcount() > 0) {
-        bytes.append(block, static_cast<std::size_t>(in.gcount()));
-        if (bytes.size() > MaxSkinStyleSheetSize + SkinFileMagic.size() + 4 + 1024 * 1024 &&
-            bytes.starts_with(SkinFileMagic))
-            throw std::runtime_error("The skin file " + file + " is damaged: it is too large.");
-        if (bytes.size() >= SkinFileMagic.size() && !bytes.starts_with(SkinFileMagic))
-            return std::nullopt; // not a skin of ours; no need to read the rest
+    // A packed sheet that does not compress still fits in this.
+    constexpr std::size_t maxFile = MaxSkinStyleSheetSize + SkinFileMagic.size() + 4 + 1024 * 1024;
+    const std::optional<std::string> bytes = ReadRegularFile(file, maxFile);
+    if (!bytes)
+        throw std::runtime_error("Cannot open the skin file " + file + ": it is not a readable file.");
+    if (!bytes->starts_with(SkinFileMagic))
+        return std::nullopt; // not a skin of ours
+    if (bytes->size() > maxFile)
+        throw std::runtime_error("The skin file " + file + " is damaged: it is too large.");
+    return UnpackSkin(*bytes);
+}
+
+namespace {
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::size_t FindUrl(std::string_view text, std::size_t from) {
+    constexpr std::string_view word = "url(";
+    for (std::size_t at = from; at + word.size() <= text.size(); ++at) {
+        std::size_t i = 0;
+        while (i < word.size() && Lower(text[at + i]) == word[i])
+            ++i;
+        if (i == word.size())
+            return at;
     }
-    if (in.bad())
-        throw std::runtime_error("Cannot read the skin file " + file + ".");
-    return UnpackSkin(bytes);
+    return std::string_view::npos;
+}
+
+std::string_view Unquoted(std::string_view name) {
+    while (!name.empty() && (name.front() == ' ' || name.front() == '\t'))
+        name.remove_prefix(1);
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t'))
+        name.remove_suffix(1);
+    if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') && name.back() == name.front())
+        name = name.substr(1, name.size() - 2);
+    return name;
+}
+
+} // namespace
+
+std::string KeepOnlyFileUrls(std::string_view styleSheet) {
+    std::string out;
+    out.reserve(styleSheet.size());
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t at = FindUrl(styleSheet, pos);
+        const std::size_t close = at == std::string_view::npos ? at : styleSheet.find(')', at);
+        if (close == std::string_view::npos) {
+            out.append(styleSheet.substr(pos));
+            return out;
+        }
+        const std::string_view name = Unquoted(styleSheet.substr(at + 4, close - at - 4));
+        const bool keep = name.starts_with(':') || name.starts_with("qrc:") || IsRegularFile(name);
+        out.append(styleSheet.substr(pos, at - pos));
+        if (keep)
+            out.append(styleSheet.substr(at, close + 1 - at));
+        else
+            out.append("none");
+        pos = close + 1;
+    }
 }
 
 } // namespace vorlith

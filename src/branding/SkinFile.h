@@ -9,8 +9,9 @@
 namespace vorlith {
 
 inline constexpr std::string_view SkinFileMagic = "VRLSKIN1";
-// No skin is this large; a bigger declared or inflated size is treated as damage.
-inline constexpr std::size_t MaxSkinStyleSheetSize = 16 * 1024 * 1024;
+// No skin is this large; a bigger declared or inflated size is treated as damage. Qt parses a
+// style sheet slowly enough that a larger one would stall the start.
+inline constexpr std::size_t MaxSkinStyleSheetSize = 1024 * 1024;
 
 // The bytes of a skin file holding the style sheet.
 std::string PackSkin(std::string_view styleSheet);
@@ -19,7 +20,12 @@ std::string PackSkin(std::string_view styleSheet);
 // Throws std::runtime_error when the magic is right but the compressed stream is damaged.
 std::optional<std::string> UnpackSkin(std::string_view bytes);
 
-// Reads and unpacks a skin file; throws when it cannot be read or is damaged.
+// Reads and unpacks a skin file; throws when it cannot be read, is not a regular file or is damaged.
 std::optional<std::string> ReadSkinFile(const std::string& file);
+
+// The style sheet with every url() that names no regular file (a FIFO would block the window
+// while it loads the image) replaced by "none". Resource names (":/...", "qrc:") stay. Relative
+// names are taken from the current folder, as Qt takes them.
+std::string KeepOnlyFileUrls(std::string_view styleSheet);
 
 } // namespace vorlith

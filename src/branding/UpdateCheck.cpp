@@ -135,6 +135,14 @@ UpdateCheckEnd CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator
     // run holds it, the start-up check is left out and the button is refused.
     if (Silent ? CurrentClientState(ws) != ClientState::Free : RefuseWhileClientBusy(ws))
         return UpdateCheckEnd::ClientBusy;
+    int& readTimeout = ws.http.Options().ReadTimeoutMs;
+    struct Restore {
+        int& value;
+        int saved;
+        ~Restore() { value = saved; }
+    } restore{readTimeout, readTimeout};
+    if (Silent && (readTimeout == 0 || readTimeout > SilentCheckGiveUpMs))
+        readTimeout = SilentCheckGiveUpMs;
     const std::string description = ws.ProgramFolder + std::string(UpdateDescriptionFile);
     const std::string address = UpdateFolderURL(ws) + std::string(UpdateDescriptionFile);
     if (!ReservedHost(address) && DownloadFile(ws, address, description) && FileExists(description)) {

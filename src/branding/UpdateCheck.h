@@ -28,6 +28,9 @@ inline constexpr std::string_view UpdaterMissingText =
 inline constexpr std::string_view CloseToUpdateText =
     "To update your software the application will close to\n\r"
     "replace some files. Do you want to update now?";
+// The silent start-up check gives up after this long without data: nobody can stop it.
+inline constexpr int SilentCheckGiveUpMs = 30'000;
+
 inline constexpr std::string_view NoUpdatesText = "There's no new updates for this application!";
 
 // UpdateBase + "/liveupdate/vorlith/".

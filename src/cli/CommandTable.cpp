@@ -108,6 +108,11 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
     for (const auto& step : steps)
         if (step.What->Setup)
             step.What->Setup(setup, step.Given);
+    if (setup.TimeoutSeconds < 0) {
+        std::fprintf(err, "%s: --timeout needs a whole number of seconds from 0 to %d\n", program.c_str(),
+                     MaxTimeoutSeconds);
+        return ExitUsage;
+    }
     // A chosen folder that cannot be the program folder is a wrong command line.
     if (!setup.Folder.empty()) {
         if (const std::string problem = FolderProblem(setup.Folder); !problem.empty()) {
@@ -131,16 +136,29 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
     // The sort state as the window's creation step leaves it; there is no window here to brand.
     ws.SortColumn = -1;
     ws.SortAscending = true;
+    ws.http.Options().ReadTimeoutMs = setup.TimeoutSeconds * 1000;
     CliContext context{ws, ui, out, err};
+    // A command that gave up on a silent server failed, whatever else it reports.
+    const auto gaveUp = [&] {
+        if (!ws.http.GaveUp())
+            return false;
+        std::fprintf(err, "%s: gave up: the server sent nothing for %d seconds (see --timeout)\n",
+                     program.c_str(), setup.TimeoutSeconds);
+        return true;
+    };
     try {
         for (const auto& step : steps) {
             if (!step.What->Run)
                 continue;
-            if (const int status = step.What->Run(context, step.Given); status != ExitOk)
+            const int status = step.What->Run(context, step.Given);
+            if (gaveUp())
+                return ExitFailed;
+            if (status != ExitOk)
                 return status;
         }
     } catch (const std::exception& error) {
         std::fprintf(err, "Error: %s\n", error.what());
+        gaveUp();
         return ExitFailed;
     }
     if (!WriteAll(out, {})) {

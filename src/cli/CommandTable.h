@@ -23,7 +23,11 @@ struct CliSetup {
     std::string Folder; // ProgramFolder; empty: the copy's own (see platform/ProgramFolder.h)
     bool Yes = false;   // OK/Cancel questions answered OK
     bool Verbose = false;
+    int TimeoutSeconds = 120; // without data; 0: no limit; -1: not a valid value
 };
+
+// Longest --timeout: larger values would overflow the client's milliseconds.
+inline constexpr int MaxTimeoutSeconds = 2'000'000;
 
 // What a command runs against.
 struct CliContext {

@@ -1,6 +1,8 @@
 // Settings that every command shares.
 #include "cli/CommandTable.h"
 
+#include <charconv>
+
 namespace vorlith::cli {
 
 void RegisterGeneralCommands(CommandTable& table) {
@@ -14,6 +16,17 @@ void RegisterGeneralCommands(CommandTable& table) {
                {},
                "answer OK to every OK/Cancel question (otherwise Cancel)",
                [](CliSetup& setup, const Arguments&) { setup.Yes = true; },
+               {}});
+    table.Add({"--timeout",
+               {"SECONDS"},
+               "give up a request after SECONDS without data from the server (default 120; 0: never)",
+               [](CliSetup& setup, const Arguments& given) {
+                   int seconds = -1;
+                   const char* end = given[0].data() + given[0].size();
+                   const auto [stop, error] = std::from_chars(given[0].data(), end, seconds);
+                   setup.TimeoutSeconds =
+                       error == std::errc() && stop == end && seconds <= MaxTimeoutSeconds ? seconds : -1;
+               },
                {}});
     table.Add({"--verbose",
                {},

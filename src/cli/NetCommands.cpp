@@ -22,7 +22,7 @@ int Fetch(CliContext& context, const Arguments& given) {
 }
 
 int Download(CliContext& context, const Arguments& given) {
-    if (DownloadFile(context.Ws, given[0], given[1]))
+    if (DownloadFileReplacing(context.Ws, given[0], given[1]))
         return ExitOk;
     std::fprintf(context.Err, "Download failed: %s\n", given[0].c_str());
     return ExitFailed;

@@ -26,6 +26,11 @@ QUrl UrlOf(const HttpAddress& address) {
                              QUrl::TolerantMode);
 }
 
+// Sent back verbatim, such a cookie would forge headers of our next request.
+bool HoldsLineBreakOrNul(const QByteArray& text) {
+    return text.contains('\r') || text.contains('\n') || text.contains('\0');
+}
+
 } // namespace
 
 int CookieStore::StoreFromAnswer(const HttpResponseHead& head, const HttpAddress& from) {
@@ -38,7 +43,8 @@ int CookieStore::StoreFromAnswer(const HttpResponseHead& head, const HttpAddress
             QByteArray(header.Value.data(), static_cast<qsizetype>(header.Value.size())));
         // One at a time, so that one refused cookie does not take its neighbours with it.
         for (const auto& cookie : cookies)
-            if (setCookiesFromUrl({cookie}, url))
+            if (!HoldsLineBreakOrNul(cookie.name()) && !HoldsLineBreakOrNul(cookie.value()) &&
+                setCookiesFromUrl({cookie}, url))
                 ++accepted;
     }
     return accepted;

@@ -148,6 +148,8 @@ void HttpClient::Connect(const HttpAddress& address) {
         socket_ = std::make_unique<QTcpSocket>();
     }
     QAbstractSocket* socket = socket_.get();
+    // Unbounded, a fast server fills memory while a progress handler runs the event loop.
+    socket->setReadBufferSize(settings_.ReadBuffer);
     connect(socket, &QAbstractSocket::connected, this, [this] { Wake(); });
     connect(socket, &QAbstractSocket::readyRead, this, [this] { Wake(); });
     connect(socket, &QAbstractSocket::disconnected, this, [this] { Wake(); });
@@ -215,12 +217,15 @@ HttpClient::Outcome HttpClient::Request(const HttpAddress& address, HttpSink& si
         ~Unhook() { parser = nullptr; }
     } unhook{parser_};
 
+    // Connecting has its own limit; from here on only silence counts.
+    auto silentSince = Clock::now();
     for (;;) {
         if (disconnectRequested_) {
             parser.Finish();
             break;
         }
         if (socket_->bytesAvailable() > 0) {
+            silentSince = Clock::now();
             const QByteArray data = socket_->read(256 * 1024);
             std::string_view rest(data.constData(), static_cast<std::size_t>(data.size()));
             while (!rest.empty() && !parser.Done() && !disconnectRequested_)
@@ -242,6 +247,16 @@ HttpClient::Outcome HttpClient::Request(const HttpAddress& address, HttpSink& si
         int idle = settings_.ReadIdleMs;
         if (exchange.bodyDeadline)
             idle = std::min(idle, MsUntil(*exchange.bodyDeadline));
+        if (settings_.ReadTimeoutMs > 0) {
+            const auto giveUp = silentSince + std::chrono::milliseconds(settings_.ReadTimeoutMs);
+            if (Clock::now() >= giveUp) {
+                gaveUp_ = true;
+                DropSocket();
+                throw HttpError("Gave up: " + address.HostHeader() + " sent nothing for " +
+                                std::to_string(settings_.ReadTimeoutMs / 1000) + " seconds");
+            }
+            idle = std::min(idle, std::max(MsUntil(giveUp), 1));
+        }
         Wait(idle);
         if (idleFired_) {
             idleFired_ = false;

@@ -39,14 +39,16 @@ public:
     static constexpr std::string_view UserAgent = "Mozilla/3.0 (compatible; Indy Library)";
 
     struct Settings {
-        int MaxRequests = 15;              // per GET: the first and up to 14 redirects
-        int ConnectTimeoutMs = 120'000;    // no limit while reading
+        int MaxRequests = 15; // per GET: the first and up to 14 redirects
+        int ConnectTimeoutMs = 120'000;
+        int ReadTimeoutMs = 0;             // give up after this long without data; 0: no limit
         int ConnectIdleMs = 125;           // OnIdle while connecting
         int ReadIdleMs = 250;              // OnIdle after this long without data
         int RedirectBodyMs = 4000;         // a redirect's body is read this long at most
         int ErrorBodyMs = 2000;            // an error answer's body is read this long at most
         std::int64_t MaxBody = 64LL << 20; // a larger body is an error
         std::size_t MaxLine = 16384;       // a longer status or header line is an error
+        qint64 ReadBuffer = 1 << 20;       // the socket reads no further ahead than this
     };
 
     explicit HttpClient(QObject* parent = nullptr);
@@ -62,6 +64,10 @@ public:
     // wait, and when nothing is connected.
     void Disconnect();
     bool Connected() const;
+    // True once a GET gave up because the server sent nothing for ReadTimeoutMs; stays set until
+    // ClearGaveUp().
+    bool GaveUp() const { return gaveUp_; }
+    void ClearGaveUp() { gaveUp_ = false; }
 
     CookieStore& Cookies() { return cookies_; }
     Settings& Options() { return settings_; }
@@ -93,6 +99,7 @@ private:
     bool woken_ = false;
     bool idleFired_ = false;
     bool loopInterrupted_ = false;
+    bool gaveUp_ = false;
     class HttpResponseParser* parser_ = nullptr;
 };
 

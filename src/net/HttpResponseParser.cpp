@@ -105,13 +105,18 @@ std::size_t HttpResponseParser::Feed(std::string_view data) {
 }
 
 bool HttpResponseParser::TakeLine(std::string_view data, std::size_t& pos) {
-    // Status, header and trailer lines count towards the head's size; chunk lines do not.
+    // Status, header and trailer lines count towards the head's size; chunk and trailer lines
+    // count towards the body's, so that a flood of tiny chunks meets the body limit.
     const bool headLine = step_ == Step::StatusLine || step_ == Step::HeaderLine || step_ == Step::Trailer;
+    const bool bodyLine = step_ == Step::ChunkSize || step_ == Step::ChunkEnd || step_ == Step::Trailer;
     // Never look further than the first byte that breaks a limit, so that the result does not
     // depend on how the bytes were split.
     std::size_t scan = std::min(data.size() - pos, limits_.MaxLine + 2 - line_.size());
     if (headLine)
         scan = std::min(scan, limits_.MaxHead - headBytes_ + 1);
+    if (bodyLine)
+        scan = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(scan), limits_.MaxBody - bodyTotal_ + 1));
     const char* start = data.data() + pos;
     const void* found = std::memchr(start, '\n', scan);
     const std::size_t taken =
@@ -122,6 +127,13 @@ bool HttpResponseParser::TakeLine(std::string_view data, std::size_t& pos) {
         headBytes_ += taken;
         if (headBytes_ > limits_.MaxHead) {
             Fail("The answer's head is larger than " + std::to_string(limits_.MaxHead) + " bytes");
+            return false;
+        }
+    }
+    if (bodyLine) {
+        bodyTotal_ += static_cast<std::int64_t>(taken);
+        if (bodyTotal_ > limits_.MaxBody) {
+            Fail(TooLarge(limits_.MaxBody));
             return false;
         }
     }
@@ -304,6 +316,13 @@ void HttpResponseParser::OnChunkSizeLine(std::string_view line) {
     const std::string_view rest = Trim(text.substr(digits));
     if (digits == 0 || (!rest.empty() && rest.front() != ';')) {
         Fail("Malformed chunk size");
+        return;
+    }
+    // Extensions carry nothing we use; a server sending endless ones only costs us.
+    extensionBytes_ += rest.size();
+    if (extensionBytes_ > limits_.MaxChunkExtensions) {
+        Fail("The answer's chunk extensions are larger than " + std::to_string(limits_.MaxChunkExtensions) +
+             " bytes");
         return;
     }
     if (size == 0) {

@@ -50,7 +50,8 @@ public:
     struct Limits {
         std::size_t MaxLine = 16384;               // a status, header or chunk line, without its CR LF
         std::size_t MaxHead = 1024 * 1024;         // the whole head: a server cannot grow it forever
-        std::int64_t MaxBody = 64LL * 1024 * 1024; // the whole body, all chunks together
+        std::int64_t MaxBody = 64LL * 1024 * 1024; // the whole body with its chunk lines and trailer
+        std::size_t MaxChunkExtensions = 16384;    // all chunk extensions of one body together
     };
     enum class State { Head, Body, Complete, Failed };
 
@@ -107,9 +108,10 @@ private:
     std::size_t headBytes_ = 0;
     bool sawBytes_ = false;
     bool inTransfer_ = false;
-    std::int64_t remaining_ = 0; // of the Content-Length body or of the current chunk
-    std::int64_t received_ = 0;  // of the current transfer
-    std::int64_t bodyTotal_ = 0;
+    std::int64_t remaining_ = 0;     // of the Content-Length body or of the current chunk
+    std::int64_t received_ = 0;      // of the current transfer
+    std::int64_t bodyTotal_ = 0;     // every byte after the head, framing included
+    std::size_t extensionBytes_ = 0; // chunk extensions so far
     bool paused_ = false;
 };
 

@@ -1,7 +1,11 @@
 #include "platform/Files.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace vorlith {
 
@@ -11,6 +15,49 @@ bool FileExists(std::string_view path) {
     std::error_code error;
     const auto status = std::filesystem::status(std::filesystem::path(path), error);
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+bool IsRegularFile(std::string_view path) {
+    if (path.empty())
+        return false;
+    struct stat info {};
+    return ::stat(std::string(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+    // Non-blocking, so that a FIFO swapped in after a check cannot hold the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes;
+    const std::size_t wanted = maxBytes + 1;
+    bytes.resize(std::min<std::size_t>(wanted, static_cast<std::size_t>(info.st_size) + 1));
+    std::size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            if (have >= wanted)
+                break;
+            bytes.resize(std::min(wanted, have * 2 + 4096)); // the file grew since fstat
+        }
+        const ssize_t got = ::read(fd, bytes.data() + have, bytes.size() - have);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        have += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(have);
+    return bytes;
 }
 
 } // namespace vorlith

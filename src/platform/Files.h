@@ -1,10 +1,21 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace vorlith {
 
 // True when a file (not a folder) exists at the path; an empty path is no file.
 bool FileExists(std::string_view path);
+
+// True when the path names a regular file (after links): not a folder, FIFO, device or socket,
+// which could block a read or never end it.
+bool IsRegularFile(std::string_view path);
+
+// The first maxBytes + 1 bytes at most of a regular file (one more than allowed, so that the
+// caller can tell a file over its limit); no value for anything else or an unreadable file.
+// Never blocks on a FIFO put in the file's place.
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes);
 
 } // namespace vorlith

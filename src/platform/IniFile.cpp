@@ -1,8 +1,9 @@
 #include "platform/IniFile.h"
 
 #include "platform/Files.h"
+#include "platform/QStringBytes.h"
 
-#include <fstream>
+#include <QString>
 
 namespace vorlith {
 
@@ -45,9 +46,22 @@ std::string FinishValue(std::string_view value) {
     return std::string(value);
 }
 
+// A UTF-16LE file with its byte-order mark, as Windows writes and reads it, as UTF-8.
+std::string FromUtf16Le(std::string_view bytes) {
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                         (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    return ToBytes(QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size())));
+}
+
 } // namespace
 
 std::string ReadIniStringFromText(std::string_view text, std::string_view section, std::string_view key) {
+    if (text.starts_with("\xFF\xFE")) {
+        const std::string converted = FromUtf16Le(text.substr(2));
+        return ReadIniStringFromText(converted, section, key);
+    }
     section = Trim(section);
     key = Trim(key);
     if (text.starts_with("\xEF\xBB\xBF"))
@@ -55,7 +69,8 @@ std::string ReadIniStringFromText(std::string_view text, std::string_view sectio
 
     enum class Place { BeforeSection, InSection, PastSection } place = Place::BeforeSection;
     while (!text.empty()) {
-        const auto end = text.find('\n');
+        // A bare CR ends a line too, as with CR LF (the LF then ends an empty one).
+        const auto end = text.find_first_of("\r\n");
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         line = Trim(line);
@@ -85,16 +100,12 @@ std::string ReadIniStringFromText(std::string_view text, std::string_view sectio
 }
 
 std::string ReadIniString(const std::string& file, std::string_view section, std::string_view key) {
-    if (!FileExists(file))
+    std::optional<std::string> text = ReadRegularFile(file, MaxIniFileSize);
+    if (!text)
         return {};
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return {};
-    std::string text;
-    char block[16384];
-    while (in.read(block, sizeof block) || in.gcount() > 0)
-        text.append(block, static_cast<std::size_t>(in.gcount()));
-    return ReadIniStringFromText(text, section, key);
+    if (text->size() > MaxIniFileSize)
+        text->resize(MaxIniFileSize); // what lies beyond is not read
+    return ReadIniStringFromText(*text, section, key);
 }
 
 } // namespace vorlith

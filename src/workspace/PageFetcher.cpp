@@ -2,7 +2,9 @@
 
 #include "workspace/Workspace.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -28,26 +30,13 @@ std::string SystemError(std::string_view what, const std::string& path, int erro
 // before the file is emptied, so a second writer fails without clobbering the first one's bytes.
 class LockedFile final : public HttpSink {
 public:
-    explicit LockedFile(const std::string& path) : path_(path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ < 0)
-            throw std::runtime_error(SystemError("Cannot create file", path, errno));
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            const int error = errno;
-            ::close(fd_);
-            fd_ = -1;
-            if (error == EWOULDBLOCK)
-                throw std::runtime_error("Cannot create file \"" + path + "\": another request is using it");
-            throw std::runtime_error(SystemError("Cannot create file", path, error));
-        }
-        // Only a file left behind is emptied: truncating makes ext4 write the new bytes out at
-        // close (its replace-by-truncate guard), which costs a disk round trip per fetch.
-        struct stat info {};
-        if (::fstat(fd_, &info) != 0 || (info.st_size > 0 && ::ftruncate(fd_, 0) != 0)) {
-            const int error = errno;
-            CloseQuietly();
-            throw std::runtime_error(SystemError("Cannot create file", path, error));
-        }
+    enum class Create { Reuse, Exclusive };
+
+    LockedFile(const std::string& path, Create how) : path_(path) {
+        if (how == Create::Exclusive)
+            OpenExclusive();
+        else
+            OpenReusing();
     }
     LockedFile(const LockedFile&) = delete;
     LockedFile& operator=(const LockedFile&) = delete;
@@ -72,6 +61,29 @@ public:
         if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0)
             throw std::runtime_error(SystemError("Cannot empty file", path_, errno));
     }
+    // What was written, read back through the handle: the name may no longer be ours to read.
+    std::string ReadBack() {
+        std::string bytes;
+        char block[65536];
+        for (off_t offset = 0;;) {
+            const ssize_t got = ::pread(fd_, block, sizeof block, offset);
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw std::runtime_error(SystemError("Cannot read file", path_, errno));
+            }
+            if (got == 0)
+                return bytes;
+            bytes.append(block, static_cast<std::size_t>(got));
+            offset += got;
+        }
+    }
+    // Removes the name while the lock is still held, so that no other fetch can take the file
+    // between our last write and its removal.
+    void RemoveName() {
+        if (fd_ >= 0 && StillNamed())
+            ::unlink(path_.c_str());
+    }
     void Close() {
         if (fd_ < 0)
             return;
@@ -87,24 +99,104 @@ public:
     }
 
 private:
+    [[noreturn]] void Busy() {
+        CloseQuietly();
+        throw std::runtime_error("Cannot create file \"" + path_ + "\": another request is using it");
+    }
+    [[noreturn]] void Failed(int error) {
+        CloseQuietly();
+        throw std::runtime_error(SystemError("Cannot create file", path_, error));
+    }
+    // True when the path still names the file we hold.
+    bool StillNamed() const {
+        struct stat held {
+        }, named{};
+        return ::fstat(fd_, &held) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
+               held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    }
+    bool Lock() {
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno == EWOULDBLOCK)
+            return false;
+        Failed(errno);
+    }
+
+    // A scratch file: created new, never through a link. A leftover (a file no fetch holds, a
+    // link, anything but a file) is removed first.
+    void OpenExclusive() {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (fd_ >= 0) {
+                if (!Lock())
+                    Busy(); // another fetch opened it first and holds it
+                if (StillNamed())
+                    return;
+                CloseQuietly(); // taken for a leftover and removed by another fetch
+                continue;
+            }
+            if (errno != EEXIST)
+                Failed(errno);
+            struct stat named {};
+            if (::lstat(path_.c_str(), &named) != 0)
+                continue; // gone meanwhile
+            if (!S_ISREG(named.st_mode)) {
+                if (S_ISDIR(named.st_mode))
+                    Failed(EISDIR);
+                ::unlink(path_.c_str());
+                continue;
+            }
+            fd_ = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd_ < 0)
+                continue;
+            if (!Lock())
+                Busy();
+            if (StillNamed())
+                ::unlink(path_.c_str()); // a leftover of a fetch that ended without removing it
+            CloseQuietly();
+        }
+        Failed(EEXIST);
+    }
+
+    // A file the user named: replaced in place, as it was.
+    void OpenReusing() {
+        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0)
+            Failed(errno);
+        if (!Lock())
+            Busy();
+        // Only a file left behind is emptied: truncating makes ext4 write the new bytes out at
+        // close (its replace-by-truncate guard), which costs a disk round trip per fetch.
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0 || (info.st_size > 0 && ::ftruncate(fd_, 0) != 0))
+            Failed(errno);
+    }
+
     std::string path_;
     int fd_ = -1;
     bool written_ = false;
 };
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("Cannot read file \"" + path + "\"");
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw std::runtime_error("Cannot read file \"" + path + "\"");
-    return bytes;
-}
-
 void RemoveQuietly(const std::string& path) {
     std::error_code error;
     std::filesystem::remove(path, error);
+}
+
+// A flood of tiny chunks calls the progress handlers millions of times; running the window's
+// event loop at each call made such a body take minutes to reach its size limit. After the first
+// many calls of a request, the window is run at most once a millisecond from here.
+constexpr int ProgressCallsAlwaysPumped = 1000;
+thread_local int progressCalls = 0;
+thread_local std::chrono::steady_clock::time_point lastProgressPump;
+
+void PumpForProgress(Workspace& ws) {
+    if (++progressCalls > ProgressCallsAlwaysPumped) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastProgressPump < std::chrono::milliseconds(1))
+            return;
+        lastProgressPump = now;
+    }
+    ws.Ui.Pump();
 }
 
 std::int32_t Count32(std::int64_t count) {
@@ -142,8 +234,9 @@ bool FetchPage(Workspace& ws, std::string_view address, std::string& page) {
     // Another request is waiting on the client: refuse before anything is created or sent.
     if (ws.http.Busy())
         throw std::runtime_error(std::string(BusyText));
+    progressCalls = 0;
     const std::string scratch = ws.ProgramFolder + std::string(ScratchFileName);
-    LockedFile file(scratch);
+    LockedFile file(scratch, LockedFile::Create::Exclusive);
     bool fetched = false;
     try {
         ws.SetMainStatus(std::string(GettingUrlText) + std::string(address) +
@@ -152,12 +245,11 @@ bool FetchPage(Workspace& ws, std::string_view address, std::string& page) {
         ws.ShowGauge();
         ws.Ui.Pump();
         ws.http.Get(address, file);
-        file.Close();
         ws.http.Disconnect();
         if (ws.Aborted) {
             ws.SetMainStatus(AbortedText);
         } else {
-            page = PageText(ReadWholeFile(scratch));
+            page = PageText(file.ReadBack());
             ws.SetMainStatus(CompletedText);
             fetched = true;
         }
@@ -166,10 +258,11 @@ bool FetchPage(Workspace& ws, std::string_view address, std::string& page) {
         page.clear();
         // A GET cut by the user's Stop ends with an error as often as not; nothing failed but the stop.
         ws.SetMainStatus(ws.Aborted ? AbortedText : ConnectionErrorText);
-        file.CloseQuietly();
         fetched = false;
     }
-    RemoveQuietly(scratch);
+    // The lock goes only after the name: another fetch never sees our page half-removed.
+    file.RemoveName();
+    file.CloseQuietly();
     return fetched;
 }
 
@@ -180,7 +273,8 @@ bool DownloadFile(Workspace& ws, std::string_view address, const std::string& ta
         throw std::runtime_error("Cannot create file \"" + targetFile + "\": it is a folder");
     if (std::filesystem::exists(std::filesystem::symlink_status(targetFile)))
         std::filesystem::remove(targetFile);
-    LockedFile file(targetFile);
+    progressCalls = 0;
+    LockedFile file(targetFile, LockedFile::Create::Reuse);
     try {
         ws.Ui.Pump();
         ws.http.Get(address, file);
@@ -195,11 +289,42 @@ bool DownloadFile(Workspace& ws, std::string_view address, const std::string& ta
     }
 }
 
+bool DownloadFileReplacing(Workspace& ws, std::string_view address, const std::string& targetFile) {
+    if (ws.http.Busy())
+        throw std::runtime_error(std::string(BusyText));
+    if (std::filesystem::is_directory(targetFile))
+        throw std::runtime_error("Cannot create file \"" + targetFile + "\": it is a folder");
+    const auto slash = targetFile.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : targetFile.substr(0, slash + 1);
+    // Short, so that any legal target name leaves room for it.
+    static std::atomic<unsigned> downloads{0};
+    const std::string temporary =
+        folder + ".vorlith-" + std::to_string(::getpid()) + "-" + std::to_string(++downloads) + ".part";
+    progressCalls = 0;
+    LockedFile file(temporary, LockedFile::Create::Exclusive);
+    bool stored = false;
+    try {
+        ws.Ui.Pump();
+        ws.http.Get(address, file);
+        ws.http.Disconnect();
+        file.Close();
+        stored = ::rename(temporary.c_str(), targetFile.c_str()) == 0;
+    } catch (const std::exception&) {
+        ws.http.Disconnect();
+    }
+    if (!stored) {
+        file.RemoveName();
+        file.CloseQuietly();
+        RemoveQuietly(temporary);
+    }
+    return stored;
+}
+
 void ShowTransferBegin(Workspace& ws, WorkMode, std::int32_t AWorkCountMax) {
     ws.gauge.SetMaximum(AWorkCountMax);
     ws.gauge.SetValue(0);
     ws.ShowGauge();
-    ws.Ui.Pump();
+    PumpForProgress(ws);
 }
 
 void ShowTransferProgress(Workspace& ws, WorkMode, std::int32_t AWorkCount) {
@@ -207,13 +332,13 @@ void ShowTransferProgress(Workspace& ws, WorkMode, std::int32_t AWorkCount) {
         ws.http.Disconnect();
     ws.gauge.SetValue(AWorkCount);
     ws.ShowGauge();
-    ws.Ui.Pump();
+    PumpForProgress(ws);
 }
 
 void ShowTransferEnd(Workspace& ws, WorkMode) {
     ws.gauge.SetValue(ws.gauge.Maximum());
     ws.ShowGauge();
-    ws.Ui.Pump();
+    PumpForProgress(ws);
 }
 
 void AttachProgressHandlers(Workspace& ws) {

@@ -29,6 +29,10 @@ bool FetchPage(Workspace& ws, std::string_view address, std::string& page);
 // the target cannot be created or when the client is busy with another request.
 bool DownloadFile(Workspace& ws, std::string_view address, const std::string& targetFile);
 
+// Stores the answer's body in targetFile through a temporary file beside it, renamed over it only
+// when the whole body has arrived: a failure leaves an existing targetFile as it was.
+bool DownloadFileReplacing(Workspace& ws, std::string_view address, const std::string& targetFile);
+
 // The body's bytes as page text: cut at the first NUL, every line ended by CR LF.
 std::string PageText(std::string_view body);
 

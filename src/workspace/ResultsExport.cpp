@@ -4,11 +4,13 @@
 #include "workspace/Workspace.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <new>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +20,9 @@ namespace {
 
 void AppendField(std::string& out, std::string_view value) {
     out.push_back('"');
+    // A spreadsheet would run such a cell as a formula; the quote makes it text.
+    if (!value.empty() && std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos)
+        out.push_back('\'');
     for (;;) {
         const auto quote = value.find('"');
         if (quote == std::string_view::npos)
@@ -62,15 +67,52 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Opens a new file beside target, readable as a newly created file would be.
+// Our temporaries of one target: ".vorlith-<hash of its name>-<random>.tmp", short enough
+// beside any legal name.
+std::string TemporaryPrefix(const std::string& target) {
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (const char c : NameOf(target))
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return ".vorlith-" + std::string(hex) + "-";
+}
+
+// Removes temporaries of this target that a killed save left: those no save holds locked.
+void RemoveStaleTemporaries(const std::string& target) {
+    const std::string folder = FolderOf(target);
+    const std::string prefix = TemporaryPrefix(target);
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(prefix) || !name.ends_with(".tmp"))
+            continue;
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+}
+
+// Opens a new file beside target, readable as a newly created file would be, and locks it for
+// as long as it is open, so that no other save takes it for stale.
 int CreateTemporary(const std::string& target, std::string& name) {
     std::random_device seed;
     std::mt19937 rng(seed());
-    const std::string stem = FolderOf(target) + "/." + NameOf(target) + ".";
+    const std::string stem = FolderOf(target) + "/" + TemporaryPrefix(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = stem + std::to_string(rng() % 1000000000u) + ".tmp";
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd >= 0) {
+            ::flock(fd, LOCK_EX | LOCK_NB);
+            return fd;
+        }
+        if (errno != EEXIST)
             return fd;
     }
     return -1;
@@ -129,10 +171,14 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes) {
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
         Fail(EISDIR);
-    // A read-only file stays as it is, even though its folder would let us replace it.
+    // A read-only file stays as it is, even though its folder would let us replace it; root,
+    // whom access() lets write anything, is refused by the file's mode.
     if (exists && ::access(target.c_str(), W_OK) != 0)
         Fail(errno);
+    if (exists && (old.st_mode & 0222) == 0)
+        Fail(EACCES);
 
+    RemoveStaleTemporaries(target);
     std::string temporary;
     const int fd = CreateTemporary(target, temporary);
     if (fd < 0)

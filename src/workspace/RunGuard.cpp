@@ -20,7 +20,11 @@ bool RefuseWhileClientBusy(Workspace& ws) {
         ws.Ui.ShowMessage(MessageKind::Information, GatherDataRunningText, MessageButtons::Ok);
         return true;
     case ClientState::RequestWaiting:
-        ws.Ui.ShowMessage(MessageKind::Information, RequestUnderWayText, MessageButtons::Ok);
+        if (ws.Ui.ShowMessage(MessageKind::Information, RequestUnderWayText, MessageButtons::OkCancel) ==
+            mrOk) {
+            ws.Aborted = true;
+            ws.http.Disconnect();
+        }
         return true;
     }
     return true;

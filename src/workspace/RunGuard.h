@@ -10,8 +10,9 @@ class Workspace;
 
 inline constexpr std::string_view GatherDataRunningText =
     "Gather Data is running. Press Stop before starting another command.";
+// OK stops the request under way; the command asked for is still not run.
 inline constexpr std::string_view RequestUnderWayText =
-    "Another request is under way. Please wait until it ends.";
+    "Another request is under way. Do you want to stop it now?";
 
 enum class ClientState {
     Free,
@@ -22,7 +23,8 @@ enum class ClientState {
 ClientState CurrentClientState(const Workspace& ws);
 
 // For a command that would use the client or clear Aborted: when it may not, tells the user why
-// (one message per state) and returns true; the command must then do nothing.
+// (one message per state) and returns true; the command must then do nothing. A request that
+// waits can be stopped from here: a silent server would otherwise hold the client for ever.
 bool RefuseWhileClientBusy(Workspace& ws);
 
 } // namespace vorlith

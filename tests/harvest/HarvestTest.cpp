@@ -148,7 +148,7 @@ TEST_F(Harvest, PressedWhileARequestWaitsItIsRefused) {
         .Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(Table({{"5", "golf"}}).size()) +
               "\r\n\r\n")
         .Then([this] {
-            ui.AnswerMessage(std::string(RequestUnderWayText));
+            ui.AnswerMessage(std::string(RequestUnderWayText), mrCancel);
             GatherKeywords(ws);
         })
         .Send(Table({{"5", "golf"}}))
@@ -163,7 +163,7 @@ TEST_F(Harvest, PressedWhileARequestWaitsItIsRefused) {
 TEST_F(Harvest, ARefusedPressDoesNotUndoAStop) {
     server.Next().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<tfoot>").Then([this] {
         ws.Aborted = true; // Stop, pressed during the wait
-        ui.AnswerMessage(std::string(RequestUnderWayText));
+        ui.AnswerMessage(std::string(RequestUnderWayText), mrCancel);
         GatherKeywords(ws);
         EXPECT_TRUE(ws.Aborted);
         ws.http.Disconnect();

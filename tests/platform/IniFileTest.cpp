@@ -3,6 +3,8 @@
 #include <QTemporaryDir>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorlith {
 namespace {
@@ -23,6 +25,16 @@ TEST_P(IniRules, ReadsLikeWindows) {
 }
 
 const std::string LongValue(3000, 'x');
+
+// The bytes Windows writes for a Unicode INI file: the byte-order mark, then UTF-16LE.
+std::string Utf16Le(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, IniRules,
@@ -59,7 +71,13 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"PrefixOfKeyName", "[S]\nVersion2=1\n", "S", "Version", ""},
         IniCase{"UnclosedHeaderIsAKeyLine", "[S]\n[T\nV=1\n", "S", "V", "1"},
         IniCase{"HeaderUpToLastBracket", "[S]x]\nV=1\n", "S]x", "V", "1"},
-        IniCase{"LoneCrIsNoLineEnd", "[S]\rV=1\n", "S", "V", ""},
+        IniCase{"LoneCrEndsALine", "[S]\rV=1\n", "S", "V", "1"},
+        IniCase{"BareCrLines", "[Settings]\rAppName=A\rAfiliateID=7\r", "Settings", "AppName", "A"},
+        IniCase{"BareCrLastKey", "[Settings]\rAppName=A\rAfiliateID=7\r", "Settings", "AfiliateID", "7"},
+        IniCase{"Utf16LeWithBom", Utf16Le(u"[Endpoints]\r\nUpdateBase=http://127.0.0.1:8080\r\n"),
+                "Endpoints", "UpdateBase", "http://127.0.0.1:8080"},
+        IniCase{"Utf16LeSecondSection", Utf16Le(u"[A]\r\nX=1\r\n[Settings]\r\nAppName = \"Pro\"\r\n"),
+                "Settings", "AppName", "Pro"},
         IniCase{"CutAtNul", std::string("[S]\nV=ab\0cd\n", 12), "S", "V", "ab"},
         IniCase{"LongValueCut", "[S]\nV=" + LongValue + "\n", "S", "V", std::string(2047, 'x')},
         IniCase{"ValueOfExactlyMax", "[S]\nV=" + std::string(2047, 'y'), "S", "V", std::string(2047, 'y')},
@@ -80,6 +98,24 @@ TEST(IniFile, ReadsFromDiskAndMissingFilesGiveEmpty) {
     EXPECT_EQ(ReadIniString(folder + "missing.dat", "Settings", "AppName"), "");
     EXPECT_EQ(ReadIniString(folder, "Settings", "AppName"), ""); // a folder is no file
     EXPECT_EQ(ReadIniString("", "Settings", "AppName"), "");
+}
+
+// Not a file, or larger than any settings file: an empty or partial answer, never a hang or
+// a read until memory runs out.
+TEST(IniFile, ReadsOnlyRegularFilesUpToTheirCap) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string folder = dir.path().toStdString() + "/";
+    ASSERT_EQ(::symlink("/dev/zero", (folder + "zero.dat").c_str()), 0);
+    EXPECT_EQ(ReadIniString(folder + "zero.dat", "Settings", "AppName"), "");
+    ASSERT_EQ(::mkfifo((folder + "fifo.dat").c_str(), 0600), 0);
+    EXPECT_EQ(ReadIniString(folder + "fifo.dat", "Settings", "AppName"), "");
+    {
+        std::ofstream out(folder + "big.dat", std::ios::binary);
+        out << "[Settings]\nAppName=First\n" << std::string(MaxIniFileSize, ';') << "\nIconPath=late.ico\n";
+    }
+    EXPECT_EQ(ReadIniString(folder + "big.dat", "Settings", "AppName"), "First");
+    EXPECT_EQ(ReadIniString(folder + "big.dat", "Settings", "IconPath"), "");
 }
 
 } // namespace

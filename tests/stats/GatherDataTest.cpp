@@ -447,7 +447,7 @@ TEST_F(GatherData, PressedAgainWhileAStoppedRunUnwindsIsRefused) {
         GatherDataOrStop(ws); // Stop
         // The caption reads "Gather Data" again, but the stopped loop still waits: no second run
         // may enter the client or clear Aborted.
-        ui.AnswerMessage(std::string(RequestUnderWayText));
+        ui.AnswerMessage(std::string(RequestUnderWayText), mrCancel);
         GatherDataOrStop(ws);
         EXPECT_TRUE(ws.Aborted);
         server.Release();
@@ -520,7 +520,7 @@ TEST_F(GatherData, PressedWhileAnotherCommandsRequestWaitsIsRefused) {
         if (pressed || !Waiting(0, "outer"))
             return;
         pressed = true;
-        ui.AnswerMessage(std::string(RequestUnderWayText));
+        ui.AnswerMessage(std::string(RequestUnderWayText), mrCancel);
         GatherDataOrStop(ws);
         server.Release();
     };

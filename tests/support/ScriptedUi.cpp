@@ -148,11 +148,15 @@ void ScriptedUi::ShowBannerAnimation(const QByteArray& gif, int width, int heigh
     BannerAnimation = gif;
     BannerAnimationSize = QSize(width, height);
     BannerPicture = QImage();
+    if (OnBannerShown)
+        OnBannerShown();
 }
 
 void ScriptedUi::ShowBannerPicture(const QImage& picture) {
     BannerPicture = picture;
     BannerAnimation.clear();
+    if (OnBannerShown)
+        OnBannerShown();
 }
 
 void ScriptedUi::SetBannerStripHeight(int height) {

@@ -39,6 +39,8 @@ public:
 
     // Runs at every Pump(), e.g. to press Stop from inside a wait.
     std::function<void()> OnPump;
+    // Runs when a banner is shown, while the banner's file is still being loaded.
+    std::function<void()> OnBannerShown;
 
     // What was shown.
     std::vector<Message> Messages;

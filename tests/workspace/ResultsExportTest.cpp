@@ -11,6 +11,7 @@
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vorlith {
@@ -99,16 +100,23 @@ TEST_P(CsvField, IsQuotedWithInnerQuotesDoubled) {
     EXPECT_EQ(line, "\"1\"," + GetParam().Written + ",\"\",\"\",\"\",\"\"\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CsvField,
-                         ::testing::Values(FieldCase{"Plain", "golf", "\"golf\""},
-                                           FieldCase{"CommaStaysInside", "golf, soccer", "\"golf, soccer\""},
-                                           FieldCase{"Quote", "golf \"pro\"", "\"golf \"\"pro\"\"\""},
-                                           FieldCase{"OnlyAQuote", "\"", "\"\"\"\""},
-                                           FieldCase{"Empty", "", "\"\""},
-                                           FieldCase{"SpacesKept", "  golf  ", "\"  golf  \""},
-                                           FieldCase{"BreaksKept", "a\r\nb\nc", "\"a\r\nb\nc\""},
-                                           FieldCase{"BytesKept", "caf\xe9 \xff", "\"caf\xe9 \xff\""}),
-                         [](const auto& info) { return info.param.Name; });
+INSTANTIATE_TEST_SUITE_P(
+    Table, CsvField,
+    ::testing::Values(
+        FieldCase{"Plain", "golf", "\"golf\""},
+        FieldCase{"CommaStaysInside", "golf, soccer", "\"golf, soccer\""},
+        FieldCase{"Quote", "golf \"pro\"", "\"golf \"\"pro\"\"\""}, FieldCase{"OnlyAQuote", "\"", "\"\"\"\""},
+        FieldCase{"Empty", "", "\"\""}, FieldCase{"SpacesKept", "  golf  ", "\"  golf  \""},
+        FieldCase{"BreaksKept", "a\r\nb\nc", "\"a\r\nb\nc\""},
+        FieldCase{"BytesKept", "caf\xe9 \xff", "\"caf\xe9 \xff\""},
+        // A spreadsheet runs these as formulas: a quote makes them text.
+        FieldCase{"FormulaEquals", "=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+        FieldCase{"FormulaPlus", "+1+2", "\"'+1+2\""}, FieldCase{"FormulaMinus", "-2+3", "\"'-2+3\""},
+        FieldCase{"FormulaAt", "@SUM(A1)", "\"'@SUM(A1)\""}, FieldCase{"LeadingTab", "\t=1", "\"'\t=1\""},
+        FieldCase{"LeadingCr", "\r=1", "\"'\r=1\""},
+        FieldCase{"SignInsideKept", "golf -clubs =+@", "\"golf -clubs =+@\""},
+        FieldCase{"LeadingSpaceKept", " =1", "\" =1\""}),
+    [](const auto& info) { return info.param.Name; });
 
 struct ExtensionCase {
     const char* Typed;
@@ -262,15 +270,59 @@ TEST_F(SaveResultsCommand, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
     EXPECT_EQ(Entries(), QStringList{QStringLiteral("results.csv")});
 }
 
+// For root too, although root could write it.
 TEST_F(SaveResultsCommand, AReadOnlyFileIsNotReplaced) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root may write any file";
     const std::string path = In("locked.csv");
     Put(path, "old");
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     ui.AnswerSaveFile(path).AnswerMessage(SaveFailedMessage(path, "Permission denied"));
     SaveResults(ws);
     EXPECT_EQ(Slurp(path), "old");
+}
+
+// The longest name a Linux file system takes: the temporary beside it must still fit.
+TEST_F(SaveResultsCommand, TheLongestLegalNameIsSaved) {
+    const std::string name = std::string(251, 'k') + ".csv";
+    const std::string path = In(name.c_str());
+    ui.AnswerSaveFile(path);
+    SaveResults(ws);
+    EXPECT_TRUE(ui.Messages.empty());
+    EXPECT_EQ(Slurp(path), ResultsCsv(ws.table));
+    EXPECT_EQ(Entries().size(), 1);
+}
+
+// A save killed halfway leaves its temporary; the next save of that file removes it, and leaves
+// other files' temporaries alone.
+TEST_F(SaveResultsCommand, TheNextSaveRemovesWhatAKilledSaveLeft) {
+    const std::string path = In("results.csv");
+    for (int i = 0; i < 200; ++i)
+        ws.table.AppendKeyword("a keyword long enough to pass the limit " + std::to_string(i));
+    const std::string csv = ResultsCsv(ws.table);
+    for (const std::string& target : {path, In("other.csv")}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Killed by SIGXFSZ in the middle of writing the temporary.
+            rlimit small{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            std::signal(SIGXFSZ, SIG_DFL);
+            try {
+                WriteFileReplacing(target, csv);
+            } catch (...) {
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+    }
+    ASSERT_EQ(Entries().size(), 2); // the two temporaries
+    ui.AnswerSaveFile(path);
+    SaveResults(ws);
+    EXPECT_EQ(Slurp(path), csv);
+    const QStringList left = Entries();
+    ASSERT_EQ(left.size(), 2);
+    EXPECT_TRUE(left.contains(QStringLiteral("results.csv")));
 }
 
 } // namespace

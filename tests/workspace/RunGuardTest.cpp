@@ -1,8 +1,12 @@
 #include "workspace/RunGuard.h"
 
+#include "support/HostileServer.h"
 #include "support/ScriptedUi.h"
+#include "workspace/PageFetcher.h"
 #include "workspace/Workspace.h"
 
+#include <QTemporaryDir>
+#include <chrono>
 #include <gtest/gtest.h>
 
 namespace vorlith {
@@ -42,6 +46,38 @@ INSTANTIATE_TEST_SUITE_P(States, RunGuard,
                                            GuardCase{"StoppedRunStillUnwinding", true, "Gather Data",
                                                      ClientState::RequestWaiting, RequestUnderWayText}),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+// A server that accepts and says nothing holds the client; the refusal is the user's way out.
+TEST(RunGuardQuestion, OkStopsTheRequestUnderWayCancelLeavesIt) {
+    using namespace std::chrono_literals;
+    for (const int answer : {mrOk, mrCancel}) {
+        test::HostileServer server(test::HostileServer::Silent(3s));
+        QTemporaryDir folder;
+        ScriptedUi ui;
+        Workspace ws(ui, folder.path().toStdString());
+        bool asked = false;
+        ui.OnPump = [&] {
+            if (asked || !ws.http.Busy())
+                return;
+            asked = true;
+            ui.AnswerMessage(std::string(RequestUnderWayText), answer);
+            EXPECT_TRUE(RefuseWhileClientBusy(ws)); // the command asked for still does not run
+        };
+        const auto start = std::chrono::steady_clock::now();
+        std::string page;
+        EXPECT_FALSE(FetchPage(ws, server.Url(), page));
+        const auto waited = std::chrono::steady_clock::now() - start;
+        EXPECT_TRUE(asked);
+        EXPECT_TRUE(ui.ScriptDone());
+        if (answer == mrOk) {
+            EXPECT_LT(waited, 2s);
+            EXPECT_TRUE(ws.Aborted);
+        } else {
+            EXPECT_GE(waited, 2s);
+            EXPECT_FALSE(ws.Aborted);
+        }
+    }
+}
 
 } // namespace
 } // namespace vorlith

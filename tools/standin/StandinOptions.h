@@ -19,6 +19,8 @@ struct Options {
     std::uint64_t DripBytesPerSecond = 0; // 0: bodies at full speed
     std::uint64_t Seed = 1;               // makes faults and challenges repeatable
     bool Quiet = false;                   // no request log
+    int Workers = 64;                     // connections served at once
+    int RequestDeadlineMs = 10'000;       // a request must have arrived whole by then
 };
 
 struct ParsedOptions {

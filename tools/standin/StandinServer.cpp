@@ -12,6 +12,7 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <vector>
 
 namespace vorlith::standin {
 
@@ -133,6 +134,116 @@ bool HoldsWord(std::string_view keyword, std::string_view word) {
     return false;
 }
 
+// cpp-httplib re-arms its read timeout with every byte, so a client sending a byte now and then
+// holds a worker for ever. This queue gives every connection a deadline for its request to arrive
+// whole, and a watchdog shuts the connections that miss it. cpp-httplib does not hand the socket
+// to the queue, so the queue finds it: the listening thread queues each connection right after
+// accepting it, and the new connection is the one socket on our port not yet known.
+class DeadlineQueue final : public httplib::TaskQueue {
+public:
+    DeadlineQueue(int workers, std::chrono::milliseconds deadline, int port)
+        : pool_(static_cast<std::size_t>(workers)), deadline_(deadline), port_(port),
+          watchdog_([this] { Watch(); }) {}
+    ~DeadlineQueue() override { StopWatching(); }
+
+    void enqueue(std::function<void()> fn) override {
+        std::vector<int> fresh;
+        {
+            const std::lock_guard lock(lock_);
+            fresh = NewConnections();
+            for (const int sock : fresh)
+                open_[sock] = {std::chrono::steady_clock::now() + deadline_,
+                               std::make_shared<std::atomic<bool>>(true)};
+        }
+        pool_.enqueue([this, fn = std::move(fn), fresh] {
+            std::shared_ptr<std::atomic<bool>> timed;
+            {
+                const std::lock_guard lock(lock_);
+                if (fresh.size() == 1 && open_.count(fresh[0]))
+                    timed = open_[fresh[0]].Timed;
+            }
+            current_ = timed.get();
+            fn();
+            current_ = nullptr;
+            const std::lock_guard lock(lock_);
+            for (const int sock : fresh)
+                open_.erase(sock);
+        });
+    }
+    void shutdown() override {
+        pool_.shutdown();
+        StopWatching();
+    }
+
+    // From a handler: its request has arrived, so its connection is no longer timed.
+    static void RequestArrived() {
+        if (current_)
+            *current_ = false;
+    }
+
+private:
+    struct Entry {
+        std::chrono::steady_clock::time_point Deadline;
+        std::shared_ptr<std::atomic<bool>> Timed;
+    };
+
+    std::vector<int> NewConnections() const {
+        std::vector<int> found;
+        std::error_code error;
+        for (std::filesystem::directory_iterator it("/proc/self/fd", error), end; !error && it != end;
+             it.increment(error)) {
+            int fd = -1;
+            const std::string name = it->path().filename().string();
+            if (std::from_chars(name.data(), name.data() + name.size(), fd).ec != std::errc() ||
+                open_.count(fd))
+                continue;
+            sockaddr_in local{}, peer{};
+            socklen_t length = sizeof local;
+            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
+                local.sin_family != AF_INET || ntohs(local.sin_port) != port_)
+                continue;
+            length = sizeof peer;
+            if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0)
+                found.push_back(fd);
+        }
+        return found;
+    }
+
+    void Watch() {
+        std::unique_lock lock(lock_);
+        while (!quit_) {
+            wake_.wait_for(lock, std::chrono::milliseconds(50));
+            const auto now = std::chrono::steady_clock::now();
+            for (auto& [sock, entry] : open_)
+                if (*entry.Timed && now >= entry.Deadline) {
+                    *entry.Timed = false;
+                    ::shutdown(sock, SHUT_RDWR);
+                }
+        }
+    }
+    void StopWatching() {
+        {
+            const std::lock_guard lock(lock_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        if (watchdog_.joinable())
+            watchdog_.join();
+    }
+
+    httplib::ThreadPool pool_;
+    const std::chrono::milliseconds deadline_;
+    const int port_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool quit_ = false;
+    std::map<int, Entry> open_;
+    std::thread watchdog_;
+    static thread_local std::atomic<bool>* current_;
+};
+
+thread_local std::atomic<bool>* DeadlineQueue::current_ = nullptr;
+
 } // namespace
 
 StandinServer::StandinServer(Options options)
@@ -151,6 +262,13 @@ int StandinServer::Start() {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     });
+    // Enough workers that a few slow clients leave room for the program; one request per
+    // connection, so that the deadline covers every request.
+    server_->new_task_queue = [this] {
+        return new DeadlineQueue(options_.Workers, std::chrono::milliseconds(options_.RequestDeadlineMs),
+                                 port_);
+    };
+    server_->set_keep_alive_max_count(1);
     server_->set_keep_alive_timeout(1);
     server_->set_read_timeout(5);
     server_->set_write_timeout(5);
@@ -206,6 +324,7 @@ std::string StandinServer::Token(int hexDigits) {
 }
 
 void StandinServer::Handle(const httplib::Request& request, httplib::Response& response) {
+    DeadlineQueue::RequestArrived();
     const std::uint64_t number = requests_++;
     if (options_.LatencyMs > 0 && !WaitUnlessStopping(std::chrono::milliseconds(options_.LatencyMs))) {
         response.status = 503;
