@@ -107,6 +107,9 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
         return ExitFailed;
     }
     std::fflush(out);
+    // Failed lookups that a later --retry-failed did not mend.
+    if (context.LookupsAsked && ws.table.FailedCount() > 0)
+        return ExitFailed;
     return ExitOk;
 }
 

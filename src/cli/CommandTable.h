@@ -2,6 +2,8 @@
 // vorlith-cli's commands. Each group of commands registers itself from its own file
 // (<Group>Commands.cpp) into the table; main only lists the register calls.
 
+#include "workspace/WorkspaceUi.h"
+
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -28,6 +30,10 @@ struct CliContext {
     ConsoleUi& Ui;
     std::FILE* Out;
     std::FILE* Err;
+    // --trim, --skip-blank, --skip-existing: on for every later --keywords and --add.
+    ImportOptions Import = {};
+    // A Gather Data run happened: the run fails when lookups are still failed at the end.
+    bool LookupsAsked = false;
 };
 
 using Arguments = std::vector<std::string>;

@@ -21,6 +21,20 @@ int GatherData(CliContext& context, const Arguments& given) {
     }
     context.Ui.SearchTypeAnswers.push_back(mode == "precise");
     GatherDataOrStop(context.Ws);
+    context.LookupsAsked = true;
+    std::fprintf(context.Err, "%s\n", GatherSummaryLine(context.Ws.LastRun).c_str());
+    return ExitOk;
+}
+
+// Failed lookups are asked again; the exit status looks at what is still failed at the end.
+int RetryFailedLookups(CliContext& context, const Arguments&) {
+    if (context.Ws.table.FailedCount() == 0) {
+        std::fprintf(context.Err, "%s\n", GatherSummaryLine({}).c_str());
+        return ExitOk;
+    }
+    RetryFailed(context.Ws);
+    context.LookupsAsked = true;
+    std::fprintf(context.Err, "%s\n", GatherSummaryLine(context.Ws.LastRun).c_str());
     return ExitOk;
 }
 
@@ -32,6 +46,11 @@ void RegisterStatsCommands(CommandTable& table) {
                "ask Google, Yahoo and MSN for the result count of every keyword in the table",
                {},
                GatherData});
+    table.Add({"--retry-failed",
+               {},
+               "Retry Failed: ask again for the counts whose lookup failed (in the last run's mode)",
+               {},
+               RetryFailedLookups});
 }
 
 } // namespace vorlith::cli
