@@ -11,8 +11,8 @@ namespace vorlith {
 
 namespace {
 
-// Muted red: visible on the light skin without hiding the cell's old value.
-const QColor FailedCellColor(0xF3, 0xD6, 0xD6);
+// A translucent red: a muted tint over light and dark skins alike, the old value still readable.
+const QColor FailedCellColor(0xD0, 0x40, 0x40, 0x60);
 
 void CheckPosition(int row, int count) {
     if (row < 0 || row >= count)
