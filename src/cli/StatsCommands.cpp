@@ -41,16 +41,21 @@ int RetryFailedLookups(CliContext& context, const Arguments&) {
 } // namespace
 
 void RegisterStatsCommands(CommandTable& table) {
-    table.Add({"--gather-data",
-               {"precise|broad"},
-               "ask Google, Yahoo and MSN for the result count of every keyword in the table",
-               {},
-               GatherData});
-    table.Add({"--retry-failed",
-               {},
-               "Retry Failed: ask again for the counts whose lookup failed (in the last run's mode)",
-               {},
-               RetryFailedLookups});
+    table.Add(
+        {"--gather-data",
+         {"precise|broad"},
+         "ask Google, Yahoo and MSN for the result count of every keyword in the table; ends with "
+         "\"Gather Data: A asked, S succeeded, F failed\" on standard error, and the exit status is 1 when "
+         "lookups are still failed at the end",
+         {},
+         GatherData});
+    table.Add(
+        {"--retry-failed",
+         {},
+         "Retry Failed: ask again for the counts whose lookup failed (in the last run's mode), with its own "
+         "summary line",
+         {},
+         RetryFailedLookups});
 }
 
 } // namespace vorlith::cli

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
 
 namespace vorlith {
