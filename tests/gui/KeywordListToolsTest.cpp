@@ -66,6 +66,11 @@ TEST_F(ListTools, ContextMenuCopiesTicksAndDeletesTheHighlightedRows) {
     Highlight({2, 0});
     MenuAction("Copy Keywords")->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("golf\nGolf clubs\n"));
+    // Ctrl+C in the table copies the highlighted keywords, not the current cell.
+    QApplication::clipboard()->clear();
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("golf\nGolf clubs\n"));
     MenuAction("Copy Rows")->trigger();
     EXPECT_TRUE(QApplication::clipboard()->text().startsWith(QStringLiteral("No\tKeywords\tSearches")));
     EXPECT_TRUE(QApplication::clipboard()->text().endsWith(QStringLiteral("3\tGolf clubs\t\t200\t\t\n")));
