@@ -1,5 +1,6 @@
 # Vorlith: one entry point for setting up, building, running and testing.
-#   make run       build and open the program
+#   make run       build, start the stand-in web service and open the program against it
+#   make standin   build and start the stand-in alone (STANDIN_PORT, default 8080; 0 picks one)
 #   make test      install what is missing, build, run every test (offscreen)
 #   make sanitize  the same tests under AddressSanitizer + UndefinedBehaviorSanitizer
 #   make package   the Debian package build/vorlith_1.04_amd64.deb
@@ -8,19 +9,22 @@ BUILD_DIR    ?= build
 SANITIZE_DIR ?= build-asan
 BUILD_TYPE   ?= RelWithDebInfo
 JOBS         ?= $(shell nproc)
+STANDIN_PORT ?= 8080
+STANDIN_ARGS ?=
 
-# Debian 12 packages the build, the tests and the tools need.
+# Debian 12 packages the build, the tests and the tools need (xdotool drives the window for the
+# README's screenshots).
 PACKAGES := build-essential cmake ninja-build pkg-config ccache python3 \
             qt6-base-dev qt6-base-dev-tools \
             libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev \
             zlib1g-dev clang libclang-rt-14-dev \
             libicu-dev python3-pandas imagemagick \
-            xvfb xauth fonts-dejavu-core \
+            xvfb xauth fonts-dejavu-core xdotool \
             dpkg-dev desktop-file-utils appstream man-db librsvg2-bin
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run test package sanitize bench fuzz format clean
+.PHONY: deps build run standin test package sanitize bench fuzz format clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -39,8 +43,10 @@ build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 run: build
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then ./$(BUILD_DIR)/vorlith; \
-	else echo "No display: running under Xvfb"; xvfb-run -a ./$(BUILD_DIR)/vorlith; fi
+	BUILD_DIR='$(BUILD_DIR)' STANDIN_ARGS='$(STANDIN_ARGS)' tools/run-demo.sh
+
+standin: build
+	./$(BUILD_DIR)/vorlith-standin --port $(STANDIN_PORT) $(STANDIN_ARGS)
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
@@ -56,11 +62,11 @@ sanitize: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 bench: deps
-	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORLITH_BENCH=ON
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORLITH_BENCH=ON -DVORLITH_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
 
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLITH_FUZZ=ON
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLITH_FUZZ=ON -DVORLITH_TESTS=OFF
 	cmake --build build-fuzz -j $(JOBS)
 
 format:

@@ -1,5 +1,6 @@
 // FetchPage against a local cpp-httplib server serving a 20 KB page: a new connection and a new
 // scratch file every time. Beside it, curl fetching the same URL as often in one process.
+#include "NullUi.h"
 #include "workspace/PageFetcher.h"
 #include "workspace/Workspace.h"
 
@@ -15,20 +16,8 @@
 namespace {
 
 // A window that shows nothing but pumps like the real one.
-class BenchUi final : public vorlith::WorkspaceUi {
+class BenchUi final : public vorlith::bench::NullUi {
 public:
-    int ShowMessage(vorlith::MessageKind, std::string_view, vorlith::MessageButtons) override {
-        return vorlith::mrOk;
-    }
-    std::optional<std::string> AskMainKeyword() override { return std::nullopt; }
-    std::optional<vorlith::AddKeywordsAnswer> AskAddKeywords() override { return std::nullopt; }
-    std::optional<bool> AskSearchType() override { return std::nullopt; }
-    void ShowStatus(vorlith::StatusPanel, std::string_view) override {}
-    void ShowGauge(const vorlith::Gauge&) override {}
-    void SetTitle(std::string_view) override {}
-    void SetGatherDataCaption(std::string_view) override {}
-    void SetHeaderClicksEnabled(bool) override {}
-    void ArmStartupTimer() override {}
     void Pump() override { QCoreApplication::processEvents(); }
 };
 

@@ -3,6 +3,7 @@
 // is how long a click on the window would wait.
 #include "stats/GatherData.h"
 
+#include "NullUi.h"
 #include "StandinServer.h"
 #include "workspace/Workspace.h"
 
@@ -17,18 +18,10 @@
 namespace vorlith {
 namespace {
 
-class BenchUi : public WorkspaceUi {
+// Chooses the precise search and pumps the event loop while a request waits, as the window does.
+class BenchUi : public bench::NullUi {
 public:
-    int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return mrOk; }
-    std::optional<std::string> AskMainKeyword() override { return std::nullopt; }
-    std::optional<AddKeywordsAnswer> AskAddKeywords() override { return std::nullopt; }
     std::optional<bool> AskSearchType() override { return true; }
-    void ShowStatus(StatusPanel, std::string_view) override {}
-    void ShowGauge(const Gauge&) override {}
-    void SetTitle(std::string_view) override {}
-    void SetGatherDataCaption(std::string_view) override {}
-    void SetHeaderClicksEnabled(bool) override {}
-    void ArmStartupTimer() override {}
     void Pump() override { QCoreApplication::processEvents(); }
 };
 

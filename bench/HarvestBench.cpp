@@ -1,5 +1,6 @@
 // Reading suggestion pages: a large ordinary page, and a hostile one whose rows never carry a
 // keyword link (each row would otherwise rescan the rest of the page).
+#include "NullUi.h"
 #include "harvest/Suggestions.h"
 #include "workspace/Workspace.h"
 
@@ -12,33 +13,7 @@ namespace {
 using namespace vorlith;
 
 // A window that shows nothing: the figures are the reading's own.
-class NullUi : public WorkspaceUi {
-public:
-    int ShowMessage(MessageKind, std::string_view, MessageButtons) override { return mrOk; }
-    std::optional<std::string> AskMainKeyword() override { return std::nullopt; }
-    std::optional<AddKeywordsAnswer> AskAddKeywords() override { return std::nullopt; }
-    std::optional<bool> AskSearchType() override { return std::nullopt; }
-    ChallengeAnswer AskChallenge(const ChallengePrompt&) override { return {}; }
-    std::optional<std::string> AskSaveFile(std::string_view, std::string_view) override {
-        return std::nullopt;
-    }
-    void ShowStatus(StatusPanel, std::string_view) override {}
-    void ShowGauge(const Gauge&) override {}
-    void SetTitle(std::string_view) override {}
-    void SetGatherDataCaption(std::string_view) override {}
-    void SetHeaderClicksEnabled(bool) override {}
-    void ArmStartupTimer() override {}
-    void Pump() override {}
-    void SetBannerHandCursor() override {}
-    void HideBannerStrip() override {}
-    void ShowBannerAnimation(const QByteArray&, int, int) override {}
-    void ShowBannerPicture(const QImage&) override {}
-    void SetBannerStripHeight(int) override {}
-    void SetLinkLabel(int, std::string_view, std::string_view) override {}
-    void ApplySkinStyleSheet(std::string_view) override {}
-    void SetApplicationIcon(const std::string&) override {}
-    void CloseMainWindow() override {}
-};
+using bench::NullUi;
 
 // markup: put an entity into every keyword, so that each one needs the full cleanup.
 std::string SuggestionPage(int suggestions, bool markup) {

@@ -3,6 +3,9 @@
 # out a portable run folder (BUILD_DIR/run) whose dbconfig.dat points every endpoint at it, runs
 # Vorlith there (under Xvfb when there is no display) and stops the stand-in when Vorlith exits.
 # STANDIN_ARGS passes options to the stand-in, e.g. STANDIN_ARGS="--challenge 3 --reveal-answers".
+#
+#   tools/run-demo.sh                     the demo (what `make run` does)
+#   tools/run-demo.sh --layout-only URL   only lays out BUILD_DIR/run for a stand-in at URL
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,6 +14,39 @@ build=${BUILD_DIR:-build}
 run=$build/run
 demo=$root/resources/demo
 standin=$build/vorlith-standin
+
+# The run folder for a stand-in at $1: the program, the cli, dbconfig.dat and the demo's files.
+lay_out() {
+    local base=$1
+    mkdir -p "$run"
+    cp "$build/vorlith" "$run/"
+    if [ -x "$build/vorlith-cli" ]; then cp "$build/vorlith-cli" "$run/"; fi
+    {
+        printf '[Endpoints]\r\n'
+        for key in SuggestionServiceBase GoogleSearchBase YahooSearchBase MsnSearchBase MakerSiteBase UpdateBase; do
+            printf '%s=%s\r\n' "$key" "$base"
+        done
+        # The demo's branding follows; @STANDIN@ in it stands for the stand-in's address.
+        if [ -f "$demo/dbconfig-settings.ini" ]; then
+            printf '\r\n'
+            sed "s|@STANDIN@|$base|g" "$demo/dbconfig-settings.ini"
+        fi
+    } >"$run/dbconfig.dat"
+    if [ -d "$demo" ]; then
+        for file in "$demo"/*; do
+            if [ -f "$file" ] && [ "$(basename "$file")" != dbconfig-settings.ini ]; then cp "$file" "$run/"; fi
+        done
+    fi
+    printf '%s\n' "$base" >"$run/standin-address.txt"
+}
+
+if [ "${1:-}" = --layout-only ]; then
+    [ $# -eq 2 ] || { echo "usage: $0 --layout-only http://127.0.0.1:PORT" >&2; exit 2; }
+    [ -x "$build/vorlith" ] || { echo "run-demo: $build/vorlith is missing; build first (make build)" >&2; exit 1; }
+    lay_out "$2"
+    exit 0
+fi
+[ $# -eq 0 ] || { echo "usage: $0 [--layout-only URL]" >&2; exit 2; }
 
 for program in "$build/vorlith" "$standin"; do
     [ -x "$program" ] || { echo "run-demo: $program is missing; build first (make build)" >&2; exit 1; }
@@ -35,27 +71,7 @@ http://127.0.0.1:*) ;;
 *) echo "run-demo: unexpected answer from vorlith-standin: $line" >&2; exit 1 ;;
 esac
 echo "run-demo: stand-in at $base, run folder $run"
-
-mkdir -p "$run"
-cp "$build/vorlith" "$run/"
-if [ -x "$build/vorlith-cli" ]; then cp "$build/vorlith-cli" "$run/"; fi
-{
-    printf '[Endpoints]\r\n'
-    for key in SuggestionServiceBase GoogleSearchBase YahooSearchBase MsnSearchBase MakerSiteBase UpdateBase; do
-        printf '%s=%s\r\n' "$key" "$base"
-    done
-    # The demo's branding follows; @STANDIN@ in it stands for the stand-in's address.
-    if [ -f "$demo/dbconfig-settings.ini" ]; then
-        printf '\r\n'
-        sed "s|@STANDIN@|$base|g" "$demo/dbconfig-settings.ini"
-    fi
-} >"$run/dbconfig.dat"
-if [ -d "$demo" ]; then
-    for file in "$demo"/*; do
-        if [ -f "$file" ] && [ "$(basename "$file")" != dbconfig-settings.ini ]; then cp "$file" "$run/"; fi
-    done
-fi
-printf '%s\n' "$base" >"$run/standin-address.txt"
+lay_out "$base"
 
 cd "$run"
 status=0

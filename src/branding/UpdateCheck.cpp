@@ -126,15 +126,15 @@ std::string UpdaterParameters(const Workspace& ws, char decimalSeparator) {
            " " + std::string(UpdaterFlag);
 }
 
-void CheckForUpdates(Workspace& ws, bool Silent) {
-    CheckForUpdates(ws, Silent, UserDecimalSeparator());
+UpdateCheckEnd CheckForUpdates(Workspace& ws, bool Silent) {
+    return CheckForUpdates(ws, Silent, UserDecimalSeparator());
 }
 
-void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
+UpdateCheckEnd CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
     // The client serves one request at a time: while another command's request or a search-count
     // run holds it, the start-up check is left out and the button is refused.
     if (Silent ? CurrentClientState(ws) != ClientState::Free : RefuseWhileClientBusy(ws))
-        return;
+        return UpdateCheckEnd::ClientBusy;
     const std::string description = ws.ProgramFolder + std::string(UpdateDescriptionFile);
     const std::string address = UpdateFolderURL(ws) + std::string(UpdateDescriptionFile);
     if (!ReservedHost(address) && DownloadFile(ws, address, description) && FileExists(description)) {
@@ -143,29 +143,32 @@ void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
             const std::string question =
                 std::string(NewUpdateTextStart) + remoteText + std::string(NewUpdateTextEnd);
             if (ws.Ui.ShowMessage(MessageKind::Information, question, MessageButtons::OkCancel) != mrOk)
-                return;
+                return UpdateCheckEnd::Declined;
             // A package manager updates an installed copy: the maker's site says what is new, and
             // there is no updater beside /usr/bin to start.
             if (ws.InstalledCopy) {
                 OpenInBrowser(ws, ws.Endpoints.MakerSiteBase + "/");
-                return;
+                return UpdateCheckEnd::MakerSiteOpened;
             }
             const std::string updater = ws.ProgramFolder + std::string(UpdaterFile);
             if (!FileExists(updater)) {
                 ws.Ui.ShowMessage(MessageKind::Warning, UpdaterMissingText, MessageButtons::Ok);
-                return;
+                return UpdateCheckEnd::UpdaterMissing;
             }
             if (ws.Ui.ShowMessage(MessageKind::Information, CloseToUpdateText, MessageButtons::OkCancel) ==
                 mrCancel)
-                return;
+                return UpdateCheckEnd::Declined;
             if (ws.Shell)
                 ws.Shell->Open(updater, UpdaterParameters(ws, decimalSeparator));
+            // The user has just agreed to the close; the window does not ask again.
+            ws.CloseAgreed = true;
             ws.Ui.CloseMainWindow();
-            return;
+            return UpdateCheckEnd::UpdaterStarted;
         }
     }
     if (!Silent)
         ws.Ui.ShowMessage(MessageKind::Information, NoUpdatesText, MessageButtons::Ok);
+    return UpdateCheckEnd::NoUpdate;
 }
 
 void CheckForUpdatesNow(Workspace& ws) {

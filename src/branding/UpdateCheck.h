@@ -50,8 +50,11 @@ std::string UpdaterParameters(const Workspace& ws, char decimalSeparator);
 // Downloads the description, offers a newer version and starts the updater. Silent only keeps
 // the "no new updates" message back. An installed copy (Workspace::InstalledCopy) opens the maker's
 // site once the offer is accepted and stops there.
-void CheckForUpdates(Workspace& ws, bool Silent);
-void CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator);
+// How a check ended, for callers that must tell a failure from a declined offer.
+enum class UpdateCheckEnd { ClientBusy, NoUpdate, Declined, MakerSiteOpened, UpdaterMissing, UpdaterStarted };
+
+UpdateCheckEnd CheckForUpdates(Workspace& ws, bool Silent);
+UpdateCheckEnd CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator);
 
 // "Check Updates".
 void CheckForUpdatesNow(Workspace& ws);

@@ -61,10 +61,11 @@ int CheckUpdates(CliContext& context, const Arguments&) {
     static SystemShell shell;
     if (!context.Ws.Shell)
         context.Ws.Shell = &shell;
-    CheckForUpdates(context.Ws, false);
+    const UpdateCheckEnd end = CheckForUpdates(context.Ws, false);
     if (context.Ui.Closed)
         std::fprintf(context.Err, "The updater was started; the program ends here.\n");
-    return ExitOk;
+    // A declined offer did what was asked; an updater that could not be started did not.
+    return end == UpdateCheckEnd::UpdaterMissing || end == UpdateCheckEnd::ClientBusy ? ExitFailed : ExitOk;
 }
 
 } // namespace

@@ -8,8 +8,38 @@
 #include <QCoreApplication>
 #include <exception>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorlith::cli {
+
+namespace {
+
+constexpr const char* ExitStatusHelp =
+    "\nExit status: 0 when every command did what it was asked; 1 when a command failed\n"
+    "(a failed fetch, download, save or write stops at once; so does a cancelled\n"
+    "security image), gathered nothing because it was cancelled, or when Gather Data\n"
+    "lookups are still failed at the end; 2 for a wrong command line, including a\n"
+    "--folder that does not exist or cannot be written.\n";
+
+// Why the folder cannot be the program folder, or empty when it can.
+std::string FolderProblem(const std::string& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return "is not an existing folder";
+    // The scratch file and the update description are written there.
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return "cannot be written";
+    return {};
+}
+
+} // namespace
+
+bool WriteAll(std::FILE* file, std::string_view bytes) {
+    // fwrite's buffer may not be null, which an empty view's can be.
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fflush(file) == 0 && written && !std::ferror(file);
+}
 
 void CommandTable::Add(Command command) {
     if (Find(command.Name))
@@ -38,7 +68,7 @@ std::string CommandTable::Usage(const std::string& program) const {
             left += "\n" + std::string(28, ' ');
         text += left + command.Help + "\n";
     }
-    return text;
+    return text + ExitStatusHelp;
 }
 
 int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) const {
@@ -78,6 +108,13 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
     for (const auto& step : steps)
         if (step.What->Setup)
             step.What->Setup(setup, step.Given);
+    // A chosen folder that cannot be the program folder is a wrong command line.
+    if (!setup.Folder.empty()) {
+        if (const std::string problem = FolderProblem(setup.Folder); !problem.empty()) {
+            std::fprintf(err, "%s: --folder %s %s\n", program.c_str(), setup.Folder.c_str(), problem.c_str());
+            return ExitUsage;
+        }
+    }
     // The window's folders: its own (portable) or the user's data folder (installed), unless chosen.
     const std::string executableFolder = ToBytes(QCoreApplication::applicationDirPath());
     ProgramFolders folders;
@@ -106,7 +143,10 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
         std::fprintf(err, "Error: %s\n", error.what());
         return ExitFailed;
     }
-    std::fflush(out);
+    if (!WriteAll(out, {})) {
+        std::fprintf(err, "%s: cannot write to standard output\n", program.c_str());
+        return ExitFailed;
+    }
     // Failed lookups that a later --retry-failed did not mend.
     if (context.LookupsAsked && ws.table.FailedCount() > 0)
         return ExitFailed;

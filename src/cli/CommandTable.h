@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vorlith {
@@ -55,7 +56,9 @@ public:
     std::string Usage(const std::string& program) const;
 
     // Parses the arguments, applies the settings, builds the workspace and runs the commands in
-    // order. Returns the exit status: 0, the first failing command's status, or 2 for a usage error.
+    // order. Returns the exit status: 0 when every command did what it was asked; the first
+    // failing command's status (a hard failure stops the run there); 1 when Gather Data lookups
+    // are still failed at the end; 2 for a usage error, a missing or read-only --folder included.
     int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) const;
 
 private:
@@ -64,8 +67,12 @@ private:
 
 // Exit statuses.
 inline constexpr int ExitOk = 0;
-inline constexpr int ExitFailed = 1;
-inline constexpr int ExitUsage = 2;
+inline constexpr int ExitFailed = 1; // a command failed, or gathered nothing because it was cancelled
+inline constexpr int ExitUsage = 2;  // the command line is wrong
+
+// Writes bytes to a standard stream and flushes it; false when they could not all be written
+// (a full disk, a closed pipe).
+bool WriteAll(std::FILE* file, std::string_view bytes);
 
 // The groups. Each lives in its own file.
 void RegisterGeneralCommands(CommandTable& table);

@@ -31,14 +31,16 @@ int MainKeyword(CliContext& context, const Arguments& given) {
 // item count go to standard error.
 int GatherKeywords(CliContext& context, const Arguments&) {
     Workspace& ws = context.Ws;
-    const bool hadKeyword = !ws.MainKeyword.empty();
-    GatherKeywords(ws);
-    if (!hadKeyword)
+    const HarvestEnd end = GatherKeywords(ws);
+    if (end == HarvestEnd::Refused)
         return ExitFailed;
     PrintLine(context.Err, ws.MainStatusText());
+    if (end == HarvestEnd::ChallengeCancelled) {
+        PrintLine(context.Err, "Gather Keywords: the security image was cancelled; nothing was gathered");
+        return ExitFailed;
+    }
     PrintLine(context.Err, ws.SecondStatusText());
-    return ws.MainStatusText() == ConnectionErrorText || ws.MainStatusText() == AbortedText ? ExitFailed
-                                                                                            : ExitOk;
+    return end == HarvestEnd::Read ? ExitOk : ExitFailed;
 }
 
 } // namespace

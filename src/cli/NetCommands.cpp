@@ -10,11 +10,14 @@ namespace {
 int Fetch(CliContext& context, const Arguments& given) {
     std::string page;
     const bool fetched = FetchPage(context.Ws, given[0], page);
-    std::fwrite(page.data(), 1, page.size(), context.Out);
-    std::fflush(context.Out);
+    const bool written = WriteAll(context.Out, page);
     const std::string& status = context.Ws.MainStatusText();
     std::fwrite(status.data(), 1, status.size(), context.Err);
     std::fputc('\n', context.Err);
+    if (!written) {
+        std::fprintf(context.Err, "fetch: cannot write the page to standard output\n");
+        return ExitFailed;
+    }
     return fetched ? ExitOk : ExitFailed;
 }
 

@@ -59,9 +59,14 @@ int Save(CliContext& context, const Arguments& given, const std::vector<int>* ro
     }
     auto csvOf = [&] { return rows ? ResultsCsv(ws.table, *rows) : ResultsCsv(ws.table); };
     if (given[0] == "-") {
-        const std::string csv = csvOf();
-        std::fwrite(csv.data(), 1, csv.size(), context.Out);
-        return std::fflush(context.Out) == 0 ? ExitOk : ExitFailed;
+        if (!WriteAll(context.Out, csvOf())) {
+            std::fprintf(context.Err, "--save: cannot write the table to standard output\n");
+            return ExitFailed;
+        }
+        // Only the whole table counts as saved work.
+        if (!rows)
+            ws.MarkSaved();
+        return ExitOk;
     }
     const std::string path = WithCsvExtension(given[0]);
     ws.SaveDialogFileName = path;
@@ -71,6 +76,8 @@ int Save(CliContext& context, const Arguments& given, const std::vector<int>* ro
         context.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, e.what()), MessageButtons::Ok);
         return ExitFailed;
     }
+    if (!rows)
+        ws.MarkSaved();
     return ExitOk;
 }
 

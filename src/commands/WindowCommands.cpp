@@ -17,6 +17,12 @@ void StartupUpdateCheck(Workspace& ws) {
     CheckForUpdates(ws, true);
 }
 
+bool MayClose(Workspace& ws) {
+    if (ws.CloseAgreed || !(ws.HasUnsavedRows() || ws.GatherDataRunning))
+        return true;
+    return ws.Ui.ShowMessage(MessageKind::Warning, UnsavedWorkQuestion, MessageButtons::OkCancel) == mrOk;
+}
+
 void StopForClosing(Workspace& ws) {
     if (ws.http.Busy()) {
         ws.Aborted = true;

@@ -2,9 +2,15 @@
 // The main window's own steps that span features: its start (branding, then the start-up timer),
 // the timer's silent update check, and closing.
 
+#include <string_view>
+
 namespace vorlith {
 
 class Workspace;
+
+// Asked before the window closes over work that closing would lose.
+inline constexpr std::string_view UnsavedWorkQuestion =
+    "Your keywords are not saved. Are you sure do you want to close?";
 
 // Sort state, branding, then the start-up timer. An exception from branding ends the step
 // early (the caller reports it), so the timer stays unarmed for this run.
@@ -12,6 +18,11 @@ void StartUp(Workspace& ws);
 
 // The start-up timer's tick (the caller has already disarmed it): the silent update check.
 void StartupUpdateCheck(Workspace& ws);
+
+// The window is asked to close: true lets it close. With rows added or changed since the last
+// successful save, or a search-count run under way, the user is asked first (OK closes); a close
+// the user already agreed to (the update check's) is not asked again.
+bool MayClose(Workspace& ws);
 
 // The window is closing: a request waiting inside a click handler ends now, so that the handler
 // can return and the program end; Aborted stops a loop of requests at its next test.

@@ -39,10 +39,12 @@
 #include <QMouseEvent>
 #include <QMovie>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace vorlith {
 
@@ -170,7 +172,10 @@ void TfrmMain::BuildControls() {
     bsSkinStatusBar1 = Strip(this, "bsSkinStatusBar1", false, 17);
     MainStatusPanel = StatusPart(bsSkinStatusBar1, "MainStatusPanel", 0);
     bsSkinStatusPanel1 = StatusPart(bsSkinStatusBar1, "bsSkinStatusPanel1", 160);
-    SecondStatusPanel = StatusPart(bsSkinStatusBar1, "SecondStatusPanel", 82);
+    SecondStatusPanel = StatusPart(bsSkinStatusBar1, "SecondStatusPanel", 0);
+    // 82 wide as built; a count of many digits widens it rather than being cut.
+    SecondStatusPanel->setMinimumWidth(82);
+    SecondStatusPanel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     MainGauge = new GaugeBar(bsSkinStatusBar1);
     MainGauge->setObjectName(QStringLiteral("MainGauge"));
     MainGauge->setFixedWidth(130);
@@ -220,6 +225,8 @@ void TfrmMain::BuildControls() {
     connect(bsSkinButton4, &QPushButton::clicked, this, &TfrmMain::bsSkinButton4Click);
     connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, &TfrmMain::lvwItemsColumnClick);
     connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+    connect(&ws_.table, &QAbstractItemModel::rowsInserted, this, &TfrmMain::FitNumberColumn);
+    connect(&ws_.table, &QAbstractItemModel::modelReset, this, &TfrmMain::FitNumberColumn);
     connect(lblLink1URL, &LinkLabel::Clicked, this, [this] { OpenLink(ws_, lblLink1URL->Address()); });
     connect(lblLink2URL, &LinkLabel::Clicked, this, [this] { OpenLink(ws_, lblLink2URL->Address()); });
     imgBanner->installEventFilter(this);
@@ -240,8 +247,24 @@ void TfrmMain::BuildControls() {
     connect(shownRows_, &QAbstractItemModel::modelReset, this, &TfrmMain::ShowItemCount);
     connect(shownRows_, &QAbstractItemModel::rowsInserted, this, &TfrmMain::ShowItemCount);
     connect(shownRows_, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::ShowItemCount);
+    // Every command button stays reachable: the window never gets narrower than the toolbar.
+    bsSkinPanel1->setMinimumWidth(btnMakeMoney->geometry().right() + 1 + btnMainKeyword->x());
+    bsSkinPanel4->setMinimumWidth(bsSkinButton4->geometry().right() + 1 + bsSkinButton1->x());
+    lvwItems->setMinimumHeight(4 * lvwItems->verticalHeader()->defaultSectionSize());
 
     CenterOnScreen(*this);
+}
+
+void TfrmMain::FitNumberColumn() {
+    // Numbers never exceed the largest row count, so the last row's number is the widest one
+    // to fit; the column only grows, from its built width.
+    const int rows = ws_.table.RowCount();
+    if (rows == 0)
+        return;
+    const int needed =
+        lvwItems->sizeHintForIndex(ws_.table.index(rows - 1, 0)).width() + (lvwItems->showGrid() ? 1 : 0);
+    if (needed > lvwItems->columnWidth(0))
+        lvwItems->setColumnWidth(0, needed);
 }
 
 void TfrmMain::FormCreate() {
@@ -282,6 +305,10 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (!vorlith::MayClose(ws_)) {
+        event->ignore();
+        return;
+    }
     vorlith::StopForClosing(ws_);
     QWidget::closeEvent(event);
 }
@@ -362,6 +389,14 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    // The Keywords column takes what the window gains beyond its width, and gives it back, never
+    // below its built width; at the first size nothing moves.
+    if (event->oldSize().isValid()) {
+        const int keywords = static_cast<int>(Column::Keywords);
+        const int grown = event->size().width() - event->oldSize().width();
+        lvwItems->setColumnWidth(keywords, std::max(Columns[static_cast<std::size_t>(keywords)].Width,
+                                                    lvwItems->columnWidth(keywords) + grown));
+    }
     FormResize();
 }
 
@@ -439,7 +474,19 @@ void TfrmMain::ShowStatus(StatusPanel panel, std::string_view text) {
     QLabel* target = panel == StatusPanel::Main          ? MainStatusPanel
                      : panel == StatusPanel::MainKeyword ? bsSkinStatusPanel1
                                                          : SecondStatusPanel;
-    target->setText(ToQString(text));
+    const QString shown = ToQString(text);
+    if (target == bsSkinStatusPanel1) {
+        // A long main keyword is cut with an ellipsis; the whole text is in the tooltip.
+        const int room = bsSkinStatusPanel1->contentsRect().width();
+        const QString fitted = bsSkinStatusPanel1->fontMetrics().elidedText(shown, Qt::ElideRight, room);
+        bsSkinStatusPanel1->setText(fitted);
+        bsSkinStatusPanel1->setToolTip(fitted == shown ? QString() : shown);
+        return;
+    }
+    // The progress panel cuts a long address; the tooltip keeps it whole.
+    if (target == MainStatusPanel)
+        MainStatusPanel->setToolTip(shown);
+    target->setText(shown);
 }
 
 void TfrmMain::ShowGauge(const Gauge& gauge) {

@@ -124,6 +124,7 @@ private:
     void BuildControls();
     void FormCreate();
     void PlaceLink2();
+    void FitNumberColumn();
 
     void CenterBanner();
     void ShowItemCount();

@@ -10,22 +10,23 @@
 
 namespace vorlith {
 
-void GatherKeywords(Workspace& ws) {
+HarvestEnd GatherKeywords(Workspace& ws) {
     // Refused before anything changes: clearing Aborted here would undo a Stop that the waiting
     // request or the search-count run has not seen yet.
     if (RefuseWhileClientBusy(ws))
-        return;
+        return HarvestEnd::Refused;
     ws.Aborted = false;
     if (ws.MainKeyword.empty()) {
         ws.Ui.ShowMessage(MessageKind::Information, NoMainKeywordHarvestMessage, MessageButtons::Ok);
-        return;
+        return HarvestEnd::Refused;
     }
     std::string page;
     if (!FetchPage(ws, SuggestionAddress(ws.Endpoints.SuggestionServiceBase, ws.MainKeyword), page))
-        return;
+        return HarvestEnd::FetchFailed;
     if (HasChallenge(page) && !AnswerChallenge(ws, page))
-        return;
+        return HarvestEnd::ChallengeCancelled;
     ParseSuggestions(ws, page);
+    return HarvestEnd::Read;
 }
 
 } // namespace vorlith

@@ -11,6 +11,9 @@ class Workspace;
 inline constexpr std::string_view NoMainKeywordHarvestMessage =
     "Please enter a main keyword before gather keywords.";
 
-void GatherKeywords(Workspace& ws);
+// How a harvest ended; the window ignores it, a script needs it.
+enum class HarvestEnd { Refused, FetchFailed, ChallengeCancelled, Read };
+
+HarvestEnd GatherKeywords(Workspace& ws);
 
 } // namespace vorlith

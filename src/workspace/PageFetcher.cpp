@@ -164,7 +164,8 @@ bool FetchPage(Workspace& ws, std::string_view address, std::string& page) {
     } catch (const std::exception&) {
         ws.http.Disconnect();
         page.clear();
-        ws.SetMainStatus(ConnectionErrorText);
+        // A GET cut by the user's Stop ends with an error as often as not; nothing failed but the stop.
+        ws.SetMainStatus(ws.Aborted ? AbortedText : ConnectionErrorText);
         file.CloseQuietly();
         fetched = false;
     }

@@ -207,6 +207,7 @@ void SaveResults(Workspace& ws) {
     std::string reason;
     try {
         WriteFileReplacing(path, ResultsCsv(ws.table));
+        ws.MarkSaved();
         return;
     } catch (const SaveError& e) {
         reason = e.what();

@@ -14,6 +14,21 @@ Workspace::Workspace(WorkspaceUi& ui, ProgramFolders folders, vorlith::Endpoints
       Endpoints(LoadEndpoints(FindSettingsFile(folders, EndpointsFileName), std::move(endpoints))), Ui(ui),
       mainKeywordStatus_(MainKeywordPanelPrefix), secondStatus_(InitialItemCountText) {
     AttachProgressHandlers(*this);
+    // Whatever adds or rewrites rows goes through the model's notices, so no command can forget it.
+    QObject::connect(&table, &QAbstractItemModel::rowsInserted, &table, [this] { unsavedRows_ = true; });
+    QObject::connect(&table, &QAbstractItemModel::dataChanged, &table,
+                     [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                         if (roles.isEmpty() || roles.contains(Qt::DisplayRole) ||
+                             roles.contains(Qt::EditRole))
+                             unsavedRows_ = true;
+                     });
+    // A reset that leaves more rows than before added some; one that only removes loses nothing.
+    QObject::connect(&table, &QAbstractItemModel::modelAboutToBeReset, &table,
+                     [this] { rowsBeforeReset_ = table.RowCount(); });
+    QObject::connect(&table, &QAbstractItemModel::modelReset, &table, [this] {
+        if (table.RowCount() > rowsBeforeReset_)
+            unsavedRows_ = true;
+    });
 }
 
 std::string Workspace::SettingsFile(std::string_view name) const {

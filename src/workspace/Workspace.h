@@ -97,11 +97,20 @@ public:
         int Failed = 0;
     } LastRun;
 
+    // Rows added or changed since the last successful save (ticks and sorting do not count): the
+    // work that closing the window would lose.
+    bool HasUnsavedRows() const { return unsavedRows_ && table.RowCount() > 0; }
+    void MarkSaved() { unsavedRows_ = false; }
+    // Set by a command that has already asked the user before it closes the window itself.
+    bool CloseAgreed = false;
+
 private:
     std::string mainStatus_;
     std::string mainKeywordStatus_;
     std::string secondStatus_;
     std::string gatherDataCaption_{GatherDataIdleCaption};
+    bool unsavedRows_ = false;
+    int rowsBeforeReset_ = 0;
 };
 
 } // namespace vorlith

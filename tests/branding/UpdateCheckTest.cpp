@@ -142,6 +142,7 @@ TEST_F(ServedDescription, AgreeingTwiceStartsTheUpdaterAndClosesTheWindow) {
     EXPECT_EQ(shell.Started[0].Parameters, "http://127.0.0.1:" + std::to_string(server.Port()) +
                                                "/liveupdate/vorlith/ 1.03999996185303 A");
     EXPECT_EQ(ui.Closes, 1);
+    EXPECT_TRUE(ws().CloseAgreed) << "the close the user agreed to must not be asked about again";
     EXPECT_EQ(ui.Messages[0].Kind, MessageKind::Information);
     EXPECT_EQ(ui.Messages[1].Buttons, MessageButtons::OkCancel);
     EXPECT_TRUE(Exists("mainappupdate.inf"));

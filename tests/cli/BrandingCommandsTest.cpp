@@ -72,6 +72,7 @@ TEST_F(BrandingCli, ChecksUpdatesAndRefusesWithoutTheUpdater) {
     EXPECT_EQ(run.Err.find("updater module"), std::string::npos) << run.Err;
 
     run = Run({"--yes", "--check-updates"});
+    EXPECT_EQ(run.Status, ExitFailed) << "agreed to, but no updater could be started";
     EXPECT_NE(
         run.Err.find("Warning: The updater module is missing. Please reinstall again the current version!"),
         std::string::npos)

@@ -46,6 +46,46 @@ TEST_F(Cli, FailedFetchExitsWithOne) {
     EXPECT_EQ(run.Err, "Connection error, check if you are connected and url exists.\n");
 }
 
+TEST_F(Cli, APageThatCannotBeWrittenOutIsAFailure) {
+    server.Next().Send(Reply::Answer(200, std::string(100000, 'x')));
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    std::FILE* err = std::tmpfile();
+    const int status = table.Run({"vorlith-cli", "--folder", Folder(), "fetch", server.Url("/")}, full, err);
+    std::fclose(full);
+    EXPECT_EQ(status, ExitFailed);
+    EXPECT_NE(Drain(err).find("cannot write"), std::string::npos);
+}
+
+struct FolderCase {
+    const char* Name;
+    std::string Folder; // relative to a temporary folder
+};
+
+class BadFolder : public Cli, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(BadFolder, IsAUsageErrorBeforeAnythingRuns) {
+    std::FILE* file = std::fopen((Folder() + "/plain-file").c_str(), "w");
+    std::fclose(file);
+    const auto run = RunCli(table, {"--folder", Folder() + GetParam().Folder, "fetch", server.Url("/")});
+    EXPECT_EQ(run.Status, ExitUsage);
+    EXPECT_NE(run.Err.find("--folder"), std::string::npos) << run.Err;
+    EXPECT_EQ(server.Connections, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BadFolder,
+                         ::testing::Values(FolderCase{"Missing", "/nonexistent"},
+                                           FolderCase{"MissingParent", "/nonexistent/deeper"},
+                                           FolderCase{"AFile", "/plain-file"}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(Cli, HelpNamesTheExitStatuses) {
+    const auto run = RunCli(table, {"--help"});
+    EXPECT_EQ(run.Status, ExitOk);
+    for (const char* word : {"Exit status: 0", "1 when", "2 for"})
+        EXPECT_NE(run.Out.find(word), std::string::npos) << word;
+}
+
 TEST_F(Cli, DownloadStoresTheBody) {
     server.Next().Send(Reply::Answer(200, "[Update]\n"));
     server.Next().Send(Reply::Answer(500, "no"));

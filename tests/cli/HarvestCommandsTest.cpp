@@ -6,6 +6,7 @@
 #include "cli/ConsoleUi.h"
 #include "harvest/Challenge.h"
 #include "support/ScriptedHttpServer.h"
+#include "workspace/ResultsExport.h"
 #include "workspace/Workspace.h"
 
 #include <QTemporaryDir>
@@ -196,10 +197,13 @@ TEST_F(HarvestCli, EndOfInputEndsTheChallengeEvenWithYes) {
     server.OnChallenge = [&](const std::string&, const std::string&, const std::string&) { ++challenges; };
     ASSERT_GT(server.Start(), 0);
     PointAt(server.Port());
-    EXPECT_EQ(Run({"--yes", "--main-keyword", "golf", "--gather-keywords"}), ExitOk) << Err;
+    // Nothing was gathered because the image was cancelled: a failure that stops the run at once.
+    EXPECT_EQ(Run({"--yes", "--main-keyword", "golf", "--gather-keywords", "--save", "-"}), ExitFailed)
+        << Err;
     server.Stop();
     EXPECT_EQ(challenges, 2) << "the empty answer is sent once, then the question is answered Cancel";
-    EXPECT_NE(Err.find("0 item listed"), std::string::npos) << Err;
+    EXPECT_NE(Err.find("the security image was cancelled"), std::string::npos) << Err;
+    EXPECT_EQ(Err.find(NoDataToSaveMessage), std::string::npos) << "--save must not have run: " << Err;
 }
 
 } // namespace

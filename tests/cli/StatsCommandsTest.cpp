@@ -84,6 +84,50 @@ TEST_F(GatherDataCli, FillsTheThreeCountsInEitherMode) {
     EXPECT_NE(broad, out);
 }
 
+TEST_F(GatherDataCli, EndsWithASummaryLineAndExitsWithOneWhileLookupsFailed) {
+    ASSERT_EQ(Run({"--test-row", "golf", "--test-row", "chess", "--gather-data", "broad"}), ExitOk) << err;
+    EXPECT_NE(err.find("Gather Data: 6 asked, 6 succeeded, 0 failed\n"), std::string::npos) << err;
+
+    // Nothing listens on port 1: every lookup fails, and the commands after it still run.
+    std::ofstream(folder.filePath(QStringLiteral("dbconfig.dat")).toStdString())
+        << "[Endpoints]\nGoogleSearchBase=http://127.0.0.1:1\nYahooSearchBase=http://127.0.0.1:1\n"
+           "MsnSearchBase=http://127.0.0.1:1\n";
+    EXPECT_EQ(Run({"--test-row", "golf", "--test-row", "chess", "--gather-data", "broad", "--test-print"}),
+              ExitFailed);
+    EXPECT_NE(err.find("Gather Data: 6 asked, 0 succeeded, 6 failed\n"), std::string::npos) << err;
+    EXPECT_EQ(out, "golf|||\nchess|||\n") << "the command after the partial failure ran";
+}
+
+TEST_F(GatherDataCli, SomeFailedLookupsKeepWhatWasGathered) {
+    standin::Options flaky;
+    flaky.FailRate = 0.5;
+    flaky.Seed = 7;
+    standin::StandinServer failing(flaky);
+    const std::string base = "http://127.0.0.1:" + std::to_string(failing.Start());
+    std::ofstream(folder.filePath(QStringLiteral("dbconfig.dat")).toStdString())
+        << "[Endpoints]\nGoogleSearchBase=" << base << "\nYahooSearchBase=" << base
+        << "\nMsnSearchBase=" << base << "\n";
+    std::vector<std::string> args;
+    for (const char* keyword : {"golf", "chess", "tennis", "darts"})
+        args.insert(args.end(), {"--test-row", keyword});
+    args.insert(args.end(), {"--gather-data", "precise", "--test-print"});
+    EXPECT_EQ(Run(args), ExitFailed);
+    const std::size_t line = err.find("Gather Data: 12 asked, ");
+    ASSERT_NE(line, std::string::npos) << err;
+    int succeeded = -1, failed = -1;
+    ASSERT_EQ(std::sscanf(err.c_str() + line, "Gather Data: 12 asked, %d succeeded, %d failed", &succeeded,
+                          &failed),
+              2);
+    EXPECT_EQ(succeeded + failed, 12);
+    EXPECT_GT(failed, 0);
+    EXPECT_GT(succeeded, 0);
+    // Each success filled a cell: count the filled ones in the printed table.
+    int filled = 0;
+    for (std::size_t at = 0; (at = out.find('|', at)) != std::string::npos; ++at)
+        filled += at + 1 < out.size() && out[at + 1] != '|' && out[at + 1] != '\n';
+    EXPECT_EQ(filled, succeeded) << out;
+}
+
 TEST_F(GatherDataCli, RefusesAnEmptyTableAndAnUnknownMode) {
     EXPECT_EQ(Run({"--gather-data", "broad"}), ExitFailed);
     EXPECT_NE(err.find(NoKeywordsText), std::string::npos) << err;

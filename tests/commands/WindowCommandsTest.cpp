@@ -2,8 +2,13 @@
 
 #include "support/BrandingFixture.h"
 #include "support/ScriptedUi.h"
+#include "workspace/ColumnSorting.h"
+#include "workspace/ListEditing.h"
+#include "workspace/ResultsExport.h"
 #include "workspace/Workspace.h"
 
+#include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace vorlith {
@@ -54,6 +59,122 @@ TEST_F(BrandingTest, ClosingStopsARunBetweenTwoRequests) {
     StopForClosing(ws());
     EXPECT_TRUE(ws().Aborted);
 }
+
+// ---- Closing over unsaved work
+
+struct CloseCase {
+    const char* Name;
+    // What the user did before closing, in a workspace over the given folder.
+    std::function<void(Workspace&, ScriptedUi&, const std::string& folder)> Before;
+    bool Asks;
+};
+
+class Closing : public ::testing::TestWithParam<std::tuple<CloseCase, int>> {};
+
+void Save(Workspace& ws, ScriptedUi& ui, const std::string& path) {
+    ui.AnswerSaveFile(path);
+    SaveResults(ws);
+}
+
+TEST_P(Closing, AsksOnlyWhenWorkWouldBeLost) {
+    const auto& [c, answer] = GetParam();
+    QTemporaryDir folder;
+    ScriptedUi ui;
+    Workspace ws(ui, folder.path().toStdString());
+    c.Before(ws, ui, ws.ProgramFolder);
+    if (c.Asks)
+        ui.AnswerMessage(std::string(UnsavedWorkQuestion), answer);
+    const std::size_t before = ui.Messages.size();
+    const bool closes = MayClose(ws);
+    ASSERT_EQ(ui.Messages.size(), before + (c.Asks ? 1 : 0));
+    if (c.Asks) {
+        EXPECT_EQ(ui.Messages.back().Kind, MessageKind::Warning);
+        EXPECT_EQ(ui.Messages.back().Buttons, MessageButtons::OkCancel);
+        EXPECT_EQ(closes, answer == mrOk);
+    } else {
+        EXPECT_TRUE(closes);
+    }
+    EXPECT_TRUE(ui.ScriptDone());
+}
+
+const CloseCase closeCases[] = {
+    {"NothingDone", [](Workspace&, ScriptedUi&, const std::string&) {}, false},
+    {"RowsAdded", [](Workspace& ws, ScriptedUi&, const std::string&) { ws.table.AppendKeyword("golf"); },
+     true},
+    {"SavedAfterAdding",
+     [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
+         ws.table.AppendKeyword("golf");
+         Save(ws, ui, folder + "out.csv");
+     },
+     false},
+    {"CellChangedAfterSaving",
+     [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
+         ws.table.AppendKeyword("golf");
+         Save(ws, ui, folder + "out.csv");
+         ws.table.SetCell(0, CellOf(Column::Google), "1,200");
+     },
+     true},
+    {"RowAddedAfterSaving",
+     [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
+         ws.table.AppendKeyword("golf");
+         Save(ws, ui, folder + "out.csv");
+         ws.table.AppendKeyword("tennis");
+     },
+     true},
+    {"TickedAndSortedAfterSaving",
+     [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
+         ws.table.AppendKeywords({"tennis", "golf"});
+         Save(ws, ui, folder + "out.csv");
+         SelectAll(ws);
+         SortByColumn(ws, static_cast<int>(Column::Keywords));
+     },
+     false},
+    {"SomeRowsDeletedAfterSaving",
+     [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
+         ws.table.AppendKeywords({"tennis", "golf"});
+         Save(ws, ui, folder + "out.csv");
+         ws.table.SetChecked(0, true);
+         ui.AnswerMessage(std::string(DeleteSelectedQuestion), mrOk);
+         DeleteSelected(ws);
+     },
+     false},
+    {"FailedSave",
+     [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
+         ws.table.AppendKeyword("golf");
+         const std::string path = folder + "missing/out.csv";
+         ui.AnswerSaveFile(path).AnswerMessage(SaveFailedMessage(path, "No such file or directory"));
+         SaveResults(ws);
+     },
+     true},
+    {"EverythingDeletedUnsaved",
+     [](Workspace& ws, ScriptedUi& ui, const std::string&) {
+         ws.table.AppendKeyword("golf");
+         ui.AnswerMessage(std::string(DeleteAllQuestion), mrOk);
+         DeleteAll(ws);
+     },
+     false},
+    {"RunUnderWayOverSavedRows",
+     [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
+         ws.table.AppendKeyword("golf");
+         Save(ws, ui, folder + "out.csv");
+         ws.GatherDataRunning = true;
+     },
+     true},
+    {"AgreedByTheUpdateCheck",
+     [](Workspace& ws, ScriptedUi&, const std::string&) {
+         ws.table.AppendKeyword("golf");
+         ws.CloseAgreed = true;
+     },
+     false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, Closing,
+                         ::testing::Combine(::testing::ValuesIn(closeCases),
+                                            ::testing::Values(mrOk, mrCancel)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).Name) +
+                                    (std::get<1>(info.param) == mrOk ? "_Ok" : "_Cancel");
+                         });
 
 } // namespace
 } // namespace vorlith

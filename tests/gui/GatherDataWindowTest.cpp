@@ -138,16 +138,23 @@ TEST_F(GatherDataWindow, ClosingTheWindowBetweenTwoRequestsEndsTheRun) {
     // Closed as a count is written, when no request waits.
     bool closed = false;
     bool busyAtClose = true;
+    bool asked = false;
     QObject::connect(&frm->Ws().table, &QAbstractItemModel::dataChanged, frm.get(), [&] {
         if (!closed && !Cell(1, Column::Google).empty()) {
             closed = true;
             busyAtClose = frm->Ws().http.Busy();
+            // A run under way: the window asks before it closes; OK closes.
+            test::WhenModalOpens([&asked](QWidget* modal) {
+                asked = true;
+                QTest::mouseClick(test::Find<QPushButton>(modal, "btnOk"), Qt::LeftButton);
+            });
             frm->close();
         }
     });
     AnswerSearchType(true);
     test::Find<QPushButton>(&*frm, "btnGatherData")->click();
     ASSERT_TRUE(closed);
+    EXPECT_TRUE(asked);
     EXPECT_FALSE(busyAtClose);
     EXPECT_TRUE(Cell(1, Column::Yahoo).empty()) << "the run went on behind the closed window";
     EXPECT_FALSE(frm->Ws().GatherDataRunning);

@@ -1,8 +1,14 @@
 // Closing the main window while a request waits inside a handler ends the request cleanly.
+#include "commands/WindowCommands.h"
 #include "gui/FMain.h"
+#include "gui/widgets/MessageBox.h"
 #include "support/NetFixture.h"
+#include "support/WidgetChecks.h"
 
 #include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 namespace vorlith::test {
@@ -41,6 +47,34 @@ TEST_F(NetTest, ApplicationExitEndsTheWaitingFetchAndLaterOnes) {
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
     EXPECT_TRUE(Fetch());
+}
+
+TEST(WindowClose, UnsavedRowsAskFirstAndCancelKeepsTheWindowOpen) {
+    QTemporaryDir folder;
+    TfrmMain frmMain(folder.path().toStdString());
+    frmMain.show();
+    frmMain.Ws().table.AppendKeyword("golf clubs");
+    for (const bool ok : {false, true}) {
+        QString asked;
+        WhenModalOpens([&asked, ok](QWidget* modal) {
+            auto* box = qobject_cast<MessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            asked = modal->windowTitle() + QStringLiteral(": ") + Find<QLabel>(modal, "lblText")->text();
+            QTest::mouseClick(ok ? box->OkButton() : box->CancelButton(), Qt::LeftButton);
+        });
+        frmMain.close();
+        EXPECT_EQ(asked.toStdString(), "Warning: " + std::string(UnsavedWorkQuestion));
+        EXPECT_EQ(frmMain.isVisible(), !ok);
+    }
+}
+
+TEST(WindowClose, NothingUnsavedClosesWithoutAQuestion) {
+    QTemporaryDir folder;
+    TfrmMain frmMain(folder.path().toStdString());
+    frmMain.show();
+    EXPECT_TRUE(frmMain.close());
+    EXPECT_FALSE(frmMain.isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 } // namespace
