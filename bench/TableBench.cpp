@@ -2,9 +2,11 @@
 // Save Results and the memory a row costs. VORLITH_BENCH_DATA names a folder to keep the input
 // files in (for the pandas comparison); by default a temporary folder is used.
 #include "workspace/ColumnSorting.h"
+#include "workspace/Duplicates.h"
 #include "workspace/KeywordTable.h"
 #include "workspace/ListEditing.h"
 #include "workspace/ResultsExport.h"
+#include "workspace/RowFilter.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -180,6 +182,41 @@ void BM_ReorderRows(benchmark::State& state) {
     }
 }
 
+// One typed letter in the filter box: from no filter to "g", then narrowing to "go", "gol".
+void BM_FilterTypedLetter(benchmark::State& state) {
+    KeywordTable table;
+    Fill(table);
+    FilteredTable shown(table);
+    const char* typed[] = {"g", "go", "gol"};
+    std::size_t step = 0, rows = 0;
+    for (auto _ : state) {
+        if (step % 3 == 0) {
+            state.PauseTiming();
+            shown.SetFilter("");
+            state.ResumeTiming();
+        }
+        shown.SetFilter(typed[step++ % 3]);
+        rows = static_cast<std::size_t>(shown.rowCount());
+    }
+    state.counters["shown_rows"] = static_cast<double>(rows);
+}
+
+void BM_RemoveDuplicates(benchmark::State& state) {
+    const QLocale locale(QString::fromLatin1(state.range(0) ? "en_US" : "C"));
+    std::size_t removed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        KeywordTable table;
+        Fill(table);
+        state.ResumeTiming();
+        removed = RemoveDuplicateRows(table, locale);
+        state.PauseTiming();
+        table.DeleteAll();
+        state.ResumeTiming();
+    }
+    state.counters["removed"] = static_cast<double>(removed);
+}
+
 std::size_t HeapInUse() {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd; // small blocks and the mapped big ones
@@ -209,6 +246,8 @@ BENCHMARK_CAPTURE(BM_SortByKeywords, en_US, "en_US")->Unit(benchmark::kMilliseco
 BENCHMARK(BM_ReorderRows)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_DeleteSelectedHalf)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_SaveResults)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_FilterTypedLetter)->Unit(benchmark::kMillisecond)->Iterations(9);
+BENCHMARK(BM_RemoveDuplicates)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_MemoryPerRow)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

@@ -15,7 +15,7 @@ _vorlith_cli() {
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
-        --save)
+        --save | --save-shown)
             COMPREPLY=($(compgen -f -W '-' -- "$cur"))
             return
             ;;
@@ -27,7 +27,7 @@ _vorlith_cli() {
             COMPREPLY=($(compgen -W $'No\nKeywords\nSearches\nGoogle\nYahoo\nMsn\n0\n1\n2\n3\n4\n5' -- "$cur"))
             return
             ;;
-        --main-keyword | --add | --timeout | fetch)
+        --main-keyword | --add | --timeout | --filter | fetch)
             return
             ;;
     esac
@@ -39,8 +39,8 @@ _vorlith_cli() {
     [[ $prev == download ]] && return
 
     local commands=$'--help\n--folder\n--yes\n--verbose\n--timeout\n--main-keyword\n--gather-keywords\n--gather-data
---add\n--keywords\n--select-all\n--clear-selection\n--delete-selected\n--delete-all\n--sort\n--save
---branding\n--check-updates\nfetch\ndownload'
+--retry-failed\n--add\n--keywords\n--select-all\n--clear-selection\n--delete-selected\n--delete-all\n--sort
+--save\n--filter\n--save-shown\n--remove-duplicates\n--trim\n--skip-blank\n--skip-existing\n--branding\n--check-updates\nfetch\ndownload'
     COMPREPLY=($(compgen -W "$commands" -- "$cur"))
 }
 complete -o filenames -F _vorlith_cli vorlith-cli

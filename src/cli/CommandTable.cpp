@@ -165,7 +165,10 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
         std::fprintf(err, "%s: cannot write to standard output\n", program.c_str());
         return ExitFailed;
     }
-    return context.FailedLookups.empty() ? ExitOk : ExitFailed;
+    // Failed lookups that a later --retry-failed did not mend.
+    if (context.LookupsAsked && ws.table.FailedCount() > 0)
+        return ExitFailed;
+    return ExitOk;
 }
 
 } // namespace vorlith::cli

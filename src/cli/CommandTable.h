@@ -2,7 +2,7 @@
 // vorlith-cli's commands. Each group of commands registers itself from its own file
 // (<Group>Commands.cpp) into the table; main only lists the register calls.
 
-#include "stats/GatherData.h"
+#include "workspace/WorkspaceUi.h"
 
 #include <cstdio>
 #include <functional>
@@ -35,9 +35,10 @@ struct CliContext {
     ConsoleUi& Ui;
     std::FILE* Out;
     std::FILE* Err;
-    // Gather Data lookups that failed and have not been asked again since; the run ends with
-    // ExitFailed while any remain.
-    std::vector<Lookup> FailedLookups = {};
+    // --trim, --skip-blank, --skip-existing: on for every later --keywords and --add.
+    ImportOptions Import = {};
+    // A Gather Data run happened: the run fails when lookups are still failed at the end.
+    bool LookupsAsked = false;
 };
 
 using Arguments = std::vector<std::string>;

@@ -20,25 +20,42 @@ int GatherData(CliContext& context, const Arguments& given) {
         return ExitFailed;
     }
     context.Ui.SearchTypeAnswers.push_back(mode == "precise");
-    const std::optional<GatherDataResult> result = GatherDataOrStop(context.Ws);
-    if (!result)
-        return ExitFailed;
-    // Failed lookups are a partial failure: what was gathered stays for the commands that follow
-    // (a --save keeps it), and the run's exit status says that some counts are missing.
-    context.FailedLookups = result->FailedLookups;
-    const std::string summary = GatherDataSummary(*result);
-    std::fprintf(context.Err, "%s\n", summary.c_str());
+    GatherDataOrStop(context.Ws);
+    context.LookupsAsked = true;
+    std::fprintf(context.Err, "%s\n", GatherSummaryLine(context.Ws.LastRun).c_str());
+    return ExitOk;
+}
+
+// Failed lookups are asked again; the exit status looks at what is still failed at the end.
+int RetryFailedLookups(CliContext& context, const Arguments&) {
+    if (context.Ws.table.FailedCount() == 0) {
+        std::fprintf(context.Err, "%s\n", GatherSummaryLine({}).c_str());
+        return ExitOk;
+    }
+    RetryFailed(context.Ws);
+    context.LookupsAsked = true;
+    std::fprintf(context.Err, "%s\n", GatherSummaryLine(context.Ws.LastRun).c_str());
     return ExitOk;
 }
 
 } // namespace
 
 void RegisterStatsCommands(CommandTable& table) {
-    table.Add({"--gather-data",
-               {"precise|broad"},
-               "ask Google, Yahoo and MSN for the result count of every keyword in the table",
-               {},
-               GatherData});
+    table.Add(
+        {"--gather-data",
+         {"precise|broad"},
+         "ask Google, Yahoo and MSN for the result count of every keyword in the table; ends with "
+         "\"Gather Data: A asked, S succeeded, F failed\" on standard error, and the exit status is 1 when "
+         "lookups are still failed at the end",
+         {},
+         GatherData});
+    table.Add(
+        {"--retry-failed",
+         {},
+         "Retry Failed: ask again for the counts whose lookup failed (in the last run's mode), with its own "
+         "summary line",
+         {},
+         RetryFailedLookups});
 }
 
 } // namespace vorlith::cli

@@ -3,9 +3,11 @@
 #include "cli/ConsoleUi.h"
 #include "workspace/ColumnSorting.h"
 #include "workspace/DialogRules.h"
+#include "workspace/Duplicates.h"
 #include "workspace/KeywordTable.h"
 #include "workspace/ListEditing.h"
 #include "workspace/ResultsExport.h"
+#include "workspace/RowFilter.h"
 #include "workspace/Workspace.h"
 
 #include <strings.h>
@@ -20,6 +22,7 @@ int AddKeywords(CliContext& context, AddKeywordsAnswer answer) {
         context.Ui.ShowMessage(MessageKind::Information, *refusal, MessageButtons::Ok);
         return ExitFailed;
     }
+    answer.Options = context.Import;
     context.Ui.AddKeywordsAnswers.push_back(std::move(answer));
     AddKeywords(context.Ws);
     return ExitOk;
@@ -48,30 +51,41 @@ int Sort(CliContext& context, const Arguments& given) {
 
 // Save Results with the dialog answered by the given name; "-" writes the CSV to standard output.
 // Exits with 1 when nothing was saved.
-int Save(CliContext& context, const Arguments& given) {
+int Save(CliContext& context, const Arguments& given, const std::vector<int>* rows) {
     Workspace& ws = context.Ws;
-    if (ws.table.RowCount() == 0) {
+    if (rows ? rows->empty() : ws.table.RowCount() == 0) {
         context.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
         return ExitFailed;
     }
+    auto csvOf = [&] { return rows ? ResultsCsv(ws.table, *rows) : ResultsCsv(ws.table); };
     if (given[0] == "-") {
-        if (!WriteAll(context.Out, ResultsCsv(ws.table))) {
+        if (!WriteAll(context.Out, csvOf())) {
             std::fprintf(context.Err, "--save: cannot write the table to standard output\n");
             return ExitFailed;
         }
-        ws.MarkSaved();
+        // Only the whole table counts as saved work.
+        if (!rows)
+            ws.MarkSaved();
         return ExitOk;
     }
     const std::string path = WithCsvExtension(given[0]);
     ws.SaveDialogFileName = path;
     try {
-        WriteFileReplacing(path, ResultsCsv(ws.table));
+        WriteFileReplacing(path, csvOf());
     } catch (const SaveError& e) {
         context.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, e.what()), MessageButtons::Ok);
         return ExitFailed;
     }
-    ws.MarkSaved();
+    if (!rows)
+        ws.MarkSaved();
     return ExitOk;
+}
+
+Command ImportOption(const char* name, const char* help, bool ImportOptions::*option) {
+    return {name, {}, help, {}, [option](CliContext& context, const Arguments&) {
+                context.Import.*option = true;
+                return ExitOk;
+            }};
 }
 
 Command Button(const char* name, const char* help, void (*click)(Workspace&)) {
@@ -112,7 +126,34 @@ void RegisterTableCommands(CommandTable& table) {
                {"FILE|-"},
                "Save Results to FILE (\".csv\" appended unless it ends so), or to standard output for -",
                {},
-               Save});
+               [](CliContext& context, const Arguments& given) { return Save(context, given, nullptr); }});
+    table.Add(
+        {"--filter",
+         {"TEXT"},
+         "the filter box: later --save-shown writes only rows whose keyword contains TEXT, case ignored",
+         {},
+         [](CliContext& context, const Arguments& given) {
+             context.Ws.Filter = given[0];
+             return ExitOk;
+         }});
+    table.Add({"--save-shown",
+               {"FILE|-"},
+               "Save Shown: like --save, but only the rows the filter shows",
+               {},
+               [](CliContext& context, const Arguments& given) {
+                   const std::vector<int> rows = ShownRows(context.Ws);
+                   return Save(context, given, &rows);
+               }});
+    table.Add(Button("--remove-duplicates",
+                     "Remove Duplicates: keep the first of rows with equal keywords (case ignored)",
+                     RemoveDuplicates));
+    table.Add(ImportOption("--trim", "later imports strip blanks and control bytes from both ends of a line",
+                           &ImportOptions::Trim));
+    table.Add(ImportOption("--skip-blank", "later imports skip lines that are empty (after --trim)",
+                           &ImportOptions::SkipBlank));
+    table.Add(ImportOption("--skip-existing",
+                           "later imports skip keywords already in the table (case ignored)",
+                           &ImportOptions::SkipExisting));
 }
 
 } // namespace vorlith::cli

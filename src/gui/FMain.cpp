@@ -5,6 +5,7 @@
 #include "branding/WebPages.h"
 #include "commands/WindowCommands.h"
 #include "gui/FCaptcha.h"
+#include "gui/KeywordListTools.h"
 #include "gui/dialogs/FAddKeywords.h"
 #include "gui/dialogs/FMainKeyword.h"
 #include "gui/dialogs/FSelectSearch.h"
@@ -20,6 +21,7 @@
 #include "workspace/ListEditing.h"
 #include "workspace/MainKeyword.h"
 #include "workspace/ResultsExport.h"
+#include "workspace/RowFilter.h"
 #include "workspace/StatusTexts.h"
 
 #include <QApplication>
@@ -88,7 +90,11 @@ TfrmMain::TfrmMain(ProgramFolders folders, vorlith::Endpoints endpoints, QWidget
     FormCreate();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+    // The shown rows refer to the workspace's table, which goes before the child widgets do.
+    lvwItems->setModel(nullptr);
+    delete shownRows_;
+}
 
 void TfrmMain::BuildControls() {
     setObjectName(QStringLiteral("frmMain"));
@@ -118,7 +124,8 @@ void TfrmMain::BuildControls() {
     bsSkinPanel3 = Strip(this, "bsSkinPanel3", false, 0);
     lvwItems = new QTableView(bsSkinPanel3);
     lvwItems->setObjectName(QStringLiteral("lvwItems"));
-    lvwItems->setModel(&ws_.table);
+    shownRows_ = new FilteredTable(ws_.table, this);
+    lvwItems->setModel(shownRows_);
     lvwItems->setShowGrid(true);
     lvwItems->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvwItems->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -184,6 +191,11 @@ void TfrmMain::BuildControls() {
     statusLayout->addWidget(bsSkinStatusPanel1);
     statusLayout->addWidget(SecondStatusPanel);
     statusLayout->addWidget(MainGauge);
+    RunStatusPanel = StatusPart(bsSkinStatusBar1, "RunStatusPanel", 0);
+    RunStatusPanel->setContentsMargins(6, 0, 4, 0);
+    // Takes no room until a run has something to say, so the described panels keep their widths.
+    RunStatusPanel->hide();
+    statusLayout->addWidget(RunStatusPanel);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -220,6 +232,21 @@ void TfrmMain::BuildControls() {
     imgBanner->installEventFilter(this);
     gifBanner->installEventFilter(this);
 
+    tools_ = new KeywordListTools(*this, ws_, *lvwItems, *shownRows_, *bsSkinPanel4);
+    for (auto [button, keys] : {std::pair{btnMainKeyword, "Ctrl+K"},
+                                {btnGatherKeyword, "Ctrl+G"},
+                                {btnAddKeyword, "Ctrl+O"},
+                                {btnGatherData, "F5; Esc stops"},
+                                {btnSaveResults, "Ctrl+S"},
+                                {btnHelp, "F1"},
+                                {bsSkinButton1, "Ctrl+A"},
+                                {bsSkinButton2, "Ctrl+Shift+A"},
+                                {bsSkinButton3, "Del"}})
+        button->setToolTip(button->text() + QStringLiteral(" (") + QLatin1String(keys) + QLatin1Char(')'));
+    // The item count follows what the filter shows.
+    connect(shownRows_, &QAbstractItemModel::modelReset, this, &TfrmMain::ShowItemCount);
+    connect(shownRows_, &QAbstractItemModel::rowsInserted, this, &TfrmMain::ShowItemCount);
+    connect(shownRows_, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::ShowItemCount);
     // Every command button stays reachable: the window never gets narrower than the toolbar.
     bsSkinPanel1->setMinimumWidth(btnMakeMoney->geometry().right() + 1 + btnMainKeyword->x());
     bsSkinPanel4->setMinimumWidth(bsSkinButton4->geometry().right() + 1 + bsSkinButton1->x());
@@ -325,6 +352,22 @@ void TfrmMain::bsSkinButton4Click() {
 }
 void TfrmMain::lvwItemsColumnClick(int column) {
     vorlith::SortByColumn(ws_, column);
+    // The arrow shows the core's sort state, whatever the header flipped on its own.
+    lvwItems->horizontalHeader()->setSortIndicatorShown(true);
+    lvwItems->horizontalHeader()->setSortIndicator(ws_.SortColumn, ws_.SortAscending ? Qt::AscendingOrder
+                                                                                     : Qt::DescendingOrder);
+}
+
+void TfrmMain::SetFilter(const std::string& text) {
+    ws_.Filter = text;
+    shownRows_->SetFilter(text);
+    ShowItemCount();
+}
+
+void TfrmMain::ShowItemCount() {
+    SecondStatusPanel->setText(
+        shownRows_->Filtered() ? ToQString(FilterCountText(shownRows_->ShownCount(), ws_.table.RowCount()))
+                               : ToQString(ws_.SecondStatusText()));
 }
 
 void TfrmMain::Timer1Timer() {
@@ -389,7 +432,7 @@ std::optional<AddKeywordsAnswer> TfrmMain::AskAddKeywords() {
     TfrmAddKeywords dialog(*this, ToQString(ws_.ProgramFolder), this);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return AddKeywordsAnswer{dialog.Keyword(), dialog.ListFile()};
+    return AddKeywordsAnswer{dialog.Keyword(), dialog.ListFile(), dialog.Options()};
 }
 
 std::optional<bool> TfrmMain::AskSearchType() {
@@ -421,6 +464,13 @@ std::optional<std::string> TfrmMain::AskSaveFile(std::string_view folder, std::s
 }
 
 void TfrmMain::ShowStatus(StatusPanel panel, std::string_view text) {
+    if (panel == StatusPanel::Run) {
+        RunStatusPanel->setText(ToQString(text));
+        RunStatusPanel->setVisible(!text.empty());
+        return;
+    }
+    if (panel == StatusPanel::Second && shownRows_->Filtered())
+        return ShowItemCount();
     QLabel* target = panel == StatusPanel::Main          ? MainStatusPanel
                      : panel == StatusPanel::MainKeyword ? bsSkinStatusPanel1
                                                          : SecondStatusPanel;

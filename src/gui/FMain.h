@@ -18,7 +18,9 @@ class QTimer;
 
 namespace vorlith {
 
+class FilteredTable;
 class GaugeBar;
+class KeywordListTools;
 class LinkLabel;
 
 class TfrmMain : public QWidget, public WorkspaceUi {
@@ -31,6 +33,9 @@ public:
     ~TfrmMain() override;
 
     Workspace& Ws() { return ws_; }
+    KeywordListTools& Tools() { return *tools_; }
+    // The filter box's text: the table shows only the rows whose keyword holds it.
+    void SetFilter(const std::string& text);
 
     // Handlers
     void btnMainKeywordClick();
@@ -114,6 +119,7 @@ private:
     QLabel* bsSkinStatusPanel1;
     QLabel* SecondStatusPanel;
     GaugeBar* MainGauge;
+    QLabel* RunStatusPanel; // a Gather Data run's progress and outcome
     QTimer* Timer1;
     void BuildControls();
     void FormCreate();
@@ -121,9 +127,12 @@ private:
     void FitNumberColumn();
 
     void CenterBanner();
+    void ShowItemCount();
 
     Workspace ws_;
     SystemShell shell_;
+    FilteredTable* shownRows_;
+    KeywordListTools* tools_;
     QMovie* bannerMovie_ = nullptr;
     bool bannerShown_ = false;
 };

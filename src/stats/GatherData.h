@@ -1,44 +1,34 @@
 #pragma once
 // "Gather Data": the result counts of every keyword from the three search engines, and the Stop
-// that ends such a run from inside its wait.
+// that ends such a run from inside its wait; "Retry Failed" asks again for the failed cells only.
 
-#include <optional>
+#include "workspace/Workspace.h"
+
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vorlith {
-
-class Workspace;
 
 inline constexpr std::string_view StopCaption = "Stop";
 inline constexpr std::string_view NoKeywordsText =
     "You need add keywords to gather data from search engines.";
+inline constexpr std::string_view NothingToRetryText = "There are no failed lookups to retry.";
 
-// One lookup: a row's count from one engine.
-struct Lookup {
-    int Row = 0;  // position when it was asked
-    int Cell = 0; // the engine's cell (CellOf(Column::Google), ...)
-    bool operator==(const Lookup&) const = default;
-};
-
-// What a run asked: every lookup made, and the ones whose fetch failed (cell left as it was).
-// A lookup ended by Stop counts as failed.
-struct GatherDataResult {
-    int Asked = 0;
-    int Succeeded = 0;
-    std::vector<Lookup> FailedLookups;
-    int Failed() const { return static_cast<int>(FailedLookups.size()); }
-};
-
-// "Gather Data: A asked, S succeeded, F failed"
-std::string GatherDataSummary(const GatherDataResult& result);
-
-// The click on btnGatherData: starts a run, or stops the one under way. Returns the run's result
-// when a run was made (it may have been stopped), nothing otherwise.
-std::optional<GatherDataResult> GatherDataOrStop(Workspace& ws);
+// The click on btnGatherData: starts a run, or stops the one under way.
+void GatherDataOrStop(Workspace& ws);
 
 // The loop over rows and engines; the click handler's run.
-GatherDataResult GatherSearchData(Workspace& ws);
+void GatherSearchData(Workspace& ws);
+
+// Retry Failed: a run, in the last run's search mode, over the cells whose lookup failed; a
+// click while a run is under way stops it, as the Gather Data button does.
+void RetryFailed(Workspace& ws);
+
+// The run panel: "Row k of N" and, once a row is done, the time left.
+std::string RunProgressText(int row, int rows, double secondsLeft);
+// The run panel when a run has ended.
+std::string RunOutcomeText(const Workspace::RunCounts& counts, bool stopped);
+// The line a terminal run ends with: "Gather Data: A asked, S succeeded, F failed".
+std::string GatherSummaryLine(const Workspace::RunCounts& counts);
 
 } // namespace vorlith

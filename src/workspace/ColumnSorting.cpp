@@ -1,6 +1,7 @@
 #include "workspace/ColumnSorting.h"
 
 #include "platform/QStringBytes.h"
+#include "workspace/KeywordKeys.h"
 #include "workspace/KeywordTable.h"
 #include "workspace/Workspace.h"
 
@@ -11,7 +12,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <unicode/ucol.h>
 #include <vector>
 
 namespace vorlith {
@@ -41,109 +41,6 @@ void CheckColumn(int column) {
     if (column < 0 || column >= ColumnCount)
         throw std::out_of_range("No column " + std::to_string(column) + " to sort by");
 }
-
-// Sort keys for the Keywords column whose byte order is the collator's order. QCollator's own
-// keys are slow to compare and, for the C locale, do not ignore case; so: for the C locale the
-// case-folded UTF-16 text (the comparison Qt makes there), otherwise ICU keys from a collator
-// set up as QCollator sets up its own.
-class KeywordKeys {
-public:
-    explicit KeywordKeys(const QLocale& locale) {
-        if (locale.language() == QLocale::C)
-            return;
-        const std::string name = locale.bcp47Name().replace(QLatin1Char('-'), QLatin1Char('_')).toStdString();
-        UErrorCode status = U_ZERO_ERROR;
-        collator_.reset(ucol_open(name.c_str(), &status));
-        if (U_FAILURE(status) || !collator_)
-            throw std::runtime_error("Cannot open the collation of locale " + name);
-        ucol_setAttribute(collator_.get(), UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
-        ucol_setAttribute(collator_.get(), UCOL_STRENGTH, UCOL_SECONDARY, &status);
-        ucol_setAttribute(collator_.get(), UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
-        ucol_setAttribute(collator_.get(), UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
-        if (U_FAILURE(status))
-            throw std::runtime_error("Cannot set up the collation of locale " + name);
-    }
-
-    // Appends the key of text to out. Keys hold no zero byte, so a shorter key that is a prefix
-    // of a longer one sorts first when both are padded with zeros.
-    void Append(std::string_view text, std::string& out) {
-        if (text.empty())
-            return; // the empty text sorts before every other one
-        if (!collator_)
-            return AppendFolded(text, out);
-        const QString shown = ToQString(text);
-        const auto* units = reinterpret_cast<const UChar*>(shown.utf16());
-        const auto length = static_cast<int32_t>(shown.size());
-        // Qt puts an empty text first even where the collation ignores every character.
-        out.push_back('\x01');
-        int32_t size = ucol_getSortKey(collator_.get(), units, length, buffer_.data(),
-                                       static_cast<int32_t>(buffer_.size()));
-        if (size > static_cast<int32_t>(buffer_.size())) {
-            buffer_.resize(static_cast<std::size_t>(size));
-            size = ucol_getSortKey(collator_.get(), units, length, buffer_.data(), size);
-        }
-        if (size > 1) // without the terminating zero
-            out.append(reinterpret_cast<const char*>(buffer_.data()), static_cast<std::size_t>(size - 1));
-    }
-
-private:
-    struct Closer {
-        void operator()(UCollator* c) const { ucol_close(c); }
-    };
-
-    // A UTF-16 unit + 1 in UTF-8's order-keeping form: no zero byte, byte order = unit order.
-    static void Encode(char32_t cp, std::string& out) {
-        const char32_t v = cp + 1;
-        if (v < 0x80) {
-            out.push_back(static_cast<char>(v));
-        } else if (v < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (v >> 6)));
-            out.push_back(static_cast<char>(0x80 | (v & 0x3F)));
-        } else if (v < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (v >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((v >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (v & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (v >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((v >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((v >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (v & 0x3F)));
-        }
-    }
-
-    static void AppendFolded(std::string_view text, std::string& out) {
-        // Most keywords are plain ASCII below DEL: one byte each, lower case + 1.
-        if (std::all_of(text.begin(), text.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x7F; })) {
-            const std::size_t at = out.size();
-            out.resize(at + text.size());
-            char* p = out.data() + at;
-            for (char c : text)
-                *p++ = static_cast<char>((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) + 1);
-            return;
-        }
-        const QString shown = ToQString(text);
-        const qsizetype n = shown.size();
-        for (qsizetype i = 0; i < n; ++i) {
-            char32_t cp = shown.at(i).unicode();
-            if (QChar::isHighSurrogate(cp) && i + 1 < n && shown.at(i + 1).isLowSurrogate()) {
-                cp = QChar::surrogateToUcs4(shown.at(i), shown.at(i + 1));
-                ++i;
-            }
-            // Qt compares the folded text by UTF-16 units, not by code points.
-            cp = QChar::isSurrogate(cp) ? cp : QChar::toCaseFolded(cp);
-            if (QChar::requiresSurrogates(cp)) {
-                Encode(QChar::highSurrogate(cp), out);
-                Encode(QChar::lowSurrogate(cp), out);
-            } else {
-                Encode(cp, out);
-            }
-        }
-    }
-
-    std::unique_ptr<UCollator, Closer> collator_;
-    std::vector<uint8_t> buffer_ = std::vector<uint8_t>(256);
-};
 
 struct Entry {
     std::uint64_t Key;

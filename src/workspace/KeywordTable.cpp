@@ -2,6 +2,7 @@
 
 #include "platform/QStringBytes.h"
 
+#include <QColor>
 #include <QString>
 #include <algorithm>
 #include <stdexcept>
@@ -9,6 +10,9 @@
 namespace vorlith {
 
 namespace {
+
+// A translucent red: a muted tint over light and dark skins alike, the old value still readable.
+const QColor FailedCellColor(0xD0, 0x40, 0x40, 0x60);
 
 void CheckPosition(int row, int count) {
     if (row < 0 || row >= count)
@@ -62,9 +66,41 @@ void KeywordTable::AppendKeyword(std::string keyword) {
 
 void KeywordTable::SetCell(int row, int cell, std::string text) {
     CheckPosition(row, RowCount());
-    rows_[static_cast<std::size_t>(row)].Cell.at(static_cast<std::size_t>(cell)) = std::move(text);
+    KeywordRow& r = rows_[static_cast<std::size_t>(row)];
+    r.Cell.at(static_cast<std::size_t>(cell)) = std::move(text);
+    r.Failure[static_cast<std::size_t>(cell)] = 0;
     const QModelIndex at = index(row, cell + 1);
-    Q_EMIT dataChanged(at, at, {Qt::DisplayRole});
+    Q_EMIT dataChanged(at, at, {Qt::DisplayRole, Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+void KeywordTable::MarkFailed(int row, int cell, std::string_view reason) {
+    CheckPosition(row, RowCount());
+    auto known = std::find(reasons_.begin(), reasons_.end(), reason);
+    if (known == reasons_.end()) {
+        // Reasons are a handful of status texts; past 254 the last slot takes the newest.
+        if (reasons_.size() == 254)
+            reasons_.back() = std::string(reason);
+        else
+            reasons_.emplace_back(reason);
+        known = reasons_.end() - 1;
+    }
+    rows_[static_cast<std::size_t>(row)].Failure.at(static_cast<std::size_t>(cell)) =
+        static_cast<std::uint8_t>(known - reasons_.begin() + 1);
+    const QModelIndex at = index(row, cell + 1);
+    Q_EMIT dataChanged(at, at, {Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+std::string_view KeywordTable::FailureReason(int row, int cell) const {
+    const std::uint8_t mark = Row(row).Failure.at(static_cast<std::size_t>(cell));
+    return mark == 0 ? std::string_view() : std::string_view(reasons_[mark - 1u]);
+}
+
+std::size_t KeywordTable::FailedCount() const {
+    std::size_t count = 0;
+    for (const KeywordRow& r : rows_)
+        for (const std::uint8_t mark : r.Failure)
+            count += mark != 0;
+    return count;
 }
 
 void KeywordTable::SetChecked(int row, bool checked) {
@@ -107,6 +143,25 @@ std::size_t KeywordTable::DeleteIf(const std::function<bool(const KeywordRow&)>&
     const auto kept = std::remove_if(first, rows_.end(), pick);
     const auto removed = static_cast<std::size_t>(rows_.end() - kept);
     rows_.erase(kept, rows_.end());
+    endResetModel();
+    return removed;
+}
+
+std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
+    if (marked.size() != rows_.size())
+        throw std::invalid_argument("KeywordTable::DeleteMarked: the marks do not cover every row");
+    std::size_t at = 0;
+    while (at < rows_.size() && !marked[at])
+        ++at;
+    if (at == rows_.size())
+        return 0;
+    beginResetModel();
+    std::size_t kept = at;
+    for (std::size_t r = at + 1; r < rows_.size(); ++r)
+        if (!marked[r])
+            rows_[kept++] = std::move(rows_[r]);
+    const std::size_t removed = rows_.size() - kept;
+    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(kept), rows_.end());
     endResetModel();
     return removed;
 }
@@ -176,6 +231,14 @@ QVariant KeywordTable::data(const QModelIndex& index, int role) const {
                                              : row.Cell[static_cast<std::size_t>(index.column() - 1)]);
     if (role == Qt::CheckStateRole && index.column() == 0)
         return row.Checked ? Qt::Checked : Qt::Unchecked;
+    if (index.column() > 0 && row.Failure[static_cast<std::size_t>(index.column() - 1)] != 0) {
+        // A failed lookup must not look like a cell nobody asked for yet.
+        if (role == Qt::ToolTipRole)
+            return QString(QStringLiteral("Lookup failed: ") +
+                           ToQString(FailureReason(index.row(), index.column() - 1)));
+        if (role == Qt::BackgroundRole)
+            return FailedCellColor;
+    }
     return {};
 }
 

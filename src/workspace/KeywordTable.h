@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,8 @@ struct KeywordRow {
     std::string Caption; // the row's number, fixed when it was appended
     Cells Cell;
     bool Checked = false;
+    // Per cell: 0, or 1 + the index of the reason its last lookup failed (see FailureReason).
+    std::array<std::uint8_t, CellCount> Failure{};
 };
 
 class KeywordTable : public QAbstractTableModel {
@@ -64,7 +67,16 @@ public:
     const std::string& Cell(int row, int cell) const {
         return Row(row).Cell.at(static_cast<std::size_t>(cell));
     }
+    // Writes a cell; a written cell is no longer marked failed.
     void SetCell(int row, int cell, std::string text);
+
+    // A lookup for the cell failed: it keeps its value and carries the reason until it is written.
+    void MarkFailed(int row, int cell, std::string_view reason);
+    bool Failed(int row, int cell) const { return Row(row).Failure.at(static_cast<std::size_t>(cell)) != 0; }
+    // Empty when the cell is not marked failed.
+    std::string_view FailureReason(int row, int cell) const;
+    // Cells marked failed in the whole table.
+    std::size_t FailedCount() const;
 
     bool Checked(int row) const { return Row(row).Checked; }
     void SetChecked(int row, bool checked);
@@ -75,6 +87,9 @@ public:
     // Removes every row the predicate picks, in one pass and with one notification.
     // Returns the number of rows removed.
     std::size_t DeleteIf(const std::function<bool(const KeywordRow&)>& pick);
+
+    // Removes the rows at the positions marked true (marked covers every row); returns how many.
+    std::size_t DeleteMarked(const std::vector<bool>& marked);
 
     // Reorders the rows: order[i] is the old position of the row that goes to position i.
     // order must be a permutation of 0..RowCount()-1.
@@ -90,6 +105,8 @@ public:
 
 private:
     std::vector<KeywordRow> rows_;
+    // The few distinct failure reasons, shared by every marked cell.
+    std::vector<std::string> reasons_;
 };
 
 } // namespace vorlith

@@ -1,6 +1,7 @@
 #include "workspace/ListEditing.h"
 
 #include "platform/Files.h"
+#include "workspace/Duplicates.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 
@@ -84,12 +85,50 @@ void AddKeywords(Workspace& ws) {
     std::optional<AddKeywordsAnswer> answer = ws.Ui.AskAddKeywords();
     if (!answer)
         return;
+    const ImportOptions& options = answer->Options;
     if (!answer->Keyword.empty()) {
-        ws.table.AppendKeyword(std::move(answer->Keyword));
+        // Typed text stays one row; the options only decide whether and how it goes in.
+        const auto kept = FilterImportLines(ws.table, {answer->Keyword}, options);
+        if (!kept.empty())
+            ws.table.AppendKeyword(std::string(kept.front()));
         ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
         return;
     }
-    ImportKeywordFile(ws, answer->ListFile);
+    if (AppendKeywordFile(ws.table, answer->ListFile, options) == 0)
+        return;
+    ws.SetSecondStatus(TotalText(ws.table.RowCount()));
+}
+
+std::string_view TrimControls(std::string_view text) {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
+                                                std::vector<std::string_view> lines,
+                                                const ImportOptions& options) {
+    if (options.Trim)
+        for (auto& line : lines)
+            line = TrimControls(line);
+    if (options.SkipBlank)
+        std::erase_if(lines, [](std::string_view line) { return line.empty(); });
+    if (!options.SkipExisting)
+        return lines;
+    const int keywords = CellOf(Column::Keywords);
+    bool ascii = true;
+    for (int r = 0; r < table.RowCount() && ascii; ++r)
+        ascii = IsPrintableAscii(table.Cell(r, keywords));
+    for (std::size_t i = 0; i < lines.size() && ascii; ++i)
+        ascii = IsPrintableAscii(lines[i]);
+    KeywordSet known(QLocale::system(), ascii);
+    for (int r = 0; r < table.RowCount(); ++r)
+        known.Insert(table.Cell(r, keywords));
+    std::erase_if(lines, [&](std::string_view line) { return !known.Insert(line); });
+    return lines;
 }
 
 std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path) {
@@ -98,6 +137,15 @@ std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path) {
         return 0;
     const std::string text = ReadListFile(path);
     const std::vector<std::string_view> lines = SplitKeywordLines(text);
+    table.AppendKeywords(lines);
+    return lines.size();
+}
+
+std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path, const ImportOptions& options) {
+    if (!FileExists(path))
+        return 0;
+    const std::string text = ReadListFile(path);
+    const std::vector<std::string_view> lines = FilterImportLines(table, SplitKeywordLines(text), options);
     table.AppendKeywords(lines);
     return lines.size();
 }
@@ -121,6 +169,23 @@ void ClearSelection(Workspace& ws) {
 void DeleteSelected(Workspace& ws) {
     if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) == mrOk)
         ws.table.DeleteIf([](const KeywordRow& row) { return row.Checked; });
+    ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
+}
+
+void SetRowsChecked(KeywordTable& table, const std::vector<int>& rows, bool checked) {
+    for (const int row : rows)
+        table.SetChecked(row, checked);
+}
+
+void DeleteRows(Workspace& ws, const std::vector<int>& rows) {
+    if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) ==
+        mrOk) {
+        std::vector<bool> marked(static_cast<std::size_t>(ws.table.RowCount()));
+        for (const int row : rows)
+            if (row >= 0 && row < ws.table.RowCount())
+                marked[static_cast<std::size_t>(row)] = true;
+        ws.table.DeleteMarked(marked);
+    }
     ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
 }
 

@@ -11,6 +11,7 @@ namespace vorlith {
 
 class KeywordTable;
 class Workspace;
+struct ImportOptions;
 
 inline constexpr std::string_view DeleteSelectedQuestion =
     "Are you sure do you want to delete the selected keywords?";
@@ -24,6 +25,16 @@ std::vector<std::string_view> SplitKeywordLines(std::string_view text);
 // Appends one row per line of the keyword list file at path, numbered on from the rows already
 // there, and returns how many; no file at the path gives 0. Throws like ImportKeywordFile.
 std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path);
+// The same with the import options applied to every line; returns how many rows were added.
+std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path, const ImportOptions& options);
+
+// The lines that the import options let through, in order. Trimming strips bytes of code 32 or
+// less from both ends; skipping compares as the Keywords column does, case ignored, against the
+// table and against the lines let through before.
+std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
+                                                std::vector<std::string_view> lines,
+                                                const ImportOptions& options);
+std::string_view TrimControls(std::string_view text);
 
 // "Add Keywords": one typed keyword as one row, or the import of the chosen file.
 void AddKeywords(Workspace& ws);
@@ -37,5 +48,10 @@ void SelectAll(Workspace& ws);      // Select All
 void ClearSelection(Workspace& ws); // Clear Selection
 void DeleteSelected(Workspace& ws); // Delete Selected
 void DeleteAll(Workspace& ws);      // Delete All
+
+// The table's context menu, on the highlighted rows (positions in any order).
+void SetRowsChecked(KeywordTable& table, const std::vector<int>& rows, bool checked);
+// Asks as Delete Selected does; on OK removes those rows. Shows the item count either way.
+void DeleteRows(Workspace& ws, const std::vector<int>& rows);
 
 } // namespace vorlith

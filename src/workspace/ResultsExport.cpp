@@ -142,6 +142,21 @@ std::string ResultsCsv(const KeywordTable& table) {
     return out;
 }
 
+std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows) {
+    std::string out;
+    std::array<std::string_view, ColumnCount> fields;
+    for (int c = 0; c < ColumnCount; ++c)
+        fields[static_cast<std::size_t>(c)] = Columns[static_cast<std::size_t>(c)].Header;
+    AppendLine(out, fields);
+    for (const int row : rows) {
+        fields[0] = table.Caption(row);
+        for (int c = 0; c < CellCount; ++c)
+            fields[static_cast<std::size_t>(c + 1)] = table.Cell(row, c);
+        AppendLine(out, fields);
+    }
+    return out;
+}
+
 std::string WithCsvExtension(std::string path) {
     const std::string name = NameOf(path);
     const auto dot = name.rfind('.');

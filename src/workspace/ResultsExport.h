@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorlith {
 
@@ -18,6 +19,8 @@ inline constexpr std::string_view CsvExtension = ".csv";
 // The file's bytes: the header and every row in display order, every field quoted (a quote
 // inside a value doubled), CR LF after every line.
 std::string ResultsCsv(const KeywordTable& table);
+// The same for the rows at the given positions only, in that order.
+std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows);
 
 // The name with ".csv" appended unless its extension already is ".csv" in any case.
 std::string WithCsvExtension(std::string path);
@@ -37,4 +40,6 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes);
 std::string SaveFailedMessage(std::string_view path, std::string_view reason);
 
 void SaveResults(Workspace& ws);
+// "Save Shown…": like Save Results, but only the rows that the filter shows.
+void SaveShown(Workspace& ws);
 } // namespace vorlith

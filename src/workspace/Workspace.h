@@ -49,6 +49,9 @@ public:
     // The save dialog's memory: the file chosen last, empty before the first choice.
     std::string SaveDialogFileName;
 
+    // The filter box: rows whose keyword holds this text, case ignored, are the shown rows.
+    std::string Filter;
+
     // Sort state; FormCreate sets -1 and true.
     std::int32_t SortColumn = 0;
     bool SortAscending = false;
@@ -87,6 +90,12 @@ public:
     // back at once, but the run is only over when this is false again. Commands that use the client or
     // clear Aborted must not start while it is set (see workspace/RunGuard.h).
     bool GatherDataRunning = false;
+    // The lookups of the last Gather Data or Retry Failed run.
+    struct RunCounts {
+        int Asked = 0;
+        int Succeeded = 0;
+        int Failed = 0;
+    } LastRun;
 
     // Rows added or changed since the last successful save (ticks and sorting do not count): the
     // work that closing the window would lose.

@@ -29,10 +29,18 @@ protected:
     ~MessagePort() = default;
 };
 
+// The add keywords dialog's import options; all off keeps every line as it stands.
+struct ImportOptions {
+    bool Trim = false;         // strip bytes of code 32 or less from both ends
+    bool SkipBlank = false;    // no row for a line that is empty (after trimming, when trimming)
+    bool SkipExisting = false; // no row for a keyword equal to one already in the table
+};
+
 // What the add keywords dialog hands back on OK: at most one of the two is non-empty.
 struct AddKeywordsAnswer {
     std::string Keyword;  // edtAddKeyword
     std::string ListFile; // edtList
+    ImportOptions Options = {};
 };
 
 // What the security image window shows, and the rule its Ok applies to the typed answer.
@@ -66,7 +74,8 @@ protected:
     ~DialogPort() = default;
 };
 
-enum class StatusPanel { Main, MainKeyword, Second };
+// Run: the panel at the right end of the status bar with a Gather Data run's progress and outcome.
+enum class StatusPanel { Main, MainKeyword, Second, Run };
 
 // The status bar, the caption of btnGatherData, the table's header clicks, the title,
 // the start-up timer and the message pump.

@@ -6,6 +6,7 @@
 #include "stats/GatherData.h"
 #include "workspace/Workspace.h"
 
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -33,6 +34,18 @@ protected:
                    }});
         const int port = server.Start();
         const std::string base = "http://127.0.0.1:" + std::to_string(port);
+        // MSN can be taken down (a port nobody listens on) and brought back.
+        table.Add({"--test-msn-down", {}, "", {}, [](CliContext& c, const Arguments&) {
+                       QTcpServer closed;
+                       closed.listen(QHostAddress::LocalHost);
+                       c.Ws.Endpoints.MsnSearchBase =
+                           "http://127.0.0.1:" + std::to_string(closed.serverPort());
+                       return ExitOk;
+                   }});
+        table.Add({"--test-msn-up", {}, "", {}, [base](CliContext& c, const Arguments&) {
+                       c.Ws.Endpoints.MsnSearchBase = base;
+                       return ExitOk;
+                   }});
         std::ofstream(folder.filePath(QStringLiteral("dbconfig.dat")).toStdString())
             << "[Endpoints]\nGoogleSearchBase=" << base << "\nYahooSearchBase=" << base
             << "\nMsnSearchBase=" << base << "\n";
@@ -120,6 +133,31 @@ TEST_F(GatherDataCli, RefusesAnEmptyTableAndAnUnknownMode) {
     EXPECT_NE(err.find(NoKeywordsText), std::string::npos) << err;
     EXPECT_EQ(Run({"--test-row", "golf", "--gather-data", "exact"}), ExitUsage);
     EXPECT_NE(err.find("precise or broad"), std::string::npos) << err;
+}
+
+TEST_F(GatherDataCli, SummaryLinesAndRetryFailedDecideTheExitStatus) {
+    // Every lookup answered: the summary line, exit 0.
+    ASSERT_EQ(Run({"--test-row", "golf", "--gather-data", "broad"}), ExitOk) << err;
+    EXPECT_NE(err.find("Gather Data: 3 asked, 3 succeeded, 0 failed\n"), std::string::npos) << err;
+
+    // MSN down: its lookups fail and stay failed after a retry that fails again.
+    EXPECT_EQ(Run({"--test-row", "golf", "--test-row", "chess", "--test-msn-down", "--gather-data", "broad",
+                   "--retry-failed", "--test-print"}),
+              ExitFailed);
+    EXPECT_NE(err.find("Gather Data: 6 asked, 4 succeeded, 2 failed\n"
+                       "Gather Data: 2 asked, 0 succeeded, 2 failed\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(out.find("golf|"), std::string::npos) << "later commands still run";
+
+    // Back up before the retry: only the two failed cells are asked again, and the run succeeds.
+    EXPECT_EQ(Run({"--test-row", "golf", "--test-row", "chess", "--test-msn-down", "--gather-data", "precise",
+                   "--test-msn-up", "--retry-failed", "--test-print"}),
+              ExitOk)
+        << err;
+    EXPECT_NE(err.find("Gather Data: 2 asked, 2 succeeded, 0 failed\n"), std::string::npos) << err;
+    EXPECT_EQ(out.find("||"), std::string::npos) << out;
+    EXPECT_NE(out.back(), '|') << out;
 }
 
 } // namespace

@@ -96,5 +96,33 @@ TEST_F(TableCli, AMissingKeywordFileIsRefusedAsTheDialogWould) {
     EXPECT_NE(run.Err.find("Please select a valid file."), std::string::npos);
 }
 
+TEST_F(TableCli, FilterAppliesToSaveShownOnlyAndDuplicatesGo) {
+    const std::string list = Write("list.txt", "Golf\nchess\ngolf\nmini GOLF\n");
+    auto run = Cli({"--keywords", list, "--filter", "golf", "--save-shown", "-", "--save", "-"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, Header + Line("1", "Golf") + Line("3", "golf") + Line("4", "mini GOLF") + Header +
+                           Line("1", "Golf") + Line("2", "chess") + Line("3", "golf") +
+                           Line("4", "mini GOLF"));
+    run = Cli({"--keywords", list, "--remove-duplicates", "--sort", "1", "--save", "-"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, Header + Line("2", "chess") + Line("1", "Golf") + Line("4", "mini GOLF"));
+    EXPECT_NE(run.Err.find("1 duplicate keyword removed."), std::string::npos) << run.Err;
+    // A filter that shows nothing has nothing to save.
+    run = Cli({"--keywords", list, "--filter", "tennis", "--save-shown", "-"});
+    EXPECT_EQ(run.Status, ExitFailed);
+    EXPECT_EQ(run.Out, "");
+}
+
+TEST_F(TableCli, ImportOptionsHoldForEveryLaterImport) {
+    const std::string list = Write("list.txt", " golf \r\n\r\nchess\r\n");
+    auto run = Cli({"--keywords", list, "--trim", "--skip-blank", "--keywords", list, "--skip-existing",
+                    "--keywords", list, "--add", " GOLF ", "--add", "tennis", "--save", "-"});
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    // The first import is untouched; the second trims and skips blanks; from the third on,
+    // known keywords are skipped too; typed text follows the same options.
+    EXPECT_EQ(run.Out, Header + Line("1", " golf ") + Line("2", "") + Line("3", "chess") + Line("4", "golf") +
+                           Line("5", "chess") + Line("6", "tennis"));
+}
+
 } // namespace
 } // namespace vorlith::cli

@@ -12,6 +12,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <array>
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace vorlith {
@@ -545,6 +546,89 @@ TEST_F(GatherData, AnErrorThatEndsTheRunPutsTheButtonBack) {
     EXPECT_TRUE(otherUi.HeaderClicksEnabled);
     EXPECT_FALSE(broken.GatherDataRunning);
     EXPECT_TRUE(server.Requests().empty());
+}
+
+// A failed lookup is marked with its reason and counted; Retry Failed asks only for those cells.
+TEST_F(GatherData, FailedLookupsAreMarkedCountedAndRetriedAlone) {
+    std::atomic<bool> yahooDown{true};
+    server.Answer([&yahooDown](Engine engine, const std::string& query, int) {
+        const bool fails = engine == Engine::Yahoo && yahooDown && query.find("bad") != std::string::npos;
+        return fails ? EngineAnswer{500, "down"}
+                     : EngineAnswer{200, test::PageFor(engine, CountFor(engine, query))};
+    });
+    AddRows({"good", "bad one", "bad two"});
+    Run(false);
+    EXPECT_EQ(ws.LastRun.Asked, 9);
+    EXPECT_EQ(ws.LastRun.Succeeded, 7);
+    EXPECT_EQ(ws.LastRun.Failed, 2);
+    EXPECT_EQ(GatherSummaryLine(ws.LastRun), "Gather Data: 9 asked, 7 succeeded, 2 failed");
+    const int yahoo = CellOf(Column::Yahoo);
+    EXPECT_EQ(ws.table.FailedCount(), 2u);
+    EXPECT_TRUE(ws.table.Failed(1, yahoo));
+    EXPECT_EQ(ws.table.FailureReason(2, yahoo), ConnectionErrorText);
+    EXPECT_EQ(ws.table.Cell(1, yahoo), "old") << "a failed cell keeps its value";
+    EXPECT_EQ(ws.table.Cell(1, CellOf(Column::Google)), CountFor(0, "bad one", ""));
+    EXPECT_EQ(ui.Status[StatusPanel::Run], RunOutcomeText(ws.LastRun, false));
+    // Progress: one text per row, counting rows.
+    std::vector<std::string> progress;
+    for (const auto& [panel, text] : ui.StatusLog)
+        if (panel == StatusPanel::Run)
+            progress.push_back(text.substr(0, text.find(',')));
+    EXPECT_EQ(progress, (std::vector<std::string>{"Row 1 of 3", "Row 2 of 3", "Row 3 of 3",
+                                                  RunOutcomeText(ws.LastRun, false)}));
+
+    // Still down: asked again, still failed, nothing else asked.
+    const std::size_t before = server.Requests().size();
+    RetryFailed(ws);
+    EXPECT_EQ(Targets(), [&] {
+        auto t = Targets();
+        t.resize(before);
+        t.push_back("/y/search?p=bad+one");
+        t.push_back("/y/search?p=bad+two");
+        return t;
+    }());
+    EXPECT_EQ(ws.LastRun.Failed, 2);
+    yahooDown = false;
+    RetryFailed(ws);
+    EXPECT_EQ(GatherSummaryLine(ws.LastRun), "Gather Data: 2 asked, 2 succeeded, 0 failed");
+    EXPECT_EQ(ws.table.FailedCount(), 0u);
+    EXPECT_EQ(ResultsOf(2), NewResults("bad two", ""));
+    ExpectIdle();
+
+    // Nothing left to retry: said so, nothing asked.
+    ui.AnswerMessage(std::string(NothingToRetryText));
+    RetryFailed(ws);
+    EXPECT_TRUE(ui.ScriptDone());
+    EXPECT_EQ(server.Requests().size(), before + 4);
+}
+
+TEST_F(GatherData, AStoppedLookupIsMarkedAbortedAndLaterCellsStayUnmarked) {
+    AddRows({"golf", "chess"});
+    HoldRequest(1, "golf");
+    ui.OnPump = [&] {
+        if (Waiting(1, "golf") && ws.GatherDataCaption() == StopCaption) {
+            GatherDataOrStop(ws);
+            server.Release();
+        }
+    };
+    Run(false);
+    EXPECT_EQ(ws.table.FailureReason(0, CellOf(Column::Yahoo)), AbortedText);
+    EXPECT_EQ(ws.table.FailedCount(), 1u) << "cells never asked are not failures";
+    EXPECT_EQ(ui.Status[StatusPanel::Run], RunOutcomeText(ws.LastRun, true));
+}
+
+struct ProgressCase {
+    int Row, Rows;
+    double Left;
+    const char* Text;
+};
+
+TEST(RunProgressText, RowOfRowsAndTheTimeLeft) {
+    for (const ProgressCase& c :
+         {ProgressCase{1, 94, -1, "Row 1 of 94"}, ProgressCase{12, 94, 83.4, "Row 12 of 94, 1:23 left"},
+          ProgressCase{2, 3, 0.4, "Row 2 of 3, 0:00 left"},
+          ProgressCase{5, 1000000, 7322, "Row 5 of 1000000, 2:02:02 left"}})
+        EXPECT_EQ(RunProgressText(c.Row, c.Rows, c.Left), c.Text);
 }
 
 } // namespace

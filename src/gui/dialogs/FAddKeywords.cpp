@@ -6,6 +6,7 @@
 #include "workspace/DialogRules.h"
 #include "workspace/WorkspaceUi.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -49,10 +50,26 @@ TfrmAddKeywords::TfrmAddKeywords(MessagePort& msgMain, QString programFolder, QW
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(190, 107, 82, 21);
 
+    // Import options, in the strip under the buttons; off by default so lines go in as they stand.
+    chkTrim = new QCheckBox(QStringLiteral("Trim"), this);
+    chkTrim->setObjectName(QStringLiteral("chkTrim"));
+    chkTrim->setGeometry(9, 129, 60, 16);
+    chkSkipBlank = new QCheckBox(QStringLiteral("Skip blank lines"), this);
+    chkSkipBlank->setObjectName(QStringLiteral("chkSkipBlank"));
+    chkSkipBlank->setGeometry(75, 129, 120, 16);
+    chkSkipExisting = new QCheckBox(QStringLiteral("Skip keywords already listed"), this);
+    chkSkipExisting->setObjectName(QStringLiteral("chkSkipExisting"));
+    chkSkipExisting->setGeometry(200, 129, 200, 16);
+    chkTrim->setToolTip(QStringLiteral("Remove spaces and control characters from both ends of every line"));
+    chkSkipExisting->setToolTip(QStringLiteral("Compared as the Keywords column sorts, case ignored"));
+
     setTabOrder(edtAddKeyword, btnOk);
     setTabOrder(btnOk, btnCancel);
     setTabOrder(btnCancel, edtList);
     setTabOrder(edtList, btnBrowse);
+    setTabOrder(btnBrowse, chkTrim);
+    setTabOrder(chkTrim, chkSkipBlank);
+    setTabOrder(chkSkipBlank, chkSkipExisting);
     connect(btnOk, &QPushButton::clicked, this, &TfrmAddKeywords::btnOkClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnBrowse, &QPushButton::clicked, this, &TfrmAddKeywords::btnBrowseClick);
@@ -88,6 +105,10 @@ std::string TfrmAddKeywords::Keyword() const {
 
 std::string TfrmAddKeywords::ListFile() const {
     return ToBytes(edtList->text());
+}
+
+ImportOptions TfrmAddKeywords::Options() const {
+    return {chkTrim->isChecked(), chkSkipBlank->isChecked(), chkSkipExisting->isChecked()};
 }
 
 } // namespace vorlith

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "workspace/WorkspaceUi.h"
+
 #include <QDialog>
 #include <QString>
 #include <functional>
 #include <string>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -26,6 +29,8 @@ public:
     // The two boxes, as bytes.
     std::string Keyword() const;
     std::string ListFile() const;
+    // The import options below the buttons; all off as the dialog opens.
+    ImportOptions Options() const;
 
     void btnOkClick();
     void btnBrowseClick();
@@ -43,6 +48,9 @@ private:
     QPushButton* btnBrowse;
     QPushButton* btnOk;
     QPushButton* btnCancel;
+    QCheckBox* chkTrim;
+    QCheckBox* chkSkipBlank;
+    QCheckBox* chkSkipExisting;
     MessagePort& msgMain_;
     QString browseFolder_;
 };

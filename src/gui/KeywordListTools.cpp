@@ -1,0 +1,156 @@
+#include "gui/KeywordListTools.h"
+
+#include "gui/FMain.h"
+#include "platform/QStringBytes.h"
+#include "stats/GatherData.h"
+#include "workspace/Duplicates.h"
+#include "workspace/ListEditing.h"
+#include "workspace/ResultsExport.h"
+#include "workspace/RowFilter.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
+#include <QTimer>
+#include <algorithm>
+
+namespace vorlith {
+
+namespace {
+
+QPushButton* BarButton(QWidget* bar, const char* name, const QString& caption, int left, int width,
+                       const QString& tip) {
+    auto* button = new QPushButton(caption, bar);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(left, 7, width, 20);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setToolTip(tip);
+    return button;
+}
+
+} // namespace
+
+KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& table, FilteredTable& shown,
+                                   QWidget& bar)
+    : QObject(&frm), frm_(frm), ws_(ws), table_(table), shown_(shown) {
+    edtFilter_ = new QLineEdit(&bar);
+    edtFilter_->setObjectName(QStringLiteral("edtFilter"));
+    edtFilter_->setGeometry(424, 7, 180, 20);
+    edtFilter_->setPlaceholderText(QStringLiteral("Filter keywords (Ctrl+F)"));
+    edtFilter_->setClearButtonEnabled(true);
+    edtFilter_->setToolTip(
+        QStringLiteral("Shows only rows whose keyword contains this text, case ignored (Ctrl+F)"));
+    btnRemoveDuplicates_ =
+        BarButton(&bar, "btnRemoveDuplicates", QStringLiteral("Remove Duplicates"), 608, 110,
+                  QStringLiteral("Keep the first of rows with equal keywords, case ignored"));
+    btnRetryFailed_ = BarButton(&bar, "btnRetryFailed", QStringLiteral("Retry Failed"), 721, 86,
+                                QStringLiteral("Ask again only for the counts whose lookup failed"));
+    btnSaveShown_ = BarButton(&bar, "btnSaveShown", QStringLiteral("Save Shown\u2026"), 810, 90,
+                              QStringLiteral("Save only the rows the filter shows"));
+    connect(edtFilter_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { frm_.SetFilter(ToBytes(text)); });
+    connect(btnRemoveDuplicates_, &QPushButton::clicked, this, [this] { RemoveDuplicates(ws_); });
+    connect(btnRetryFailed_, &QPushButton::clicked, this, [this] { RetryFailed(ws_); });
+    connect(btnSaveShown_, &QPushButton::clicked, this, [this] { SaveShown(ws_); });
+
+    // The table takes Tab to the filter box rather than from cell to cell.
+    table_.setTabKeyNavigation(false);
+    table_.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_.setContextMenuPolicy(Qt::CustomContextMenu);
+    table_.horizontalHeader()->setSortIndicatorShown(false);
+
+    menu_ = new QMenu(&table_);
+    menu_->setObjectName(QStringLiteral("mnuItems"));
+    auto add = [this](const QString& text, const QKeySequence& keys, auto slot) {
+        QAction* action = menu_->addAction(text);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+        table_.addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    add(QStringLiteral("Copy Keywords"), QKeySequence::Copy, [this] { CopyKeywords(); });
+    add(QStringLiteral("Copy Rows"), QKeySequence(QStringLiteral("Ctrl+Shift+C")), [this] { CopyRows(); });
+    menu_->addSeparator();
+    add(QStringLiteral("Tick"), QKeySequence(Qt::Key_Space), [this] { TickHighlighted(true); });
+    add(QStringLiteral("Untick"), QKeySequence(QStringLiteral("Shift+Space")),
+        [this] { TickHighlighted(false); });
+    add(QStringLiteral("Delete"), QKeySequence(QStringLiteral("Shift+Del")), [this] { DeleteHighlighted(); });
+    menu_->addSeparator();
+    add(QStringLiteral("Remove Duplicates"), {}, [this] { RemoveDuplicates(ws_); });
+    add(QStringLiteral("Retry Failed"), {}, [this] { RetryFailed(ws_); });
+    add(QStringLiteral("Save Shown\u2026"), {}, [this] { SaveShown(ws_); });
+    connect(&table_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { menu_->popup(table_.viewport()->mapToGlobal(at)); });
+
+    // Window-wide shortcuts for the buttons, which take no focus.
+    struct Key {
+        QKeySequence Keys;
+        void (TfrmMain::*Handler)();
+    };
+    const Key keys[] = {
+        {QKeySequence(QStringLiteral("Ctrl+S")), &TfrmMain::btnSaveResultsClick},
+        {QKeySequence(QStringLiteral("Ctrl+O")), &TfrmMain::btnAddKeywordClick},
+        {QKeySequence(QStringLiteral("Ctrl+K")), &TfrmMain::btnMainKeywordClick},
+        {QKeySequence(QStringLiteral("Ctrl+G")), &TfrmMain::btnGatherKeywordClick},
+        {QKeySequence(Qt::Key_F5), &TfrmMain::btnGatherDataClick},
+        {QKeySequence(QKeySequence::Delete), &TfrmMain::bsSkinButton3Click},
+        {QKeySequence(QStringLiteral("Ctrl+A")), &TfrmMain::bsSkinButton1Click},
+        {QKeySequence(QStringLiteral("Ctrl+Shift+A")), &TfrmMain::bsSkinButton2Click},
+        {QKeySequence(Qt::Key_F1), &TfrmMain::btnHelpClick},
+    };
+    for (const Key& key : keys) {
+        auto* shortcut = new QShortcut(key.Keys, &frm_);
+        connect(shortcut, &QShortcut::activated, &frm_, key.Handler);
+    }
+    auto* find = new QShortcut(QKeySequence::Find, &frm_);
+    connect(find, &QShortcut::activated, this, &KeywordListTools::FocusFilter);
+    // Escape stops a run; otherwise, in the filter box, it empties the filter.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &frm_);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (ws_.GatherDataCaption() != GatherDataIdleCaption)
+            frm_.btnGatherDataClick();
+        else if (edtFilter_->hasFocus())
+            edtFilter_->clear();
+    });
+}
+
+std::vector<int> KeywordListTools::HighlightedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : table_.selectionModel()->selectedRows())
+        rows.push_back(shown_.SourceRow(index.row()));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void KeywordListTools::CopyKeywords() {
+    QGuiApplication::clipboard()->setText(ToQString(KeywordsText(ws_.table, HighlightedRows())));
+}
+
+void KeywordListTools::CopyRows() {
+    QGuiApplication::clipboard()->setText(ToQString(RowsText(ws_.table, HighlightedRows())));
+}
+
+void KeywordListTools::TickHighlighted(bool checked) {
+    SetRowsChecked(ws_.table, HighlightedRows(), checked);
+}
+
+void KeywordListTools::DeleteHighlighted() {
+    DeleteRows(ws_, HighlightedRows());
+}
+
+void KeywordListTools::FocusFilter() {
+    edtFilter_->setFocus(Qt::ShortcutFocusReason);
+    edtFilter_->selectAll();
+}
+
+} // namespace vorlith
