@@ -225,8 +225,7 @@ void TfrmMain::BuildControls() {
     connect(bsSkinButton4, &QPushButton::clicked, this, &TfrmMain::bsSkinButton4Click);
     connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, &TfrmMain::lvwItemsColumnClick);
     connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
-    connect(&ws_.table, &QAbstractItemModel::rowsInserted, this, &TfrmMain::FitNumberColumn);
-    connect(&ws_.table, &QAbstractItemModel::modelReset, this, &TfrmMain::FitNumberColumn);
+
     connect(lblLink1URL, &LinkLabel::Clicked, this, [this] { OpenLink(ws_, lblLink1URL->Address()); });
     connect(lblLink2URL, &LinkLabel::Clicked, this, [this] { OpenLink(ws_, lblLink2URL->Address()); });
     imgBanner->installEventFilter(this);
@@ -246,10 +245,16 @@ void TfrmMain::BuildControls() {
     // The item count follows what the filter shows.
     connect(shownRows_, &QAbstractItemModel::modelReset, this, &TfrmMain::ShowItemCount);
     connect(shownRows_, &QAbstractItemModel::rowsInserted, this, &TfrmMain::ShowItemCount);
+    // The view shows the filtered rows: the No column is fitted to what it shows.
+    connect(shownRows_, &QAbstractItemModel::rowsInserted, this, &TfrmMain::FitNumberColumn);
+    connect(shownRows_, &QAbstractItemModel::modelReset, this, &TfrmMain::FitNumberColumn);
     connect(shownRows_, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::ShowItemCount);
     // Every command button stays reachable: the window never gets narrower than the toolbar.
     bsSkinPanel1->setMinimumWidth(btnMakeMoney->geometry().right() + 1 + btnMainKeyword->x());
-    bsSkinPanel4->setMinimumWidth(bsSkinButton4->geometry().right() + 1 + bsSkinButton1->x());
+    int barRight = 0;
+    for (const QPushButton* button : bsSkinPanel4->findChildren<QPushButton*>())
+        barRight = std::max(barRight, button->geometry().right() + 1);
+    bsSkinPanel4->setMinimumWidth(barRight + bsSkinButton1->x());
     lvwItems->setMinimumHeight(4 * lvwItems->verticalHeader()->defaultSectionSize());
 
     CenterOnScreen(*this);
@@ -258,11 +263,11 @@ void TfrmMain::BuildControls() {
 void TfrmMain::FitNumberColumn() {
     // Numbers never exceed the largest row count, so the last row's number is the widest one
     // to fit; the column only grows, from its built width.
-    const int rows = ws_.table.RowCount();
+    const int rows = shownRows_->rowCount();
     if (rows == 0)
         return;
     const int needed =
-        lvwItems->sizeHintForIndex(ws_.table.index(rows - 1, 0)).width() + (lvwItems->showGrid() ? 1 : 0);
+        lvwItems->sizeHintForIndex(shownRows_->index(rows - 1, 0)).width() + (lvwItems->showGrid() ? 1 : 0);
     if (needed > lvwItems->columnWidth(0))
         lvwItems->setColumnWidth(0, needed);
 }
