@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <random>
 #include <sys/file.h>
@@ -236,31 +237,36 @@ std::string SaveFailedMessage(std::string_view path, std::string_view reason) {
     return "Cannot save file \"" + std::string(path) + "\". " + std::string(reason);
 }
 
-void SaveResults(Workspace& ws) {
-    if (ws.table.RowCount() == 0) {
-        ws.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
-        return;
-    }
+bool SaveThroughDialog(Workspace& ws, const std::function<std::string()>& csv) {
     // The dialog opens where the last chosen file is, with its name; at first in the program's folder.
     const std::string& last = ws.SaveDialogFileName;
     const std::optional<std::string> chosen = last.empty()
                                                   ? ws.Ui.AskSaveFile(ws.ProgramFolder, "")
                                                   : ws.Ui.AskSaveFile(FolderWithSlash(last), NameOf(last));
     if (!chosen)
-        return;
+        return false;
     const std::string path = WithCsvExtension(*chosen);
     ws.SaveDialogFileName = path;
     std::string reason;
     try {
-        WriteFileReplacing(path, ResultsCsv(ws.table));
-        ws.MarkSaved();
-        return;
+        WriteFileReplacing(path, csv());
+        return true;
     } catch (const SaveError& e) {
         reason = e.what();
     } catch (const std::bad_alloc&) {
         reason = "Out of memory";
     }
     ws.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, reason), MessageButtons::Ok);
+    return false;
+}
+
+void SaveResults(Workspace& ws) {
+    if (ws.table.RowCount() == 0) {
+        ws.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
+        return;
+    }
+    if (SaveThroughDialog(ws, [&ws] { return ResultsCsv(ws.table); }))
+        ws.MarkSaved();
 }
 
 } // namespace vorlith

@@ -1,6 +1,7 @@
 #pragma once
 // "Save Results": the whole keyword table, headed by the column captions, as a CSV file.
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -38,6 +39,10 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes);
 
 // The text of the warning that a failed save shows.
 std::string SaveFailedMessage(std::string_view path, std::string_view reason);
+
+// The save dialog (opened where the last chosen file is), then csv() written over the chosen file.
+// A failed write shows the warning. True when the file was written.
+bool SaveThroughDialog(Workspace& ws, const std::function<std::string()>& csv);
 
 void SaveResults(Workspace& ws);
 // "Save Shown…": like Save Results, but only the rows that the filter shows.
