@@ -7,6 +7,8 @@
 
 #include <QString>
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -42,6 +44,10 @@ void CheckColumn(int column) {
         throw std::out_of_range("No column " + std::to_string(column) + " to sort by");
 }
 
+// After a sort the cells sit in the table's arena in random order: key building starts the
+// reads this many rows early so that their misses overlap.
+constexpr int PrefetchAhead = 16;
+
 struct Entry {
     std::uint64_t Key;
     std::uint32_t Row;
@@ -56,6 +62,27 @@ void SortRange(Entry* first, Entry* last, bool ascending) {
         std::sort(first, last, [](const Entry& a, const Entry& b) {
             return a.Key != b.Key ? a.Key > b.Key : a.Row < b.Row;
         });
+}
+
+// A stable sort by Key, a byte at a time from the lowest: counts are parsed into keys once, and
+// the bytes every key shares (the high ones, for counts of a few billion) cost nothing.
+void RadixSort(std::vector<Entry>& entries) {
+    std::array<std::array<std::size_t, 256>, 8> counts{};
+    for (const Entry& e : entries)
+        for (std::size_t b = 0; b < 8; ++b)
+            ++counts[b][(e.Key >> (8 * b)) & 0xFF];
+    std::vector<Entry> spare(entries.size());
+    for (std::size_t b = 0; b < 8; ++b) {
+        std::array<std::size_t, 256>& bucket = counts[b];
+        if (std::find(bucket.begin(), bucket.end(), entries.size()) != bucket.end())
+            continue; // every key has the same byte here
+        std::size_t start = 0;
+        for (std::size_t& n : bucket)
+            start += std::exchange(n, start);
+        for (const Entry& e : entries)
+            spare[bucket[(e.Key >> (8 * b)) & 0xFF]++] = e;
+        entries.swap(spare);
+    }
 }
 
 // Eight key bytes from depth on, big-endian, zero-padded past the key's end.
@@ -190,30 +217,44 @@ int CompareRows(const KeywordRow& first, const KeywordRow& second, int column, b
 
 void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& locale) {
     CheckColumn(column);
-    const std::vector<KeywordRow>& rows = table.Rows();
-    if (rows.size() < 2)
+    const int rows = table.RowCount();
+    if (rows < 2)
         return;
-    std::vector<Entry> entries(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
+    std::vector<Entry> entries(static_cast<std::size_t>(rows));
+    for (std::size_t i = 0; i < entries.size(); ++i)
         entries[i].Row = static_cast<std::uint32_t>(i);
 
     if (column == static_cast<int>(Column::Keywords)) {
         KeywordKeys keys(locale);
         std::string arena;
         std::vector<std::size_t> offsets;
-        offsets.reserve(rows.size() + 1);
-        for (const KeywordRow& row : rows) {
+        offsets.reserve(entries.size() + 1);
+        const int keywords = CellOf(Column::Keywords);
+        for (int r = 0; r < rows; ++r) {
+            if (r + PrefetchAhead < rows)
+                __builtin_prefetch(table.Cell(r + PrefetchAhead, keywords).data());
             offsets.push_back(arena.size());
-            keys.Append(row.Cell[0], arena);
+            keys.Append(table.Cell(r, keywords), arena);
         }
         offsets.push_back(arena.size());
         SortByKeys(entries, arena, offsets, ascending);
     } else {
-        // Flipping the sign bit makes signed order unsigned order.
-        for (Entry& e : entries)
-            e.Key = static_cast<std::uint64_t>(NumberValue(TextOf(rows[e.Row], column))) ^
-                    (std::uint64_t{1} << 63);
-        SortRange(entries.data(), entries.data() + entries.size(), ascending);
+        // Flipping the sign bit makes signed order unsigned order; inverting every bit makes
+        // descending order ascending, and the stable sort keeps equal rows in their order.
+        const std::uint64_t flip = (std::uint64_t{1} << 63) ^ (ascending ? 0 : ~std::uint64_t{0});
+        if (column == static_cast<int>(Column::No)) {
+            for (Entry& e : entries)
+                e.Key = static_cast<std::uint64_t>(table.Number(static_cast<int>(e.Row))) ^ flip;
+        } else {
+            const int cell = column - 1;
+            for (int r = 0; r < rows; ++r) {
+                if (r + PrefetchAhead < rows)
+                    __builtin_prefetch(table.Cell(r + PrefetchAhead, cell).data());
+                entries[static_cast<std::size_t>(r)].Key =
+                    static_cast<std::uint64_t>(NumberValue(table.Cell(r, cell))) ^ flip;
+            }
+        }
+        RadixSort(entries);
     }
 
     std::vector<std::size_t> order(entries.size());

@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QString>
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <stdexcept>
 
 namespace vorlith {
@@ -23,10 +25,73 @@ void CheckPosition(int row, int count) {
 
 KeywordTable::KeywordTable(QObject* parent) : QAbstractTableModel(parent) {}
 
+const KeywordTable::RowSlot& KeywordTable::Slot(int row) const {
+    CheckPosition(row, RowCount());
+    return slots_[static_cast<std::size_t>(row)];
+}
+
+std::size_t KeywordTable::RowBytes(const RowSlot& slot) {
+    std::size_t bytes = 0;
+    for (const std::uint32_t length : slot.Length)
+        bytes += length;
+    return bytes;
+}
+
+std::size_t KeywordTable::CellStart(const RowSlot& slot, int cell) {
+    std::size_t at = slot.At;
+    for (int c = 0; c < cell; ++c)
+        at += slot.Length[static_cast<std::size_t>(c)];
+    return at;
+}
+
+std::string_view KeywordTable::Cell(int row, int cell) const {
+    const RowSlot& slot = Slot(row);
+    const std::uint32_t length = slot.Length.at(static_cast<std::size_t>(cell));
+    return {text_.data() + CellStart(slot, cell), length};
+}
+
+KeywordRow KeywordTable::Row(int row) const {
+    const RowSlot& slot = Slot(row);
+    KeywordRow copy{std::to_string(slot.Number), {}, slot.Checked, slot.Failure};
+    for (int c = 0; c < CellCount; ++c)
+        copy.Cell[static_cast<std::size_t>(c)] = std::string(Cell(row, c));
+    return copy;
+}
+
+std::vector<KeywordRow> KeywordTable::Rows() const {
+    std::vector<KeywordRow> rows;
+    rows.reserve(slots_.size());
+    for (int r = 0; r < RowCount(); ++r)
+        rows.push_back(Row(r));
+    return rows;
+}
+
+namespace {
+
+std::uint32_t CellLength(std::size_t size) {
+    // The arena's lengths are 32-bit; no file or page the program reads comes near.
+    if (size > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("A keyword table cell is too long");
+    return static_cast<std::uint32_t>(size);
+}
+
+} // namespace
+
+template <typename Texts>
+void KeywordTable::AppendRow(std::uint32_t number, const Texts& cells) {
+    RowSlot& slot = slots_.emplace_back();
+    slot.At = text_.size();
+    slot.Number = number;
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        slot.Length[c] = CellLength(cells[c].size());
+        text_.append(cells[c]);
+    }
+}
+
 void KeywordTable::Append(Cells cells) {
     const int count = RowCount();
     beginInsertRows({}, count, count);
-    rows_.push_back(KeywordRow{std::to_string(count + 1), std::move(cells), false});
+    AppendRow(static_cast<std::uint32_t>(count + 1), cells);
     endInsertRows();
 }
 
@@ -35,9 +100,9 @@ void KeywordTable::AppendMany(std::vector<Cells> cells) {
         return;
     const int count = RowCount();
     beginInsertRows({}, count, count + static_cast<int>(cells.size()) - 1);
-    rows_.reserve(rows_.size() + cells.size());
-    for (auto& c : cells)
-        rows_.push_back(KeywordRow{std::to_string(rows_.size() + 1), std::move(c), false});
+    slots_.reserve(slots_.size() + cells.size());
+    for (const Cells& c : cells)
+        AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), c);
     endInsertRows();
 }
 
@@ -47,14 +112,16 @@ void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords)
     const int count = RowCount();
     beginInsertRows({}, count, count + static_cast<int>(keywords.size()) - 1);
     // Grow geometrically so that many small imports stay linear; one big one is sized exactly.
-    const std::size_t needed = rows_.size() + keywords.size();
-    if (needed > rows_.capacity())
-        rows_.reserve(std::max(needed, rows_.capacity() + rows_.capacity() / 2));
-    for (const std::string_view keyword : keywords) {
-        KeywordRow& row = rows_.emplace_back();
-        row.Caption = std::to_string(rows_.size());
-        row.Cell[0].assign(keyword);
-    }
+    const std::size_t needed = slots_.size() + keywords.size();
+    if (needed > slots_.capacity())
+        slots_.reserve(std::max(needed, slots_.capacity() + slots_.capacity() / 2));
+    std::size_t bytes = text_.size();
+    for (const std::string_view keyword : keywords)
+        bytes += keyword.size();
+    if (bytes > text_.capacity())
+        text_.reserve(std::max(bytes, text_.capacity() + text_.capacity() / 2));
+    for (const std::string_view keyword : keywords)
+        AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), std::array<std::string_view, 1>{keyword});
     endInsertRows();
 }
 
@@ -66,11 +133,66 @@ void KeywordTable::AppendKeyword(std::string keyword) {
 
 void KeywordTable::SetCell(int row, int cell, std::string text) {
     CheckPosition(row, RowCount());
-    KeywordRow& r = rows_[static_cast<std::size_t>(row)];
-    r.Cell.at(static_cast<std::size_t>(cell)) = std::move(text);
-    r.Failure[static_cast<std::size_t>(cell)] = 0;
-    const QModelIndex at = index(row, cell + 1);
-    Q_EMIT dataChanged(at, at, {Qt::DisplayRole, Qt::ToolTipRole, Qt::BackgroundRole});
+    RowSlot& slot = slots_[static_cast<std::size_t>(row)];
+    const std::size_t old = slot.Length.at(static_cast<std::size_t>(cell));
+    const std::size_t size = text.size();
+    const std::size_t total = RowBytes(slot);
+    const std::size_t before = CellStart(slot, cell) - slot.At;
+    const std::size_t after = total - before - old;
+    const bool last = slot.At + total == text_.size();
+    if (size <= old || last) {
+        // In place: the row shrinks (leaving a hole) or is the arena's last and may grow.
+        if (last && size > old)
+            text_.resize(text_.size() + (size - old));
+        char* at = text_.data() + slot.At + before;
+        std::memmove(at + size, at + old, after);
+        std::memcpy(at, text.data(), size);
+        if (last)
+            text_.resize(slot.At + total - old + size);
+        else
+            garbage_ += old - size;
+    } else {
+        // The row moves to the end; the arena may move, so copy by offset after growing it.
+        const std::size_t from = slot.At;
+        const std::size_t to = text_.size();
+        text_.resize(to + total - old + size);
+        char* base = text_.data();
+        std::memcpy(base + to, base + from, before);
+        std::memcpy(base + to + before, text.data(), size);
+        std::memcpy(base + to + before + size, base + from + before + old, after);
+        garbage_ += total;
+        slot.At = to;
+    }
+    slot.Length[static_cast<std::size_t>(cell)] = CellLength(size);
+    slot.Failure[static_cast<std::size_t>(cell)] = 0;
+    CompactIfWasteful();
+    const QModelIndex changed = index(row, cell + 1);
+    Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole, Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+void KeywordTable::Release(const RowSlot& slot) {
+    const std::size_t bytes = RowBytes(slot);
+    if (slot.At + bytes == text_.size())
+        text_.resize(slot.At);
+    else
+        garbage_ += bytes;
+}
+
+void KeywordTable::CompactIfWasteful() {
+    // Holes come from rewritten and deleted rows; past half the arena they are squeezed out,
+    // so the cost is spread over at least as many bytes written.
+    if (garbage_ < 4096 || garbage_ * 2 < text_.size())
+        return;
+    std::string packed;
+    packed.reserve(text_.size() - garbage_);
+    for (RowSlot& slot : slots_) {
+        const std::size_t bytes = RowBytes(slot);
+        const std::size_t at = packed.size();
+        packed.append(text_, slot.At, bytes);
+        slot.At = at;
+    }
+    text_.swap(packed);
+    garbage_ = 0;
 }
 
 void KeywordTable::MarkFailed(int row, int cell, std::string_view reason) {
@@ -84,133 +206,131 @@ void KeywordTable::MarkFailed(int row, int cell, std::string_view reason) {
             reasons_.emplace_back(reason);
         known = reasons_.end() - 1;
     }
-    rows_[static_cast<std::size_t>(row)].Failure.at(static_cast<std::size_t>(cell)) =
+    slots_[static_cast<std::size_t>(row)].Failure.at(static_cast<std::size_t>(cell)) =
         static_cast<std::uint8_t>(known - reasons_.begin() + 1);
     const QModelIndex at = index(row, cell + 1);
     Q_EMIT dataChanged(at, at, {Qt::ToolTipRole, Qt::BackgroundRole});
 }
 
 std::string_view KeywordTable::FailureReason(int row, int cell) const {
-    const std::uint8_t mark = Row(row).Failure.at(static_cast<std::size_t>(cell));
+    const std::uint8_t mark = Slot(row).Failure.at(static_cast<std::size_t>(cell));
     return mark == 0 ? std::string_view() : std::string_view(reasons_[mark - 1u]);
 }
 
 std::size_t KeywordTable::FailedCount() const {
     std::size_t count = 0;
-    for (const KeywordRow& r : rows_)
-        for (const std::uint8_t mark : r.Failure)
+    for (const RowSlot& slot : slots_)
+        for (const std::uint8_t mark : slot.Failure)
             count += mark != 0;
     return count;
 }
 
 void KeywordTable::SetChecked(int row, bool checked) {
     CheckPosition(row, RowCount());
-    rows_[static_cast<std::size_t>(row)].Checked = checked;
+    slots_[static_cast<std::size_t>(row)].Checked = checked;
     const QModelIndex at = index(row, 0);
     Q_EMIT dataChanged(at, at, {Qt::CheckStateRole});
 }
 
 void KeywordTable::SetAllChecked(bool checked) {
-    if (rows_.empty())
+    if (slots_.empty())
         return;
-    for (auto& r : rows_)
-        r.Checked = checked;
+    for (RowSlot& slot : slots_)
+        slot.Checked = checked;
     Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, 0), {Qt::CheckStateRole});
 }
 
 void KeywordTable::Delete(int row) {
     CheckPosition(row, RowCount());
     beginRemoveRows({}, row, row);
-    rows_.erase(rows_.begin() + row);
+    Release(slots_[static_cast<std::size_t>(row)]);
+    slots_.erase(slots_.begin() + row);
+    CompactIfWasteful();
     endRemoveRows();
 }
 
 void KeywordTable::DeleteAll() {
-    if (rows_.empty())
+    if (slots_.empty())
         return;
     beginResetModel();
-    rows_.clear();
-    rows_.shrink_to_fit();
+    slots_.clear();
+    slots_.shrink_to_fit();
+    text_.clear();
+    text_.shrink_to_fit();
+    garbage_ = 0;
     endResetModel();
 }
 
-std::size_t KeywordTable::DeleteIf(const std::function<bool(const KeywordRow&)>& pick) {
-    const auto first = std::find_if(rows_.begin(), rows_.end(), pick);
-    if (first == rows_.end())
-        return 0;
-    // One reset for the whole batch: per-range signals would cost the view O(rows) each.
-    beginResetModel();
-    const auto kept = std::remove_if(first, rows_.end(), pick);
-    const auto removed = static_cast<std::size_t>(rows_.end() - kept);
-    rows_.erase(kept, rows_.end());
-    endResetModel();
-    return removed;
+std::size_t KeywordTable::DeleteChecked() {
+    std::vector<bool> marked(slots_.size());
+    for (std::size_t r = 0; r < slots_.size(); ++r)
+        marked[r] = slots_[r].Checked;
+    return DeleteMarked(marked);
 }
 
 std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
-    if (marked.size() != rows_.size())
+    if (marked.size() != slots_.size())
         throw std::invalid_argument("KeywordTable::DeleteMarked: the marks do not cover every row");
     std::size_t at = 0;
-    while (at < rows_.size() && !marked[at])
+    while (at < slots_.size() && !marked[at])
         ++at;
-    if (at == rows_.size())
+    if (at == slots_.size())
         return 0;
+    // One reset for the whole batch: per-range signals would cost the view O(rows) each.
     beginResetModel();
     std::size_t kept = at;
-    for (std::size_t r = at + 1; r < rows_.size(); ++r)
-        if (!marked[r])
-            rows_[kept++] = std::move(rows_[r]);
-    const std::size_t removed = rows_.size() - kept;
-    rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(kept), rows_.end());
+    for (std::size_t r = at; r < slots_.size(); ++r) {
+        if (marked[r])
+            garbage_ += RowBytes(slots_[r]);
+        else
+            slots_[kept++] = slots_[r];
+    }
+    const std::size_t removed = slots_.size() - kept;
+    slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(kept), slots_.end());
+    if (slots_.empty()) {
+        text_.clear();
+        garbage_ = 0;
+    }
+    CompactIfWasteful();
     endResetModel();
     return removed;
 }
 
 void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
-    if (order.size() != rows_.size())
+    if (order.size() != slots_.size())
         throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
-    std::vector<int> newPosition(rows_.size(), -1);
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        const std::size_t from = order[i];
-        if (from >= rows_.size() || newPosition[from] != -1)
-            throw std::invalid_argument("KeywordTable::Reorder: order is not a permutation");
-        newPosition[from] = static_cast<int>(i);
+    {
+        std::vector<bool> seen(slots_.size());
+        for (const std::size_t from : order) {
+            if (from >= slots_.size() || seen[from])
+                throw std::invalid_argument("KeywordTable::Reorder: order is not a permutation");
+            seen[from] = true;
+        }
     }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
-    // In place, one cycle of the permutation at a time: every row moves once and no second
-    // table is allocated. The rows are read in random order, so the reads of the next few
-    // steps of the cycle are started early and their misses overlap.
-    constexpr int ahead = 8;
-    std::vector<bool> placed(rows_.size());
-    for (std::size_t start = 0; start < rows_.size(); ++start) {
-        if (placed[start] || order[start] == start)
-            continue;
-        KeywordRow held = std::move(rows_[start]);
-        std::size_t lead = start;
-        for (int i = 0; i < ahead; ++i)
-            lead = order[lead];
-        std::size_t at = start;
-        for (;;) {
-            placed[at] = true;
-            const std::size_t from = order[at];
-            if (from == start) {
-                rows_[at] = std::move(held);
-                break;
-            }
-            lead = order[lead];
-            const char* next = reinterpret_cast<const char*>(&rows_[lead]);
-            for (std::size_t line = 0; line < sizeof(KeywordRow); line += 64)
-                __builtin_prefetch(next + line);
-            rows_[at] = std::move(rows_[from]);
-            at = from;
-        }
+    // Gathered into fresh slots: the old ones are read in random order, but the reads do not
+    // wait on each other (following the permutation's cycles in place would chase one miss
+    // after another). The text stays where it is.
+    constexpr std::size_t ahead = 16;
+    std::vector<RowSlot> slots;
+    slots.reserve(slots_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i + ahead < order.size())
+            __builtin_prefetch(&slots_[order[i + ahead]]);
+        slots.push_back(slots_[order[i]]);
     }
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex& old : before)
-        after.push_back(index(newPosition[static_cast<std::size_t>(old.row())], old.column()));
-    changePersistentIndexList(before, after);
+    slots_.swap(slots);
+    if (!before.isEmpty()) {
+        std::vector<int> newPosition(slots_.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            newPosition[order[i]] = static_cast<int>(i);
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex& old : before)
+            after.push_back(index(newPosition[static_cast<std::size_t>(old.row())], old.column()));
+        changePersistentIndexList(before, after);
+    }
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
@@ -225,10 +345,9 @@ int KeywordTable::columnCount(const QModelIndex& parent) const {
 QVariant KeywordTable::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= RowCount())
         return {};
-    const KeywordRow& row = rows_[static_cast<std::size_t>(index.row())];
+    const RowSlot& row = slots_[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole)
-        return ToQString(index.column() == 0 ? row.Caption
-                                             : row.Cell[static_cast<std::size_t>(index.column() - 1)]);
+        return index.column() == 0 ? QString::number(row.Number) : ToQString(Cell(index.row(), index.column() - 1));
     if (role == Qt::CheckStateRole && index.column() == 0)
         return row.Checked ? Qt::Checked : Qt::Unchecked;
     if (index.column() > 0 && row.Failure[static_cast<std::size_t>(index.column() - 1)] != 0) {

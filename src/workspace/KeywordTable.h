@@ -1,12 +1,15 @@
 #pragma once
 // The keyword table, the only store of keywords and figures. Rows are addressed by
 // their position in the current display order.
+//
+// A million-row list must stay small and quick to sort: the text of every cell lives in one
+// arena per table, a row's five cells side by side, and a row is a fixed 40-byte slot holding
+// where its text starts and how long each cell is. Sorting moves slots, never text.
 
 #include <QAbstractTableModel>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +40,7 @@ inline constexpr std::array<ColumnInfo, ColumnCount> Columns{{
 
 using Cells = std::array<std::string, CellCount>;
 
+// A row as plain values: a copy, for callers and checks that want a whole row at once.
 struct KeywordRow {
     std::string Caption; // the row's number, fixed when it was appended
     Cells Cell;
@@ -50,9 +54,10 @@ class KeywordTable : public QAbstractTableModel {
 public:
     explicit KeywordTable(QObject* parent = nullptr);
 
-    int RowCount() const { return static_cast<int>(rows_.size()); }
-    const KeywordRow& Row(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
-    const std::vector<KeywordRow>& Rows() const { return rows_; }
+    int RowCount() const { return static_cast<int>(slots_.size()); }
+    // Copies of rows; for whole-table work read Cell() row by row instead.
+    KeywordRow Row(int row) const;
+    std::vector<KeywordRow> Rows() const;
 
     // Appends a row numbered with the row count before the addition, plus one.
     void Append(Cells cells);
@@ -63,30 +68,30 @@ public:
     // Appends one row per keyword (four empty figures each) with one notification.
     void AppendKeywords(const std::vector<std::string_view>& keywords);
 
-    const std::string& Caption(int row) const { return Row(row).Caption; }
-    const std::string& Cell(int row, int cell) const {
-        return Row(row).Cell.at(static_cast<std::size_t>(cell));
-    }
+    // The row's number, fixed when it was appended, and the same as text.
+    std::uint32_t Number(int row) const { return Slot(row).Number; }
+    std::string Caption(int row) const { return std::to_string(Number(row)); }
+    // The view is good until the table next changes.
+    std::string_view Cell(int row, int cell) const;
     // Writes a cell; a written cell is no longer marked failed.
     void SetCell(int row, int cell, std::string text);
 
     // A lookup for the cell failed: it keeps its value and carries the reason until it is written.
     void MarkFailed(int row, int cell, std::string_view reason);
-    bool Failed(int row, int cell) const { return Row(row).Failure.at(static_cast<std::size_t>(cell)) != 0; }
+    bool Failed(int row, int cell) const { return Slot(row).Failure.at(static_cast<std::size_t>(cell)) != 0; }
     // Empty when the cell is not marked failed.
     std::string_view FailureReason(int row, int cell) const;
     // Cells marked failed in the whole table.
     std::size_t FailedCount() const;
 
-    bool Checked(int row) const { return Row(row).Checked; }
+    bool Checked(int row) const { return Slot(row).Checked; }
     void SetChecked(int row, bool checked);
     void SetAllChecked(bool checked);
 
     void Delete(int row);
     void DeleteAll();
-    // Removes every row the predicate picks, in one pass and with one notification.
-    // Returns the number of rows removed.
-    std::size_t DeleteIf(const std::function<bool(const KeywordRow&)>& pick);
+    // Removes every ticked row, in one pass and with one notification; returns how many.
+    std::size_t DeleteChecked();
 
     // Removes the rows at the positions marked true (marked covers every row); returns how many.
     std::size_t DeleteMarked(const std::vector<bool>& marked);
@@ -103,8 +108,32 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+    // Bytes of cell text kept for the rows, and bytes the arena holds in all (text and holes).
+    std::size_t TextBytes() const { return text_.size() - garbage_; }
+    std::size_t ArenaBytes() const { return text_.capacity(); }
+
 private:
-    std::vector<KeywordRow> rows_;
+    struct RowSlot {
+        std::uint64_t At = 0; // the first byte of the row's cells in text_
+        std::array<std::uint32_t, CellCount> Length{};
+        std::uint32_t Number = 0;
+        std::array<std::uint8_t, CellCount> Failure{};
+        bool Checked = false;
+    };
+    static_assert(sizeof(RowSlot) == 40, "a row slot is meant to stay 40 bytes");
+
+    const RowSlot& Slot(int row) const;
+    static std::size_t RowBytes(const RowSlot& slot);
+    static std::size_t CellStart(const RowSlot& slot, int cell);
+    template <typename Texts> void AppendRow(std::uint32_t number, const Texts& cells);
+    // The row's text is no longer kept: its bytes become a hole, or are cut off at the end.
+    void Release(const RowSlot& slot);
+    // Copies the kept text into a fresh arena once holes outweigh it.
+    void CompactIfWasteful();
+
+    std::vector<RowSlot> slots_;
+    std::string text_;
+    std::size_t garbage_ = 0; // bytes of text_ no row points at
     // The few distinct failure reasons, shared by every marked cell.
     std::vector<std::string> reasons_;
 };

@@ -168,7 +168,7 @@ void ClearSelection(Workspace& ws) {
 
 void DeleteSelected(Workspace& ws) {
     if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) == mrOk)
-        ws.table.DeleteIf([](const KeywordRow& row) { return row.Checked; });
+        ws.table.DeleteChecked();
     ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
 }
 

@@ -3,13 +3,16 @@
 #include "workspace/KeywordTable.h"
 #include "workspace/Workspace.h"
 
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <new>
+#include <numeric>
 #include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -122,35 +125,29 @@ int CreateTemporary(const std::string& target, std::string& name) {
 } // namespace
 
 std::string ResultsCsv(const KeywordTable& table) {
+    std::vector<int> rows(static_cast<std::size_t>(table.RowCount()));
+    std::iota(rows.begin(), rows.end(), 0);
+    return ResultsCsv(table, rows);
+}
+
+std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows) {
+    // Sized up front: the cells, their quotes and commas, the line ends and room for row
+    // numbers; a quoted quote or a formula mark grows it a little.
     std::size_t size = 64;
-    for (const KeywordRow& row : table.Rows()) {
-        size += row.Caption.size() + 2 * ColumnCount + ColumnCount + 1;
-        for (const std::string& cell : row.Cell)
-            size += cell.size();
-    }
+    for (const int row : rows)
+        for (int c = 0; c < CellCount; ++c)
+            size += table.Cell(row, c).size() + 3;
+    size += rows.size() * (3 + 10 + 1);
     std::string out;
     out.reserve(size);
     std::array<std::string_view, ColumnCount> fields;
     for (int c = 0; c < ColumnCount; ++c)
         fields[static_cast<std::size_t>(c)] = Columns[static_cast<std::size_t>(c)].Header;
     AppendLine(out, fields);
-    for (const KeywordRow& row : table.Rows()) {
-        fields[0] = row.Caption;
-        for (int c = 0; c < CellCount; ++c)
-            fields[static_cast<std::size_t>(c + 1)] = row.Cell[static_cast<std::size_t>(c)];
-        AppendLine(out, fields);
-    }
-    return out;
-}
-
-std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows) {
-    std::string out;
-    std::array<std::string_view, ColumnCount> fields;
-    for (int c = 0; c < ColumnCount; ++c)
-        fields[static_cast<std::size_t>(c)] = Columns[static_cast<std::size_t>(c)].Header;
-    AppendLine(out, fields);
+    char number[16];
     for (const int row : rows) {
-        fields[0] = table.Caption(row);
+        const auto end = std::to_chars(number, number + sizeof number, table.Number(row)).ptr;
+        fields[0] = std::string_view(number, static_cast<std::size_t>(end - number));
         for (int c = 0; c < CellCount; ++c)
             fields[static_cast<std::size_t>(c + 1)] = table.Cell(row, c);
         AppendLine(out, fields);

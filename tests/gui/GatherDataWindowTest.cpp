@@ -63,7 +63,7 @@ protected:
         QObject::connect(watch.get(), &QTimer::timeout, frm.get(), std::move(check));
         watch->start();
     }
-    const std::string& Cell(int row, Column column) { return frm->Ws().table.Cell(row, CellOf(column)); }
+    std::string Cell(int row, Column column) { return std::string(frm->Ws().table.Cell(row, CellOf(column))); }
     void Screenshot(const char* name) {
         const QString folderName = qEnvironmentVariable("VORLITH_SCREENSHOTS");
         if (!folderName.isEmpty())

@@ -231,10 +231,10 @@ TEST_P(SortOrder, EqualsWhatCompareRowsGivesAndKeepsEqualRowsInOrder) {
     for (int column = 0; column < ColumnCount; ++column) {
         for (bool ascending : {true, false}) {
             std::map<std::string, std::size_t> before;
-            for (std::size_t i = 0; i < table.Rows().size(); ++i)
-                before[table.Rows()[i].Caption] = i;
+            for (int i = 0; i < table.RowCount(); ++i)
+                before[table.Caption(i)] = static_cast<std::size_t>(i);
             SortRows(table, column, ascending, locale);
-            const auto& rows = table.Rows();
+            const std::vector<KeywordRow> rows = table.Rows();
             std::vector<bool> seen(rows.size() + 1);
             for (const auto& row : rows)
                 seen[std::stoul(row.Caption)] = true;

@@ -20,7 +20,7 @@ using Lines = std::vector<std::string>;
 Lines Keywords(const KeywordTable& table) {
     Lines out;
     for (int r = 0; r < table.RowCount(); ++r)
-        out.push_back(table.Cell(r, 0));
+        out.emplace_back(table.Cell(r, 0));
     return out;
 }
 

@@ -1,6 +1,9 @@
 #include "workspace/KeywordTable.h"
 
 #include <QSignalSpy>
+#include <algorithm>
+#include <numeric>
+#include <random>
 #include <gtest/gtest.h>
 
 namespace vorlith {
@@ -41,7 +44,7 @@ TEST(KeywordTable, BulkAppendNumbersLikeSingleAppendsAndSignalsOnce) {
     EXPECT_EQ(table.Caption(8), "9");
 }
 
-TEST(KeywordTable, DeleteIfRemovesPickedRowsInOrderWithOneReset) {
+TEST(KeywordTable, DeleteCheckedRemovesTickedRowsInOrderWithOneReset) {
     KeywordTable table;
     for (int i = 0; i < 5; ++i)
         table.AppendKeyword(std::to_string(i + 1));
@@ -49,10 +52,10 @@ TEST(KeywordTable, DeleteIfRemovesPickedRowsInOrderWithOneReset) {
     table.SetChecked(3, true);
     QSignalSpy reset(&table, &QAbstractItemModel::modelReset);
     QSignalSpy removed(&table, &QAbstractItemModel::rowsRemoved);
-    EXPECT_EQ(table.DeleteIf([](const KeywordRow& r) { return r.Checked; }), 2u);
+    EXPECT_EQ(table.DeleteChecked(), 2u);
     EXPECT_EQ(CaptionsOf(table), (std::vector<std::string>{"1", "3", "5"}));
     EXPECT_EQ(reset.count() + removed.count(), 1);
-    EXPECT_EQ(table.DeleteIf([](const KeywordRow& r) { return r.Checked; }), 0u);
+    EXPECT_EQ(table.DeleteChecked(), 0u);
 }
 
 TEST(KeywordTable, ReorderMovesWholeRowsAndKeepsPersistentIndexes) {
@@ -92,6 +95,64 @@ TEST(KeywordTable, OutOfRangePositionsThrowInsteadOfCorrupting) {
     EXPECT_THROW(table.SetCell(1, 2, "x"), std::out_of_range);
     EXPECT_THROW(table.Delete(-1), std::out_of_range);
     EXPECT_THROW((void)table.Cell(0, 5), std::out_of_range);
+}
+
+// The table keeps every cell's text in one arena: rewriting cells longer and shorter, deleting
+// and reordering must never show one row's bytes in another, and holes must not pile up.
+TEST(KeywordTable, ArenaKeepsEveryCellThroughRewritesDeletesAndReorders) {
+    std::mt19937 rng(16);
+    auto text = [&] { return std::string(rng() % 40, static_cast<char>('a' + rng() % 26)); };
+    KeywordTable table;
+    std::vector<KeywordRow> model;
+    for (int step = 0; step < 4000; ++step) {
+        const int rows = table.RowCount();
+        const unsigned op = rows < 3 ? 0 : rng() % 20;
+        if (op <= 3) {
+            Cells cells{text(), text(), text(), text(), text()};
+            table.Append(cells);
+            model.push_back({std::to_string(model.size() + 1), cells, false, {}});
+        } else if (op <= 15) { // Gather Data's writes: the most common change
+            const int row = static_cast<int>(rng() % rows), cell = static_cast<int>(rng() % CellCount);
+            const std::string value = text();
+            table.SetCell(row, cell, value);
+            model[static_cast<std::size_t>(row)].Cell[static_cast<std::size_t>(cell)] = value;
+        } else if (op <= 17) {
+            const int row = static_cast<int>(rng() % rows);
+            table.Delete(row);
+            model.erase(model.begin() + row);
+        } else if (op == 18) {
+            std::vector<bool> marked(static_cast<std::size_t>(rows));
+            for (std::size_t r = rng() % 20; r < marked.size(); r += 1 + rng() % 40)
+                marked[r] = true;
+            table.DeleteMarked(marked);
+            std::vector<KeywordRow> kept;
+            for (std::size_t r = 0; r < marked.size(); ++r)
+                if (!marked[r])
+                    kept.push_back(model[r]);
+            model.swap(kept);
+        } else {
+            std::vector<std::size_t> order(static_cast<std::size_t>(rows));
+            std::iota(order.begin(), order.end(), 0);
+            std::shuffle(order.begin(), order.end(), rng);
+            table.Reorder(order);
+            std::vector<KeywordRow> moved;
+            for (const std::size_t from : order)
+                moved.push_back(model[from]);
+            model.swap(moved);
+        }
+        ASSERT_EQ(table.RowCount(), static_cast<int>(model.size()));
+        std::size_t live = 0;
+        for (int r = 0; r < table.RowCount(); ++r) {
+            ASSERT_EQ(table.Caption(r), model[static_cast<std::size_t>(r)].Caption) << "step " << step;
+            for (int c = 0; c < CellCount; ++c) {
+                ASSERT_EQ(table.Cell(r, c), model[static_cast<std::size_t>(r)].Cell[static_cast<std::size_t>(c)])
+                    << "step " << step << " row " << r << " cell " << c;
+                live += table.Cell(r, c).size();
+            }
+        }
+        ASSERT_EQ(table.TextBytes(), live);
+        ASSERT_LE(table.ArenaBytes(), 4 * live + 16384) << "holes piled up at step " << step;
+    }
 }
 
 } // namespace
