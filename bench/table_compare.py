@@ -142,6 +142,7 @@ def main():
     print(f"| filter, one typed letter (mean of g, go, gol) | {ms('BM_FilterTypedLetter')} | < 100 ms | {pms('contains')} (`str.contains`, g) |")
     print(f"| Remove Duplicates, C locale | {ms('BM_RemoveDuplicates/0')} | < 0.5 s | {pms('dedupe')} (`drop_duplicates` of lower-cased) |")
     print(f"| Remove Duplicates, en_US | {ms('BM_RemoveDuplicates/1')} | < 0.5 s | |")
+    print(f"| move every row to a random place (a sort without its keys) | {ms('BM_ReorderRows')} | | |")
     print(f"| Delete Selected, half ticked | {ms('BM_DeleteSelectedHalf')} | < 0.2 s | {pms('delete half')} |")
     print(f"| Save Results | {ms('BM_SaveResults')} | < 0.5 s | {pms('save')} |")
     mem = ours["BM_MemoryPerRow"]["imported_bytes_per_row"]
