@@ -240,6 +240,18 @@ void KeywordTable::SetAllChecked(bool checked) {
     Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, 0), {Qt::CheckStateRole});
 }
 
+void KeywordTable::SetCheckedRows(const std::vector<int>& rows, bool checked) {
+    if (rows.empty())
+        return;
+    for (const int row : rows)
+        CheckPosition(row, RowCount());
+    for (const int row : rows)
+        slots_[static_cast<std::size_t>(row)].Checked = checked;
+    // One notice: a notice a row keeps the view busy for seconds on a large highlighted range.
+    const auto [first, last] = std::minmax_element(rows.begin(), rows.end());
+    Q_EMIT dataChanged(index(*first, 0), index(*last, 0), {Qt::CheckStateRole});
+}
+
 void KeywordTable::Delete(int row) {
     CheckPosition(row, RowCount());
     beginRemoveRows({}, row, row);

@@ -87,6 +87,8 @@ public:
     bool Checked(int row) const { return Slot(row).Checked; }
     void SetChecked(int row, bool checked);
     void SetAllChecked(bool checked);
+    // Ticks or unticks the rows at the given positions with one change notice for the span.
+    void SetCheckedRows(const std::vector<int>& rows, bool checked);
 
     void Delete(int row);
     void DeleteAll();

@@ -173,8 +173,7 @@ void DeleteSelected(Workspace& ws) {
 }
 
 void SetRowsChecked(KeywordTable& table, const std::vector<int>& rows, bool checked) {
-    for (const int row : rows)
-        table.SetChecked(row, checked);
+    table.SetCheckedRows(rows, checked);
 }
 
 void DeleteRows(Workspace& ws, const std::vector<int>& rows) {

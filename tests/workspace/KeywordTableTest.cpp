@@ -97,6 +97,21 @@ TEST(KeywordTable, OutOfRangePositionsThrowInsteadOfCorrupting) {
     EXPECT_THROW((void)table.Cell(0, 5), std::out_of_range);
 }
 
+TEST(KeywordTable, SetCheckedRowsTicksOnlyThoseRowsWithOneNoticeAndRefusesAStrayPosition) {
+    KeywordTable table;
+    for (int i = 0; i < 6; ++i)
+        table.AppendKeyword("k");
+    QSignalSpy changed(&table, &QAbstractItemModel::dataChanged);
+    table.SetCheckedRows({4, 1, 2}, true);
+    EXPECT_EQ(changed.count(), 1);
+    std::vector<bool> ticked;
+    for (int r = 0; r < table.RowCount(); ++r)
+        ticked.push_back(table.Checked(r));
+    EXPECT_EQ(ticked, (std::vector<bool>{false, true, true, false, true, false}));
+    EXPECT_THROW(table.SetCheckedRows({0, 6}, true), std::out_of_range);
+    EXPECT_FALSE(table.Checked(0)) << "nothing is ticked when a position is out of range";
+}
+
 // The table keeps every cell's text in one arena: rewriting cells longer and shorter, deleting
 // and reordering must never show one row's bytes in another, and holes must not pile up.
 TEST(KeywordTable, ArenaKeepsEveryCellThroughRewritesDeletesAndReorders) {
