@@ -3,6 +3,7 @@
 #include "net/HttpResponseParser.h"
 #include "platform/QStringBytes.h"
 
+#include <QAbstractEventDispatcher>
 #include <QEventLoop>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -137,6 +138,11 @@ void HttpClient::Wait(int idleMs) {
 
 void HttpClient::Connect(const HttpAddress& address) {
     DropSocket();
+    // A socket made in a thread without an event dispatcher never hears that it connected and
+    // waits out the whole time limit; threads not started by Qt get one from their first event
+    // loop, which would come too late.
+    if (!QAbstractEventDispatcher::instance())
+        QEventLoop ensureDispatcher;
     const auto host = ToQString(address.Host);
     if (address.Secure) {
         if (!QSslSocket::supportsSsl())

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 
 namespace vorlith::test {
 namespace {
@@ -177,6 +178,32 @@ TEST(SilentServer, WithoutALimitWaitsUntilStopped) {
     EXPECT_THROW(client.Get(server.Url(), sink), HttpError);
     EXPECT_GE(Clock::now() - start, 1500ms);
     EXPECT_FALSE(client.GaveUp());
+}
+
+// A thread not started by Qt has no event dispatcher until its first event loop; a client used
+// there must still hear that its connection is up instead of waiting out the time limit.
+TEST(PlainThread, FirstGetConnectsWithoutWaitingOutTheLimit) {
+    HostileServer server([](HostileServer& s, int fd) {
+        if (s.ReadRequestHead(fd))
+            s.SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+    });
+    std::string body;
+    Clock::duration took{};
+    std::thread plain([&] {
+        HttpClient client;
+        client.Options().ConnectTimeoutMs = 20'000;
+        MemorySink sink;
+        const auto start = Clock::now();
+        try {
+            client.Get(server.Url(), sink);
+            body = sink.Bytes;
+        } catch (const HttpError&) {
+        }
+        took = Clock::now() - start;
+    });
+    plain.join();
+    EXPECT_EQ(body, "ok");
+    EXPECT_LT(took, 5s);
 }
 
 // A cookie that would put a CR or NUL into our next request is dropped; its neighbours in the
