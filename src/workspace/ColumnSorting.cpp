@@ -8,12 +8,12 @@
 #include <QString>
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vorlith {

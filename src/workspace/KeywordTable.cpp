@@ -135,7 +135,7 @@ void KeywordTable::SetCell(int row, int cell, std::string text) {
     CheckPosition(row, RowCount());
     RowSlot& slot = slots_[static_cast<std::size_t>(row)];
     const std::size_t old = slot.Length.at(static_cast<std::size_t>(cell));
-    const std::size_t size = text.size();
+    const std::uint32_t size = CellLength(text.size()); // before anything moves
     const std::size_t total = RowBytes(slot);
     const std::size_t before = CellStart(slot, cell) - slot.At;
     const std::size_t after = total - before - old;
@@ -163,7 +163,7 @@ void KeywordTable::SetCell(int row, int cell, std::string text) {
         garbage_ += total;
         slot.At = to;
     }
-    slot.Length[static_cast<std::size_t>(cell)] = CellLength(size);
+    slot.Length[static_cast<std::size_t>(cell)] = size;
     slot.Failure[static_cast<std::size_t>(cell)] = 0;
     CompactIfWasteful();
     const QModelIndex changed = index(row, cell + 1);

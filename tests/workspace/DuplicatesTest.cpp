@@ -141,8 +141,9 @@ TEST_P(ImportOptionsTable, LetThroughOnlyWhatTheyAllow) {
     for (std::size_t i = 0; i < added.size(); ++i)
         EXPECT_EQ(ws.table.Caption(static_cast<int>(c.Already.size() + i)),
                   std::to_string(c.Already.size() + i + 1));
-    if (!added.empty())
+    if (!added.empty()) {
         EXPECT_EQ(ws.SecondStatusText(), TotalText(ws.table.RowCount()));
+    }
 }
 
 using namespace std::string_literals;
