@@ -1,7 +1,8 @@
-// A banner's bytes as a WMF: everything the program does with them (the header and record walk,
-// the check of the helper's answer) and the helper's decoding, here in-process so that the
+// A banner's bytes as a metafile: everything the program does with them (the header and record
+// walk, the check of the helper's answer) and the helper's decoding, here in-process so that the
 // sanitizers watch libraries and our code alike. Crashes inside the libraries are what the helper
-// process is there to contain; crashes in our code are bugs.
+// process is there to contain; crashes in our code are bugs. Built once per kind (FUZZ_KIND is
+// Emf or Wmf), so that each target's corpus grows towards one decoder.
 #include "MetafileDecoder.h"
 #include "branding/Metafile.h"
 
@@ -12,9 +13,11 @@
 #include <stdexcept>
 #include <string_view>
 
+constexpr vorlith::MetafileKind Kind = vorlith::MetafileKind::FUZZ_KIND;
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static int argc = 3;
-    static char name[] = "fuzz_metafile_wmf", option[] = "-platform", platform[] = "offscreen";
+    static char name[] = "fuzz_metafile", option[] = "-platform", platform[] = "offscreen";
     static char* argv[] = {name, option, platform, nullptr};
     static const QGuiApplication application(argc, argv);
     return 0;
@@ -23,7 +26,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     try {
-        (void)vorlith::ReadMetafileReply(bytes, {vorlith::MetafileKind::Wmf, 3, 2});
+        (void)vorlith::ReadMetafileReply(bytes, {Kind, 3, 2});
     } catch (const std::runtime_error&) {
     }
 
@@ -36,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (header.Width <= 0 || header.Height <= 0 ||
         std::int64_t{header.Width} * header.Height * 4 > vorlith::MaxMetafileBytes())
         __builtin_trap();
-    if (header.Kind != vorlith::MetafileKind::Wmf)
+    if (header.Kind != Kind)
         return 0; // the other target's
     // The size only scales the drawing; small pictures keep the fuzzer fast.
     const vorlith::MetafileHeader small{header.Kind, std::min(header.Width, 128),
