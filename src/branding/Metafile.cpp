@@ -1,6 +1,7 @@
 #include "branding/Metafile.h"
 
 #include "platform/LimitedChild.h"
+#include "platform/LittleEndian.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,23 +51,6 @@ constexpr off_t MaxMetafileFileSize = 64 * 1024 * 1024;
 constexpr std::uint64_t HelperBaseMemory = 256ull * 1024 * 1024;
 constexpr std::uint64_t HelperMemoryPerPictureByte = 4;
 
-std::uint16_t U16(std::string_view bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-
-std::uint32_t U32(std::string_view bytes, std::size_t at) {
-    return U16(bytes, at) | static_cast<std::uint32_t>(U16(bytes, at + 2)) << 16;
-}
-
-std::int16_t I16(std::string_view bytes, std::size_t at) {
-    return static_cast<std::int16_t>(U16(bytes, at));
-}
-
-std::int32_t I32(std::string_view bytes, std::size_t at) {
-    return static_cast<std::int32_t>(U32(bytes, at));
-}
-
 // Rounded to the nearest pixel, as MulDiv does.
 std::int64_t ToPixels(std::int64_t extent, std::int64_t unitsPerInch) {
     return (extent * ScreenPixelsPerInch + unitsPerInch / 2) / unitsPerInch;
@@ -109,15 +93,15 @@ private:
 // The header also names the largest record, which the decoder allocates up front: it must be
 // the size of a record that is there.
 void WalkWmfRecords(std::string_view bytes) {
-    const std::uint64_t largest = std::uint64_t{U32(bytes, PlaceableHeaderSize + 12)} * 2;
+    const std::uint64_t largest = std::uint64_t{ReadU32(bytes, PlaceableHeaderSize + 12)} * 2;
     if (largest > bytes.size() - PlaceableHeaderSize - WmfHeaderSize)
         throw std::runtime_error("the metafile header is damaged");
     Nesting nesting;
     for (std::size_t at = PlaceableHeaderSize + WmfHeaderSize;;) {
         if (bytes.size() - at < 6)
             Truncated();
-        const std::uint64_t size = std::uint64_t{U32(bytes, at)} * 2; // in 16-bit words
-        const std::uint16_t function = U16(bytes, at + 4);
+        const std::uint64_t size = std::uint64_t{ReadU32(bytes, at)} * 2; // in 16-bit words
+        const std::uint16_t function = ReadU16(bytes, at + 4);
         if (size < 6 || size > largest)
             DamagedRecord();
         if (size > bytes.size() - at)
@@ -127,7 +111,7 @@ void WalkWmfRecords(std::string_view bytes) {
         if (function == MetaSaveDc)
             nesting.Save();
         else if (function == MetaRestoreDc && size >= 8)
-            nesting.Restore(I16(bytes, at + 6));
+            nesting.Restore(ReadI16(bytes, at + 6));
         at += static_cast<std::size_t>(size);
     }
 }
@@ -135,8 +119,8 @@ void WalkWmfRecords(std::string_view bytes) {
 // Saves and containers of the EMF+ records inside a comment.
 void WalkEmfPlusRecords(std::string_view comment, Nesting& nesting) {
     for (std::size_t at = 0; comment.size() - at >= 12;) {
-        const std::uint16_t type = U16(comment, at);
-        const std::uint32_t size = U32(comment, at + 4);
+        const std::uint16_t type = ReadU16(comment, at);
+        const std::uint32_t size = ReadU32(comment, at + 4);
         if (size < 12 || size > comment.size() - at)
             DamagedRecord();
         if (type == EmfPlusSave || type == EmfPlusBeginContainer || type == EmfPlusBeginContainerNoParams)
@@ -152,8 +136,8 @@ void WalkEmfRecords(std::string_view bytes) {
     for (std::size_t at = 0;;) {
         if (bytes.size() - at < 8)
             Truncated();
-        const std::uint32_t type = U32(bytes, at);
-        const std::uint32_t size = U32(bytes, at + 4);
+        const std::uint32_t type = ReadU32(bytes, at);
+        const std::uint32_t size = ReadU32(bytes, at + 4);
         if (size < 8 || size % 4 != 0)
             DamagedRecord();
         if (size > bytes.size() - at)
@@ -163,9 +147,9 @@ void WalkEmfRecords(std::string_view bytes) {
         if (type == EmrSaveDc) {
             nesting.Save();
         } else if (type == EmrRestoreDc && size >= 12) {
-            nesting.Restore(I32(bytes, at + 8));
-        } else if (type == EmrComment && size >= 16 && U32(bytes, at + 12) == EmfPlusIdentifier) {
-            const std::uint32_t dataSize = U32(bytes, at + 8);
+            nesting.Restore(ReadI32(bytes, at + 8));
+        } else if (type == EmrComment && size >= 16 && ReadU32(bytes, at + 12) == EmfPlusIdentifier) {
+            const std::uint32_t dataSize = ReadU32(bytes, at + 8);
             if (dataSize < 4 || dataSize > size - 12)
                 DamagedRecord();
             WalkEmfPlusRecords(bytes.substr(at + 16, dataSize - 4), nesting);
@@ -179,42 +163,42 @@ MetafileHeader ReadPlaceable(std::string_view bytes) {
         Truncated();
     std::uint16_t checksum = 0;
     for (std::size_t at = 0; at < PlaceableHeaderSize - 2; at += 2)
-        checksum ^= U16(bytes, at);
-    if (checksum != U16(bytes, PlaceableHeaderSize - 2))
+        checksum ^= ReadU16(bytes, at);
+    if (checksum != ReadU16(bytes, PlaceableHeaderSize - 2))
         throw std::runtime_error("the metafile header is damaged");
-    const std::uint16_t type = U16(bytes, PlaceableHeaderSize);
-    if ((type != 1 && type != 2) || U16(bytes, PlaceableHeaderSize + 2) != WmfHeaderSize / 2)
+    const std::uint16_t type = ReadU16(bytes, PlaceableHeaderSize);
+    if ((type != 1 && type != 2) || ReadU16(bytes, PlaceableHeaderSize + 2) != WmfHeaderSize / 2)
         throw std::runtime_error("the metafile header is damaged");
-    const std::int64_t unitsPerInch = U16(bytes, 14) != 0 ? U16(bytes, 14) : ScreenPixelsPerInch;
+    const std::int64_t unitsPerInch = ReadU16(bytes, 14) != 0 ? ReadU16(bytes, 14) : ScreenPixelsPerInch;
     const MetafileHeader header =
-        Sized(MetafileKind::Wmf, ToPixels(std::int64_t{I16(bytes, 10)} - I16(bytes, 6), unitsPerInch),
-              ToPixels(std::int64_t{I16(bytes, 12)} - I16(bytes, 8), unitsPerInch));
+        Sized(MetafileKind::Wmf, ToPixels(std::int64_t{ReadI16(bytes, 10)} - ReadI16(bytes, 6), unitsPerInch),
+              ToPixels(std::int64_t{ReadI16(bytes, 12)} - ReadI16(bytes, 8), unitsPerInch));
     WalkWmfRecords(bytes);
     return header;
 }
 
 MetafileHeader ReadEmf(std::string_view bytes) {
-    const std::uint32_t headerSize = U32(bytes, 4);
+    const std::uint32_t headerSize = ReadU32(bytes, 4);
     if (bytes.size() < EmfHeaderMinimum || headerSize < EmfHeaderMinimum || headerSize > bytes.size())
         Truncated();
     // The description, when there is one, lies inside the header record: libemf2svg reads it
     // wherever the offset points, and up to a terminator when it is said to be empty.
-    const std::uint64_t descriptionLength = U32(bytes, 60), descriptionOffset = U32(bytes, 64);
+    const std::uint64_t descriptionLength = ReadU32(bytes, 60), descriptionOffset = ReadU32(bytes, 64);
     if ((descriptionLength != 0 || descriptionOffset != 0) &&
         (descriptionLength == 0 || descriptionOffset < EmfHeaderMinimum ||
          descriptionOffset + 2 * descriptionLength > headerSize))
         throw std::runtime_error("the metafile header is damaged");
     const MetafileHeader header = Sized(
-        MetafileKind::Emf, ToPixels(std::int64_t{I32(bytes, 32)} - I32(bytes, 24), HundredthsOfMmPerInch),
-        ToPixels(std::int64_t{I32(bytes, 36)} - I32(bytes, 28), HundredthsOfMmPerInch));
+        MetafileKind::Emf, ToPixels(std::int64_t{ReadI32(bytes, 32)} - ReadI32(bytes, 24), HundredthsOfMmPerInch),
+        ToPixels(std::int64_t{ReadI32(bytes, 36)} - ReadI32(bytes, 28), HundredthsOfMmPerInch));
     WalkEmfRecords(bytes);
     return header;
 }
 
 // A metafile without the placeable header: memory (1) or disk (2) type, 9-word header.
 bool IsBareWmf(std::string_view bytes) {
-    return bytes.size() >= WmfHeaderSize && (U16(bytes, 0) == 1 || U16(bytes, 0) == 2) &&
-           U16(bytes, 2) == WmfHeaderSize / 2 && (U16(bytes, 4) == 0x0100 || U16(bytes, 4) == 0x0300);
+    return bytes.size() >= WmfHeaderSize && (ReadU16(bytes, 0) == 1 || ReadU16(bytes, 0) == 2) &&
+           ReadU16(bytes, 2) == WmfHeaderSize / 2 && (ReadU16(bytes, 4) == 0x0100 || ReadU16(bytes, 4) == 0x0300);
 }
 
 std::string Printable(std::string_view text) {
@@ -231,9 +215,9 @@ std::string Errno(const std::string& what) {
 } // namespace
 
 MetafileHeader InspectMetafile(std::string_view bytes) {
-    if (bytes.size() >= 4 && U32(bytes, 0) == PlaceableKey)
+    if (bytes.size() >= 4 && ReadU32(bytes, 0) == PlaceableKey)
         return ReadPlaceable(bytes);
-    if (bytes.size() >= 44 && U32(bytes, 0) == EmrHeader && U32(bytes, 40) == EmfSignature)
+    if (bytes.size() >= 44 && ReadU32(bytes, 0) == EmrHeader && ReadU32(bytes, 40) == EmfSignature)
         return ReadEmf(bytes);
     if (IsBareWmf(bytes))
         throw std::runtime_error("a Windows metafile without its placeable header states no picture size");
@@ -245,8 +229,8 @@ QImage ReadMetafileReply(std::string_view reply, const MetafileHeader& header) {
         throw std::runtime_error(Printable(reply.substr(MetafileFailureTag.size())));
     const std::int64_t expected = std::int64_t{header.Width} * header.Height * 4;
     if (!reply.starts_with(MetafilePictureTag) || reply.size() < MetafileReplyHeaderSize ||
-        U32(reply, 4) != static_cast<std::uint32_t>(header.Width) ||
-        U32(reply, 8) != static_cast<std::uint32_t>(header.Height) ||
+        ReadU32(reply, 4) != static_cast<std::uint32_t>(header.Width) ||
+        ReadU32(reply, 8) != static_cast<std::uint32_t>(header.Height) ||
         static_cast<std::int64_t>(reply.size() - MetafileReplyHeaderSize) != expected)
         throw std::runtime_error("the metafile decoder gave a damaged answer");
     QImage picture(header.Width, header.Height, QImage::Format_ARGB32_Premultiplied);

@@ -9,15 +9,6 @@ namespace {
 constexpr std::string_view PreciseWrap = "%22";
 constexpr std::string_view ResultsWord = "results";
 
-std::string_view Trim(std::string_view text) {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 } // namespace
 
 std::string_view WrapText(std::int32_t searchMode) {
@@ -49,7 +40,7 @@ std::string CutCount(const SearchEngine& engine, std::string_view page) {
     if (!engine.RemoveResultsWord)
         return std::string(count);
     const std::string cleaned = ReplaceAll(count, ResultsWord, "");
-    return std::string(Trim(cleaned));
+    return std::string(TrimControls(cleaned));
 }
 
 } // namespace vorlith

@@ -778,15 +778,19 @@ std::string CleanHtml(std::string_view text) {
         }
         engine.ReleaseIfLarge();
     }
-    std::size_t begin = 0;
-    std::size_t end = cleaned.size();
-    while (begin < end && Byte(cleaned[begin]) <= 32)
-        ++begin;
-    while (end > begin && Byte(cleaned[end - 1]) <= 32)
-        --end;
-    cleaned.erase(end);
+    const std::string_view kept = TrimControls(cleaned);
+    const auto begin = static_cast<std::size_t>(kept.data() - cleaned.data());
+    cleaned.erase(begin + kept.size());
     cleaned.erase(0, begin);
     return cleaned;
+}
+
+std::string_view TrimControls(std::string_view text) {
+    while (!text.empty() && Byte(text.front()) <= 32)
+        text.remove_prefix(1);
+    while (!text.empty() && Byte(text.back()) <= 32)
+        text.remove_suffix(1);
+    return text;
 }
 
 } // namespace vorlith

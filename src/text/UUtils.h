@@ -27,4 +27,7 @@ std::string ReplaceAll(std::string_view source, std::string_view pattern, std::s
 // replacements), then trims every byte <= 32 from both ends.
 std::string CleanHtml(std::string_view text);
 
+// The text without the bytes <= 32 (blanks and control characters) at either end.
+std::string_view TrimControls(std::string_view text);
+
 } // namespace vorlith

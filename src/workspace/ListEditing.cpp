@@ -1,6 +1,7 @@
 #include "workspace/ListEditing.h"
 
 #include "platform/Files.h"
+#include "text/UUtils.h"
 #include "workspace/Duplicates.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
@@ -97,15 +98,6 @@ void AddKeywords(Workspace& ws) {
     if (AppendKeywordFile(ws.table, answer->ListFile, options) == 0)
         return;
     ws.SetSecondStatus(TotalText(ws.table.RowCount()));
-}
-
-std::string_view TrimControls(std::string_view text) {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 std::vector<std::string_view> FilterImportLines(const KeywordTable& table,

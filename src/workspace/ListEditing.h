@@ -34,7 +34,6 @@ std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path, cons
 std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
                                                 std::vector<std::string_view> lines,
                                                 const ImportOptions& options);
-std::string_view TrimControls(std::string_view text);
 
 // "Add Keywords": one typed keyword as one row, or the import of the chosen file.
 void AddKeywords(Workspace& ws);

@@ -1,5 +1,7 @@
 #include "MetafileDecoder.h"
 
+#include "platform/LittleEndian.h"
+
 #include <QByteArray>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -46,29 +48,6 @@ public:
 private:
     wmfAPI* api_ = nullptr;
 };
-
-std::uint16_t ReadU16(std::string_view bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-
-std::uint32_t ReadU32(std::string_view bytes, std::size_t at) {
-    return ReadU16(bytes, at) | static_cast<std::uint32_t>(ReadU16(bytes, at + 2)) << 16;
-}
-
-std::int16_t ReadI16(std::string_view bytes, std::size_t at) {
-    return static_cast<std::int16_t>(ReadU16(bytes, at));
-}
-
-void AppendU16(std::string& out, std::uint16_t value) {
-    out += static_cast<char>(value & 0xff);
-    out += static_cast<char>(value >> 8);
-}
-
-void AppendU32(std::string& out, std::uint32_t value) {
-    AppendU16(out, static_cast<std::uint16_t>(value & 0xffff));
-    AppendU16(out, static_cast<std::uint16_t>(value >> 16));
-}
 
 // One WMF record of 16-bit parameters.
 void AppendRecord(std::string& out, std::uint16_t function, std::initializer_list<std::uint16_t> parameters) {
