@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
-#include <QTimer>
 #include <algorithm>
 
 namespace vorlith {

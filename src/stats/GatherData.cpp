@@ -95,19 +95,20 @@ void Run(Workspace& ws, bool onlyFailed) {
     ws.Aborted = false;
     ws.SetGatherDataCaption(StopCaption);
     ws.GatherDataRunning = true;
+    const auto finish = [&ws](bool stopped) {
+        ws.GatherDataRunning = false;
+        ws.SetGatherDataCaption(GatherDataIdleCaption);
+        ws.Ui.ShowStatus(StatusPanel::Run, RunOutcomeText(ws.LastRun, stopped));
+    };
     try {
         GatherCells(ws, onlyFailed);
     } catch (...) {
         // The error goes on to the top-level reporting; the button must not stay "Stop".
-        ws.GatherDataRunning = false;
-        ws.SetGatherDataCaption(GatherDataIdleCaption);
+        finish(true);
         ws.Ui.SetHeaderClicksEnabled(true);
-        ws.Ui.ShowStatus(StatusPanel::Run, RunOutcomeText(ws.LastRun, true));
         throw;
     }
-    ws.GatherDataRunning = false;
-    ws.SetGatherDataCaption(GatherDataIdleCaption);
-    ws.Ui.ShowStatus(StatusPanel::Run, RunOutcomeText(ws.LastRun, ws.Aborted));
+    finish(ws.Aborted);
     ws.Ui.Pump();
     ws.Ui.SetHeaderClicksEnabled(true);
 }

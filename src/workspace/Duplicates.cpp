@@ -57,15 +57,19 @@ bool KeywordSet::Insert(std::string_view keyword) {
     return true;
 }
 
+bool KeywordsArePrintableAscii(const KeywordTable& table) {
+    for (int r = 0; r < table.RowCount(); ++r)
+        if (!IsPrintableAscii(table.Cell(r, CellOf(Column::Keywords))))
+            return false;
+    return true;
+}
+
 std::size_t RemoveDuplicateRows(KeywordTable& table, const QLocale& locale) {
     const int rows = table.RowCount();
     if (rows < 2)
         return 0;
     const int keywords = CellOf(Column::Keywords);
-    bool ascii = true;
-    for (int r = 0; r < rows && ascii; ++r)
-        ascii = IsPrintableAscii(table.Cell(r, keywords));
-    KeywordSet seen(locale, ascii);
+    KeywordSet seen(locale, KeywordsArePrintableAscii(table));
     std::vector<bool> duplicate(static_cast<std::size_t>(rows));
     for (int r = 0; r < rows; ++r)
         duplicate[static_cast<std::size_t>(r)] = !seen.Insert(table.Cell(r, keywords));

@@ -39,6 +39,9 @@ private:
     std::string scratch_;
 };
 
+// Every keyword of the table is printable ASCII: a KeywordSet of them may match folded bytes.
+bool KeywordsArePrintableAscii(const KeywordTable& table);
+
 // Removes every row whose keyword equals that of an earlier row; returns how many went.
 std::size_t RemoveDuplicateRows(KeywordTable& table, const QLocale& locale = QLocale::system());
 

@@ -6,6 +6,7 @@
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -111,11 +112,8 @@ std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
     if (!options.SkipExisting)
         return lines;
     const int keywords = CellOf(Column::Keywords);
-    bool ascii = true;
-    for (int r = 0; r < table.RowCount() && ascii; ++r)
-        ascii = IsPrintableAscii(table.Cell(r, keywords));
-    for (std::size_t i = 0; i < lines.size() && ascii; ++i)
-        ascii = IsPrintableAscii(lines[i]);
+    const bool ascii = KeywordsArePrintableAscii(table) &&
+                       std::all_of(lines.begin(), lines.end(), [](std::string_view l) { return IsPrintableAscii(l); });
     KeywordSet known(QLocale::system(), ascii);
     for (int r = 0; r < table.RowCount(); ++r)
         known.Insert(table.Cell(r, keywords));
@@ -124,16 +122,11 @@ std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
 }
 
 std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path) {
-    // Also covers a file that vanished after the dialog checked it.
-    if (!FileExists(path))
-        return 0;
-    const std::string text = ReadListFile(path);
-    const std::vector<std::string_view> lines = SplitKeywordLines(text);
-    table.AppendKeywords(lines);
-    return lines.size();
+    return AppendKeywordFile(table, path, ImportOptions{});
 }
 
 std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path, const ImportOptions& options) {
+    // Also covers a file that vanished after the dialog checked it.
     if (!FileExists(path))
         return 0;
     const std::string text = ReadListFile(path);

@@ -116,9 +116,12 @@ FilteredTable::FilteredTable(KeywordTable& source, QObject* parent)
                     Q_EMIT dataChanged(index(from.row(), from.column()), index(to.row(), to.column()), roles);
                     return;
                 }
-                for (int r = from.row(); r <= to.row(); ++r)
-                    if (const int shown = ShownRow(r); shown >= 0)
-                        Q_EMIT dataChanged(index(shown, from.column()), index(shown, to.column()), roles);
+                // The shown rows of the span are one run of rows_: one notice for them all.
+                const auto first = std::lower_bound(rows_.begin(), rows_.end(), from.row());
+                const auto last = std::upper_bound(first, rows_.end(), to.row());
+                if (first != last)
+                    Q_EMIT dataChanged(index(static_cast<int>(first - rows_.begin()), from.column()),
+                                       index(static_cast<int>(last - rows_.begin()) - 1, to.column()), roles);
             });
     connect(&source_, &QAbstractItemModel::rowsAboutToBeInserted, this,
             [this](const QModelIndex&, int first, int last) {
