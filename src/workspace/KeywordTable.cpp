@@ -79,9 +79,24 @@ std::uint32_t CellLength(std::size_t size) {
 
 template <typename Texts>
 void KeywordTable::AppendRow(std::uint32_t number, const Texts& cells) {
+    if (nextId_ == 0)
+        throw std::length_error("The keyword table has given out every row id");
     RowSlot& slot = slots_.emplace_back();
     slot.At = text_.size();
     slot.Number = number;
+    slot.Id = nextId_++;
+    if (!idsAscending_ && !indexStale_) {
+        // A fresh index stays fresh: new ids are the highest, one after another.
+        const int position = static_cast<int>(slots_.size() - 1);
+        if (!sparseIndex_.empty()) {
+            sparseIndex_.emplace_back(slot.Id, position);
+        } else {
+            const std::size_t at = slot.Id - indexBase_;
+            if (at >= index_.size())
+                index_.resize(at + 1, -1);
+            index_[at] = position;
+        }
+    }
     for (std::size_t c = 0; c < cells.size(); ++c) {
         slot.Length[c] = CellLength(cells[c].size());
         text_.append(cells[c]);
@@ -168,6 +183,55 @@ void KeywordTable::SetCell(int row, int cell, std::string text) {
     CompactIfWasteful();
     const QModelIndex changed = index(row, cell + 1);
     Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole, Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+int KeywordTable::Find(RowId id) const {
+    if (id == 0 || id >= nextId_ || slots_.empty())
+        return -1;
+    if (idsAscending_) {
+        // Most often nothing before the row was deleted: it sits where its id says.
+        const RowId first = slots_.front().Id;
+        if (id >= first && id - first < slots_.size() && slots_[id - first].Id == id)
+            return static_cast<int>(id - first);
+        const auto at = std::lower_bound(slots_.begin(), slots_.end(), id,
+                                         [](const RowSlot& slot, RowId wanted) { return slot.Id < wanted; });
+        return at != slots_.end() && at->Id == id ? static_cast<int>(at - slots_.begin()) : -1;
+    }
+    if (indexStale_)
+        RebuildIndex();
+    if (!sparseIndex_.empty()) {
+        const auto at =
+            std::lower_bound(sparseIndex_.begin(), sparseIndex_.end(), std::pair<RowId, int>(id, -1));
+        return at != sparseIndex_.end() && at->first == id ? at->second : -1;
+    }
+    return id >= indexBase_ && id - indexBase_ < index_.size() ? index_[id - indexBase_] : -1;
+}
+
+void KeywordTable::RebuildIndex() const {
+    index_.clear();
+    sparseIndex_.clear();
+    RowId low = std::numeric_limits<RowId>::max(), high = 0;
+    for (const RowSlot& slot : slots_) {
+        low = std::min(low, slot.Id);
+        high = std::max(high, slot.Id);
+    }
+    const std::size_t span = slots_.empty() ? 0 : std::size_t{high} - low + 1;
+    // Ids of long-deleted rows leave gaps; a direct index over wide gaps would cost more than
+    // the rows themselves.
+    if (span <= 2 * slots_.size() + 1024) {
+        indexBase_ = low;
+        index_.assign(span, -1);
+        for (std::size_t r = 0; r < slots_.size(); ++r)
+            index_[slots_[r].Id - low] = static_cast<int>(r);
+        sparseIndex_.shrink_to_fit();
+    } else {
+        sparseIndex_.reserve(slots_.size());
+        for (std::size_t r = 0; r < slots_.size(); ++r)
+            sparseIndex_.emplace_back(slots_[r].Id, static_cast<int>(r));
+        std::sort(sparseIndex_.begin(), sparseIndex_.end());
+        index_.shrink_to_fit();
+    }
+    indexStale_ = false;
 }
 
 void KeywordTable::Release(const RowSlot& slot) {
@@ -257,6 +321,7 @@ void KeywordTable::Delete(int row) {
     beginRemoveRows({}, row, row);
     Release(slots_[static_cast<std::size_t>(row)]);
     slots_.erase(slots_.begin() + row);
+    PositionsMoved();
     CompactIfWasteful();
     endRemoveRows();
 }
@@ -270,6 +335,11 @@ void KeywordTable::DeleteAll() {
     text_.clear();
     text_.shrink_to_fit();
     garbage_ = 0;
+    // The id counter goes on: a run started before still finds none of its rows.
+    idsAscending_ = true;
+    PositionsMoved();
+    index_ = {};
+    sparseIndex_ = {};
     endResetModel();
 }
 
@@ -299,6 +369,7 @@ std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
     }
     const std::size_t removed = slots_.size() - kept;
     slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(kept), slots_.end());
+    PositionsMoved();
     if (slots_.empty()) {
         text_.clear();
         garbage_ = 0;
@@ -333,6 +404,14 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
         slots.push_back(slots_[order[i]]);
     }
     slots_.swap(slots);
+    PositionsMoved();
+    // Sorting back by No puts the ids in order again, and Find needs no index.
+    idsAscending_ = std::is_sorted(slots_.begin(), slots_.end(),
+                                   [](const RowSlot& a, const RowSlot& b) { return a.Id < b.Id; });
+    if (idsAscending_) {
+        index_ = {};
+        sparseIndex_ = {};
+    }
     if (!before.isEmpty()) {
         std::vector<int> newPosition(slots_.size());
         for (std::size_t i = 0; i < order.size(); ++i)

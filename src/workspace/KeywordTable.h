@@ -1,9 +1,10 @@
 #pragma once
 // The keyword table, the only store of keywords and figures. Rows are addressed by
-// their position in the current display order.
+// their position in the current display order, and by an id that survives sorting and the
+// deletion of other rows, for work that outlives a change of order (a run writing its counts).
 //
 // A million-row list must stay small and quick to sort: the text of every cell lives in one
-// arena per table, a row's five cells side by side, and a row is a fixed 40-byte slot holding
+// arena per table, a row's five cells side by side, and a row is a fixed 48-byte slot holding
 // where its text starts and how long each cell is. Sorting moves slots, never text.
 
 #include <QAbstractTableModel>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vorlith {
@@ -39,6 +41,9 @@ inline constexpr std::array<ColumnInfo, ColumnCount> Columns{{
 }};
 
 using Cells = std::array<std::string, CellCount>;
+
+// A row's identity: given when the row is appended, never reused in the table's life; 0 is no row.
+using RowId = std::uint32_t;
 
 // A row as plain values: a copy, for callers and checks that want a whole row at once.
 struct KeywordRow {
@@ -71,6 +76,9 @@ public:
     // The row's number, fixed when it was appended, and the same as text.
     std::uint32_t Number(int row) const { return Slot(row).Number; }
     std::string Caption(int row) const { return std::to_string(Number(row)); }
+    RowId Id(int row) const { return Slot(row).Id; }
+    // The row's current position, or -1 once it is gone (or for an id never given).
+    int Find(RowId id) const;
     // The view is good until the table next changes.
     std::string_view Cell(int row, int cell) const;
     // Writes a cell; a written cell is no longer marked failed.
@@ -119,10 +127,11 @@ private:
         std::uint64_t At = 0; // the first byte of the row's cells in text_
         std::array<std::uint32_t, CellCount> Length{};
         std::uint32_t Number = 0;
+        RowId Id = 0;
         std::array<std::uint8_t, CellCount> Failure{};
         bool Checked = false;
     };
-    static_assert(sizeof(RowSlot) == 40, "a row slot is meant to stay 40 bytes");
+    static_assert(sizeof(RowSlot) == 48, "a row slot is meant to stay 48 bytes");
 
     const RowSlot& Slot(int row) const;
     static std::size_t RowBytes(const RowSlot& slot);
@@ -132,12 +141,25 @@ private:
     void Release(const RowSlot& slot);
     // Copies the kept text into a fresh arena once holes outweigh it.
     void CompactIfWasteful();
+    // Positions moved: Find's index is rebuilt when next asked.
+    void PositionsMoved() { indexStale_ = true; }
+    void RebuildIndex() const;
 
     std::vector<RowSlot> slots_;
     std::string text_;
     std::size_t garbage_ = 0; // bytes of text_ no row points at
     // The few distinct failure reasons, shared by every marked cell.
     std::vector<std::string> reasons_;
+
+    RowId nextId_ = 1;
+    // Ids ascend with position until a reorder; then Find looks them up in an index by id,
+    // direct (id - indexBase_ -> position) while ids are dense, sorted pairs once they are sparse.
+    // Find is const but builds the index: not for use from two threads at once.
+    bool idsAscending_ = true;
+    mutable bool indexStale_ = true;
+    mutable RowId indexBase_ = 0;
+    mutable std::vector<int> index_;
+    mutable std::vector<std::pair<RowId, int>> sparseIndex_;
 };
 
 } // namespace vorlith

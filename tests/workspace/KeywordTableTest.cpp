@@ -2,8 +2,11 @@
 
 #include <QSignalSpy>
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <numeric>
 #include <random>
+#include <set>
 #include <gtest/gtest.h>
 
 namespace vorlith {
@@ -169,6 +172,108 @@ TEST(KeywordTable, ArenaKeepsEveryCellThroughRewritesDeletesAndReorders) {
         ASSERT_LE(table.ArenaBytes(), 4 * live + 16384) << "holes piled up at step " << step;
     }
 }
+
+// A run holds row ids across whatever the user does to the list meanwhile.
+struct IdCase {
+    const char* Name;
+    std::function<void(KeywordTable&)> Change;
+};
+
+class RowIds : public ::testing::TestWithParam<IdCase> {};
+
+void Reverse(KeywordTable& table) {
+    std::vector<std::size_t> order(static_cast<std::size_t>(table.RowCount()));
+    std::iota(order.rbegin(), order.rend(), 0);
+    table.Reorder(order);
+}
+
+TEST_P(RowIds, SurvivingRowsAreFoundByIdAndGoneOnesAreNot) {
+    KeywordTable table;
+    for (int i = 0; i < 3000; ++i)
+        table.AppendKeyword("k" + std::to_string(i));
+    std::map<RowId, std::string> before;
+    for (int r = 0; r < table.RowCount(); ++r)
+        before[table.Id(r)] = std::string(table.Cell(r, 0));
+    GetParam().Change(table);
+
+    std::set<std::string> kept;
+    std::set<RowId> ids;
+    for (int r = 0; r < table.RowCount(); ++r) {
+        kept.insert(std::string(table.Cell(r, 0)));
+        ASSERT_NE(table.Id(r), 0u);
+        ASSERT_TRUE(ids.insert(table.Id(r)).second) << "an id given twice";
+        ASSERT_EQ(table.Find(table.Id(r)), r);
+        if (!before.count(table.Id(r))) {
+            ASSERT_GT(table.Id(r), before.rbegin()->first) << "an id reused";
+        }
+    }
+    for (const auto& [id, keyword] : before) {
+        const int at = table.Find(id);
+        if (kept.count(keyword)) {
+            ASSERT_TRUE(at >= 0 && table.Cell(at, 0) == keyword) << keyword;
+        } else {
+            ASSERT_EQ(at, -1) << keyword;
+        }
+    }
+    EXPECT_EQ(table.Find(0), -1);
+    EXPECT_EQ(table.Find(before.rbegin()->first + 1000), -1) << "an id not given yet";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RowIds,
+    ::testing::Values(IdCase{"Reorder", Reverse},
+                      IdCase{"DeleteChecked",
+                             [](KeywordTable& t) {
+                                 for (int r = 0; r < t.RowCount(); r += 3)
+                                     t.SetChecked(r, true);
+                                 t.DeleteChecked();
+                             }},
+                      IdCase{"DeleteMarked",
+                             [](KeywordTable& t) {
+                                 std::vector<bool> marked(static_cast<std::size_t>(t.RowCount()));
+                                 for (std::size_t r = 1; r < marked.size(); r += 2)
+                                     marked[r] = true;
+                                 t.DeleteMarked(marked);
+                             }},
+                      IdCase{"Delete", [](KeywordTable& t) { t.Delete(5); }},
+                      IdCase{"DeleteAllThenAppend",
+                             [](KeywordTable& t) {
+                                 t.DeleteAll();
+                                 t.AppendKeyword("after");
+                             }},
+                      // A lookup builds the index; what follows must keep it right or rebuild it.
+                      IdCase{"LookupAfterReorderThenAppend",
+                             [](KeywordTable& t) {
+                                 Reverse(t);
+                                 (void)t.Find(1);
+                                 t.AppendKeywords({"new1", "new2"});
+                             }},
+                      IdCase{"LookupAfterReorderThenDelete",
+                             [](KeywordTable& t) {
+                                 Reverse(t);
+                                 (void)t.Find(1);
+                                 t.Delete(0);
+                                 (void)t.Find(1);
+                                 Reverse(t);
+                             }},
+                      IdCase{"FewRowsLeftThenReorder", // ids far apart
+                             [](KeywordTable& t) {
+                                 std::vector<bool> marked(static_cast<std::size_t>(t.RowCount()), true);
+                                 for (std::size_t r = 0; r < marked.size(); r += 10)
+                                     marked[r] = false;
+                                 t.DeleteMarked(marked);
+                                 Reverse(t);
+                                 (void)t.Find(1);
+                                 t.AppendKeyword("new");
+                             }},
+                      IdCase{"SortedBackByNumber",
+                             [](KeywordTable& t) {
+                                 Reverse(t);
+                                 (void)t.Find(1);
+                                 Reverse(t);
+                                 t.Delete(7);
+                             }}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace vorlith
