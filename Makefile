@@ -15,7 +15,7 @@ STANDIN_ARGS ?=
 # Debian 12 packages the build, the tests and the tools need (xdotool drives the window for the
 # README's screenshots).
 PACKAGES := build-essential cmake ninja-build pkg-config ccache python3 \
-            qt6-base-dev qt6-base-dev-tools \
+            qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev \
             zlib1g-dev clang libclang-rt-14-dev \
             libwmf-dev fonts-urw-base35 libemf2svg-dev qt6-svg-dev \

@@ -17,8 +17,8 @@ set(VORLITH_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(VORLITH_APP_ID example.vorlith.Vorlith)
 set(VORLITH_SETTINGS_DIR ${CMAKE_INSTALL_FULL_SYSCONFDIR}/vorlith)
 
-target_compile_definitions(vorlith_core PRIVATE VORLITH_INSTALL_BINDIR="${CMAKE_INSTALL_FULL_BINDIR}"
-                                                VORLITH_INSTALL_SETTINGSDIR="${VORLITH_SETTINGS_DIR}")
+target_compile_definitions(vorlith_platform PRIVATE VORLITH_INSTALL_BINDIR="${CMAKE_INSTALL_FULL_BINDIR}"
+                                                    VORLITH_INSTALL_SETTINGSDIR="${VORLITH_SETTINGS_DIR}")
 
 # vorlith-metafile goes beside the program, where the program looks for it.
 set(vorlith_programs vorlith vorlith-cli vorlith-skin vorlith-metafile)

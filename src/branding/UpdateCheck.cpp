@@ -126,61 +126,76 @@ std::string UpdaterParameters(const Workspace& ws, char decimalSeparator) {
            " " + std::string(UpdaterFlag);
 }
 
-UpdateCheckEnd CheckForUpdates(Workspace& ws, bool Silent) {
+namespace {
+QCoro::Task<UpdateCheckEnd> Check(Workspace& ws, bool Silent, char decimalSeparator);
+}
+
+QCoro::Task<UpdateCheckEnd> CheckForUpdates(Workspace& ws, bool Silent) {
     return CheckForUpdates(ws, Silent, UserDecimalSeparator());
 }
 
-UpdateCheckEnd CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
+QCoro::Task<UpdateCheckEnd> CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator) {
     // The client serves one request at a time: while another command's request or a search-count
     // run holds it, the start-up check is left out and the button is refused.
     if (Silent ? CurrentClientState(ws) != ClientState::Free : RefuseWhileClientBusy(ws))
-        return UpdateCheckEnd::ClientBusy;
-    int& readTimeout = ws.http.Options().ReadTimeoutMs;
-    struct Restore {
-        int& value;
-        int saved;
-        ~Restore() { value = saved; }
-    } restore{readTimeout, readTimeout};
+        co_return UpdateCheckEnd::ClientBusy;
+    const auto running = ws.Runs.Begin(Silent ? RunKind::StartupCheck : RunKind::UpdateCheck);
+    try {
+        co_return co_await Check(ws, Silent, decimalSeparator);
+    } catch (...) {
+        ws.Ui.ReportError(std::current_exception(), Silent ? "Timer1Timer" : "Check Updates");
+    }
+    co_return UpdateCheckEnd::NoUpdate;
+}
+
+namespace {
+
+QCoro::Task<UpdateCheckEnd> Check(Workspace& ws, bool Silent, char decimalSeparator) {
+    // Nobody can stop the silent check: it gives up on a silent server.
+    int readTimeout = ws.http.Options().ReadTimeoutMs;
     if (Silent && (readTimeout == 0 || readTimeout > SilentCheckGiveUpMs))
         readTimeout = SilentCheckGiveUpMs;
     const std::string description = ws.ProgramFolder + std::string(UpdateDescriptionFile);
     const std::string address = UpdateFolderURL(ws) + std::string(UpdateDescriptionFile);
-    if (!ReservedHost(address) && DownloadFile(ws, address, description) && FileExists(description)) {
+    if (!ReservedHost(address) && co_await DownloadFile(ws, address, description, readTimeout) &&
+        FileExists(description)) {
         const std::string remoteText = ReadIniString(description, UpdateSection, UpdateVersionKey);
         if (VersionNumber < ReadVersionNumber(remoteText, decimalSeparator)) {
             const std::string question =
                 std::string(NewUpdateTextStart) + remoteText + std::string(NewUpdateTextEnd);
             if (ws.Ui.ShowMessage(MessageKind::Information, question, MessageButtons::OkCancel) != mrOk)
-                return UpdateCheckEnd::Declined;
+                co_return UpdateCheckEnd::Declined;
             // A package manager updates an installed copy: the maker's site says what is new, and
             // there is no updater beside /usr/bin to start.
             if (ws.InstalledCopy) {
                 OpenInBrowser(ws, ws.Endpoints.MakerSiteBase + "/");
-                return UpdateCheckEnd::MakerSiteOpened;
+                co_return UpdateCheckEnd::MakerSiteOpened;
             }
             const std::string updater = ws.ProgramFolder + std::string(UpdaterFile);
             if (!FileExists(updater)) {
                 ws.Ui.ShowMessage(MessageKind::Warning, UpdaterMissingText, MessageButtons::Ok);
-                return UpdateCheckEnd::UpdaterMissing;
+                co_return UpdateCheckEnd::UpdaterMissing;
             }
             if (ws.Ui.ShowMessage(MessageKind::Information, CloseToUpdateText, MessageButtons::OkCancel) ==
                 mrCancel)
-                return UpdateCheckEnd::Declined;
+                co_return UpdateCheckEnd::Declined;
             if (ws.Shell)
                 ws.Shell->Open(updater, UpdaterParameters(ws, decimalSeparator));
             // The user has just agreed to the close; the window does not ask again.
             ws.CloseAgreed = true;
             ws.Ui.CloseMainWindow();
-            return UpdateCheckEnd::UpdaterStarted;
+            co_return UpdateCheckEnd::UpdaterStarted;
         }
     }
     if (!Silent)
         ws.Ui.ShowMessage(MessageKind::Information, NoUpdatesText, MessageButtons::Ok);
-    return UpdateCheckEnd::NoUpdate;
+    co_return UpdateCheckEnd::NoUpdate;
 }
 
+} // namespace
+
 void CheckForUpdatesNow(Workspace& ws) {
-    CheckForUpdates(ws, false);
+    ws.Runs.Adopt(CheckForUpdates(ws, false));
 }
 
 } // namespace vorlith

@@ -3,6 +3,7 @@
 // and the hand-over to the updater program.
 
 #include <bit>
+#include <qcoro/qcorotask.h>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,10 +57,12 @@ std::string UpdaterParameters(const Workspace& ws, char decimalSeparator);
 // How a check ended, for callers that must tell a failure from a declined offer.
 enum class UpdateCheckEnd { ClientBusy, NoUpdate, Declined, MakerSiteOpened, UpdaterMissing, UpdaterStarted };
 
-UpdateCheckEnd CheckForUpdates(Workspace& ws, bool Silent);
-UpdateCheckEnd CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator);
+// A run (ws.Runs): the window adopts it, the terminal awaits it. What escapes it goes to the
+// error window.
+QCoro::Task<UpdateCheckEnd> CheckForUpdates(Workspace& ws, bool Silent);
+QCoro::Task<UpdateCheckEnd> CheckForUpdates(Workspace& ws, bool Silent, char decimalSeparator);
 
-// "Check Updates".
+// "Check Updates": the run, adopted.
 void CheckForUpdatesNow(Workspace& ws);
 
 } // namespace vorlith

@@ -56,16 +56,17 @@ int ShowBranding(CliContext& context, const Arguments&) {
 }
 
 // "Check Updates": the questions are answered by --yes.
-int CheckUpdates(CliContext& context, const Arguments&) {
+QCoro::Task<int> CheckUpdates(CliContext& context, const Arguments&) {
     // The updater is started as the window starts it.
     static SystemShell shell;
     if (!context.Ws.Shell)
         context.Ws.Shell = &shell;
-    const UpdateCheckEnd end = CheckForUpdates(context.Ws, false);
+    const UpdateCheckEnd end = co_await CheckForUpdates(context.Ws, false);
+    context.Ui.RethrowReportedError();
     if (context.Ui.Closed)
         std::fprintf(context.Err, "The updater was started; the program ends here.\n");
     // A declined offer did what was asked; an updater that could not be started did not.
-    return end == UpdateCheckEnd::UpdaterMissing || end == UpdateCheckEnd::ClientBusy ? ExitFailed : ExitOk;
+    co_return end == UpdateCheckEnd::UpdaterMissing || end == UpdateCheckEnd::ClientBusy ? ExitFailed : ExitOk;
 }
 
 } // namespace
@@ -80,6 +81,7 @@ void RegisterBrandingCommands(CommandTable& table) {
     table.Add({"--check-updates",
                {},
                "check the update folder for a newer version, as \"Check Updates\" does (--yes agrees)",
+               {},
                {},
                CheckUpdates});
 }

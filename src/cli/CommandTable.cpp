@@ -71,7 +71,7 @@ std::string CommandTable::Usage(const std::string& program) const {
     return text + ExitStatusHelp;
 }
 
-int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) const {
+QCoro::Task<int> CommandTable::Run(std::vector<std::string> args, std::FILE* out, std::FILE* err) const {
     const std::string program = args.empty() ? "vorlith-cli" : args.front();
     struct Step {
         const Command* What;
@@ -81,18 +81,18 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
             std::fputs(Usage(program).c_str(), out);
-            return ExitOk;
+            co_return ExitOk;
         }
         const Command* command = Find(args[i]);
         if (!command) {
             std::fprintf(err, "%s: unknown option or command \"%s\"\n\n%s", program.c_str(), args[i].c_str(),
                          Usage(program).c_str());
-            return ExitUsage;
+            co_return ExitUsage;
         }
         if (args.size() - i - 1 < command->Arguments.size()) {
             std::fprintf(err, "%s: %s needs %zu argument(s)\n\n%s", program.c_str(), command->Name.c_str(),
                          command->Arguments.size(), Usage(program).c_str());
-            return ExitUsage;
+            co_return ExitUsage;
         }
         Step step{command, {}};
         for (std::size_t a = 0; a < command->Arguments.size(); ++a)
@@ -101,7 +101,7 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
     }
     if (steps.empty()) {
         std::fputs(Usage(program).c_str(), err);
-        return ExitUsage;
+        co_return ExitUsage;
     }
 
     CliSetup setup;
@@ -111,13 +111,13 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
     if (setup.TimeoutSeconds < 0) {
         std::fprintf(err, "%s: --timeout needs a whole number of seconds from 0 to %d\n", program.c_str(),
                      MaxTimeoutSeconds);
-        return ExitUsage;
+        co_return ExitUsage;
     }
     // A chosen folder that cannot be the program folder is a wrong command line.
     if (!setup.Folder.empty()) {
         if (const std::string problem = FolderProblem(setup.Folder); !problem.empty()) {
             std::fprintf(err, "%s: --folder %s %s\n", program.c_str(), setup.Folder.c_str(), problem.c_str());
-            return ExitUsage;
+            co_return ExitUsage;
         }
     }
     // The window's folders: its own (portable) or the user's data folder (installed), unless chosen.
@@ -128,7 +128,7 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
                                        : ChosenProgramFolders(executableFolder, setup.Folder);
     } catch (const std::exception& error) {
         std::fprintf(err, "Error: %s\n", error.what());
-        return ExitFailed;
+        co_return ExitFailed;
     }
 
     ConsoleUi ui(err, setup.Yes, setup.Verbose);
@@ -148,27 +148,30 @@ int CommandTable::Run(const std::vector<std::string>& args, std::FILE* out, std:
     };
     try {
         for (const auto& step : steps) {
-            if (!step.What->Run)
+            if (!step.What->Run && !step.What->Await)
                 continue;
-            const int status = step.What->Run(context, step.Given);
+            const int status = step.What->Run ? step.What->Run(context, step.Given)
+                                              : co_await step.What->Await(context, step.Given);
+            // What escaped a run's coroutine ends the command line as a thrown error does.
+            ui.RethrowReportedError();
             if (gaveUp())
-                return ExitFailed;
+                co_return ExitFailed;
             if (status != ExitOk)
-                return status;
+                co_return status;
         }
     } catch (const std::exception& error) {
         std::fprintf(err, "Error: %s\n", error.what());
         gaveUp();
-        return ExitFailed;
+        co_return ExitFailed;
     }
     if (!WriteAll(out, {})) {
         std::fprintf(err, "%s: cannot write to standard output\n", program.c_str());
-        return ExitFailed;
+        co_return ExitFailed;
     }
     // Failed lookups that a later --retry-failed did not mend.
     if (context.LookupsAsked && ws.table.FailedCount() > 0)
-        return ExitFailed;
-    return ExitOk;
+        co_return ExitFailed;
+    co_return ExitOk;
 }
 
 } // namespace vorlith::cli

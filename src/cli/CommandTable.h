@@ -4,6 +4,8 @@
 
 #include "workspace/WorkspaceUi.h"
 
+#include <qcoro/qcorotask.h>
+
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -47,10 +49,12 @@ struct Command {
     std::string Name;                   // "fetch", "--save", ...
     std::vector<std::string> Arguments; // argument names, for the usage text
     std::string Help;
-    // Exactly one of the two: a setting applied before the workspace is built, or a command
-    // run in the order given. A command returns the exit status; non-zero ends the run.
+    // Exactly one of the three: a setting applied before the workspace is built, or a command
+    // run in the order given, at once or as a coroutine that awaits the network. A command returns
+    // the exit status; non-zero ends the run.
     std::function<void(CliSetup&, const vorlith::cli::Arguments&)> Setup;
     std::function<int(CliContext&, const vorlith::cli::Arguments&)> Run;
+    std::function<QCoro::Task<int>(CliContext&, const vorlith::cli::Arguments&)> Await = {};
 };
 
 class CommandTable {
@@ -63,7 +67,8 @@ public:
     // order. Returns the exit status: 0 when every command did what it was asked; the first
     // failing command's status (a hard failure stops the run there); 1 when Gather Data lookups
     // are still failed at the end; 2 for a usage error, a missing or read-only --folder included.
-    int Run(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) const;
+    // Runs in the event loop; main quits with its status.
+    QCoro::Task<int> Run(std::vector<std::string> args, std::FILE* out, std::FILE* err) const;
 
 private:
     std::vector<Command> commands_;

@@ -100,8 +100,9 @@ void ConsoleUi::SetTitle(std::string_view title) {
 void ConsoleUi::SetGatherDataCaption(std::string_view) {}
 void ConsoleUi::SetHeaderClicksEnabled(bool) {}
 void ConsoleUi::ArmStartupTimer() {}
-void ConsoleUi::Pump() {
-    QCoreApplication::processEvents();
+void ConsoleUi::ReportError(std::exception_ptr error, std::string_view) {
+    if (!reported_)
+        reported_ = error;
 }
 
 void ConsoleUi::SetBannerHandCursor() {

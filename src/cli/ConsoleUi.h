@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <deque>
+#include <exception>
+#include <utility>
 #include <map>
 #include <string>
 
@@ -57,7 +59,12 @@ public:
     void SetGatherDataCaption(std::string_view caption) override;
     void SetHeaderClicksEnabled(bool enabled) override;
     void ArmStartupTimer() override;
-    void Pump() override;
+    // Kept for the command line, which ends as if the command had thrown it.
+    void ReportError(std::exception_ptr error, std::string_view where) override;
+    void RethrowReportedError() {
+        if (auto error = std::exchange(reported_, nullptr))
+            std::rethrow_exception(error);
+    }
     void SetBannerHandCursor() override;
     void HideBannerStrip() override;
     void ShowBannerAnimation(const QByteArray& gif, int width, int height) override;
@@ -69,6 +76,7 @@ public:
     void CloseMainWindow() override;
 
 private:
+    std::exception_ptr reported_;
     std::FILE* err_;
     bool yes_;
     bool verbose_;

@@ -29,18 +29,19 @@ int MainKeyword(CliContext& context, const Arguments& given) {
 
 // Fails when there was no main keyword or the service could not be reached; the outcome and the
 // item count go to standard error.
-int GatherKeywords(CliContext& context, const Arguments&) {
+QCoro::Task<int> GatherKeywords(CliContext& context, const Arguments&) {
     Workspace& ws = context.Ws;
-    const HarvestEnd end = GatherKeywords(ws);
+    const HarvestEnd end = co_await GatherKeywords(ws);
+    context.Ui.RethrowReportedError();
     if (end == HarvestEnd::Refused)
-        return ExitFailed;
+        co_return ExitFailed;
     PrintLine(context.Err, ws.MainStatusText());
     if (end == HarvestEnd::ChallengeCancelled) {
         PrintLine(context.Err, "Gather Keywords: the security image was cancelled; nothing was gathered");
-        return ExitFailed;
+        co_return ExitFailed;
     }
     PrintLine(context.Err, ws.SecondStatusText());
-    return end == HarvestEnd::Read ? ExitOk : ExitFailed;
+    co_return end == HarvestEnd::Read ? ExitOk : ExitFailed;
 }
 
 } // namespace
@@ -51,6 +52,7 @@ void RegisterHarvestCommands(CommandTable& table) {
                {},
                "gather keywords for the main keyword; a security image's address is printed and its "
                "answer read from standard input (end of input: Cancel)",
+               {},
                {},
                GatherKeywords});
 }

@@ -7,25 +7,24 @@ namespace vorlith::cli {
 
 namespace {
 
-int Fetch(CliContext& context, const Arguments& given) {
-    std::string page;
-    const bool fetched = FetchPage(context.Ws, given[0], page);
-    const bool written = WriteAll(context.Out, page);
+QCoro::Task<int> Fetch(CliContext& context, const Arguments& given) {
+    const FetchResult fetched = co_await FetchPage(context.Ws, given[0]);
+    const bool written = WriteAll(context.Out, fetched.Page);
     const std::string& status = context.Ws.MainStatusText();
     std::fwrite(status.data(), 1, status.size(), context.Err);
     std::fputc('\n', context.Err);
     if (!written) {
         std::fprintf(context.Err, "fetch: cannot write the page to standard output\n");
-        return ExitFailed;
+        co_return ExitFailed;
     }
-    return fetched ? ExitOk : ExitFailed;
+    co_return fetched.Ok ? ExitOk : ExitFailed;
 }
 
-int Download(CliContext& context, const Arguments& given) {
-    if (DownloadFileReplacing(context.Ws, given[0], given[1]))
-        return ExitOk;
+QCoro::Task<int> Download(CliContext& context, const Arguments& given) {
+    if (co_await DownloadFileReplacing(context.Ws, given[0], given[1]))
+        co_return ExitOk;
     std::fprintf(context.Err, "Download failed: %s\n", given[0].c_str());
-    return ExitFailed;
+    co_return ExitFailed;
 }
 
 } // namespace
@@ -35,8 +34,9 @@ void RegisterNetCommands(CommandTable& table) {
                {"URL"},
                "fetch the page at URL: its text to standard output, the status to standard error",
                {},
+               {},
                Fetch});
-    table.Add({"download", {"URL", "FILE"}, "store the answer to URL in FILE", {}, Download});
+    table.Add({"download", {"URL", "FILE"}, "store the answer to URL in FILE", {}, {}, Download});
 }
 
 } // namespace vorlith::cli

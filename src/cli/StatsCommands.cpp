@@ -8,34 +8,38 @@ namespace vorlith::cli {
 
 namespace {
 
-int GatherData(CliContext& context, const Arguments& given) {
+QCoro::Task<int> GatherData(CliContext& context, const Arguments& given) {
     const std::string& mode = given[0];
     if (mode != "precise" && mode != "broad") {
         std::fprintf(context.Err, "--gather-data takes precise or broad, not \"%s\"\n", mode.c_str());
-        return ExitUsage;
+        co_return ExitUsage;
     }
     // The empty table's message goes to standard error; a script should see it failed.
     if (context.Ws.table.RowCount() == 0) {
         GatherDataOrStop(context.Ws);
-        return ExitFailed;
+        co_return ExitFailed;
     }
     context.Ui.SearchTypeAnswers.push_back(mode == "precise");
     GatherDataOrStop(context.Ws);
+    co_await context.Ws.Runs.UntilIdle();
+    context.Ui.RethrowReportedError();
     context.LookupsAsked = true;
     std::fprintf(context.Err, "%s\n", GatherSummaryLine(context.Ws.LastRun).c_str());
-    return ExitOk;
+    co_return ExitOk;
 }
 
 // Failed lookups are asked again; the exit status looks at what is still failed at the end.
-int RetryFailedLookups(CliContext& context, const Arguments&) {
+QCoro::Task<int> RetryFailedLookups(CliContext& context, const Arguments&) {
     if (context.Ws.table.FailedCount() == 0) {
         std::fprintf(context.Err, "%s\n", GatherSummaryLine({}).c_str());
-        return ExitOk;
+        co_return ExitOk;
     }
     RetryFailed(context.Ws);
+    co_await context.Ws.Runs.UntilIdle();
+    context.Ui.RethrowReportedError();
     context.LookupsAsked = true;
     std::fprintf(context.Err, "%s\n", GatherSummaryLine(context.Ws.LastRun).c_str());
-    return ExitOk;
+    co_return ExitOk;
 }
 
 } // namespace
@@ -48,12 +52,14 @@ void RegisterStatsCommands(CommandTable& table) {
          "\"Gather Data: A asked, S succeeded, F failed\" on standard error, and the exit status is 1 when "
          "lookups are still failed at the end",
          {},
+         {},
          GatherData});
     table.Add(
         {"--retry-failed",
          {},
          "Retry Failed: ask again for the counts whose lookup failed (in the last run's mode), with its own "
          "summary line",
+         {},
          {},
          RetryFailedLookups});
 }

@@ -2,6 +2,7 @@
 #include "cli/CommandTable.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
 
@@ -19,10 +20,18 @@ int main(int argc, char** argv) {
     vorlith::cli::RegisterTableCommands(table);
 
     std::vector<std::string> args(argv, argv + argc);
-    try {
-        return table.Run(args, stdout, stderr);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "Error: %s\n", error.what());
-        return vorlith::cli::ExitFailed;
-    }
+    // The commands run as a coroutine in the event loop, as the window's runs do.
+    int status = vorlith::cli::ExitFailed;
+    auto commands = [&]() -> QCoro::Task<void> {
+        try {
+            status = co_await table.Run(args, stdout, stderr);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "Error: %s\n", error.what());
+            status = vorlith::cli::ExitFailed;
+        }
+        QCoreApplication::exit(status);
+    };
+    QTimer::singleShot(0, &app, [&] { QCoro::Task<void> running = commands(); });
+    QCoreApplication::exec();
+    return status;
 }

@@ -14,23 +14,22 @@ void StartUp(Workspace& ws) {
 }
 
 void StartupUpdateCheck(Workspace& ws) {
-    CheckForUpdates(ws, true);
+    ws.Runs.Adopt(CheckForUpdates(ws, true));
 }
 
 bool MayClose(Workspace& ws) {
-    if (ws.CloseAgreed || !(ws.HasUnsavedRows() || ws.GatherDataRunning))
+    if (ws.CloseAgreed || !(ws.HasUnsavedRows() || ws.Runs.GatherDataRunning()))
         return true;
     return ws.Ui.ShowMessage(MessageKind::Warning, UnsavedWorkQuestion, MessageButtons::OkCancel) == mrOk;
 }
 
-void StopForClosing(Workspace& ws) {
-    if (ws.http.Busy()) {
-        ws.Aborted = true;
+bool StopForClosing(Workspace& ws) {
+    // The run's awaited job ends at once; the run ends at its next test of Aborted.
+    if (!ws.Runs.Idle())
+        ws.Runs.Stop();
+    if (ws.http.Busy())
         ws.http.Disconnect();
-    }
-    // A search-count run between two requests stops at its next test as well.
-    if (ws.GatherDataRunning)
-        ws.Aborted = true;
+    return ws.Runs.Idle();
 }
 
 } // namespace vorlith

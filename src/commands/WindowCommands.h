@@ -24,8 +24,9 @@ void StartupUpdateCheck(Workspace& ws);
 // the user already agreed to (the update check's) is not asked again.
 bool MayClose(Workspace& ws);
 
-// The window is closing: a request waiting inside a click handler ends now, so that the handler
-// can return and the program end; Aborted stops a loop of requests at its next test.
-void StopForClosing(Workspace& ws);
+// The window is closing: every run is stopped. True when none goes on any more; otherwise the
+// window waits for ws.Runs to become idle (a stopped run ends within a turn or two of the event
+// loop) before it and the workspace go.
+bool StopForClosing(Workspace& ws);
 
 } // namespace vorlith

@@ -211,23 +211,27 @@ void TfrmMain::BuildControls() {
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
 
-    connect(btnMainKeyword, &QPushButton::clicked, this, &TfrmMain::btnMainKeywordClick);
-    connect(btnGatherKeyword, &QPushButton::clicked, this, &TfrmMain::btnGatherKeywordClick);
-    connect(btnAddKeyword, &QPushButton::clicked, this, &TfrmMain::btnAddKeywordClick);
-    connect(btnGatherData, &QPushButton::clicked, this, &TfrmMain::btnGatherDataClick);
-    connect(btnSaveResults, &QPushButton::clicked, this, &TfrmMain::btnSaveResultsClick);
-    connect(btnHelp, &QPushButton::clicked, this, &TfrmMain::btnHelpClick);
-    connect(btnUpdate, &QPushButton::clicked, this, &TfrmMain::btnUpdateClick);
-    connect(btnMakeMoney, &QPushButton::clicked, this, &TfrmMain::btnMakeMoneyClick);
-    connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
-    connect(bsSkinButton2, &QPushButton::clicked, this, &TfrmMain::bsSkinButton2Click);
-    connect(bsSkinButton3, &QPushButton::clicked, this, &TfrmMain::bsSkinButton3Click);
-    connect(bsSkinButton4, &QPushButton::clicked, this, &TfrmMain::bsSkinButton4Click);
-    connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, &TfrmMain::lvwItemsColumnClick);
-    connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+    connect(btnMainKeyword, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnMainKeywordClick", [this] { btnMainKeywordClick(); }); });
+    connect(btnGatherKeyword, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnGatherKeywordClick", [this] { btnGatherKeywordClick(); }); });
+    connect(btnAddKeyword, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnAddKeywordClick", [this] { btnAddKeywordClick(); }); });
+    connect(btnGatherData, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnGatherDataClick", [this] { btnGatherDataClick(); }); });
+    connect(btnSaveResults, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnSaveResultsClick", [this] { btnSaveResultsClick(); }); });
+    connect(btnHelp, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnHelpClick", [this] { btnHelpClick(); }); });
+    connect(btnUpdate, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnUpdateClick", [this] { btnUpdateClick(); }); });
+    connect(btnMakeMoney, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnMakeMoneyClick", [this] { btnMakeMoneyClick(); }); });
+    connect(bsSkinButton1, &QPushButton::clicked, this, [this] { Guarded("TfrmMain bsSkinButton1Click", [this] { bsSkinButton1Click(); }); });
+    connect(bsSkinButton2, &QPushButton::clicked, this, [this] { Guarded("TfrmMain bsSkinButton2Click", [this] { bsSkinButton2Click(); }); });
+    connect(bsSkinButton3, &QPushButton::clicked, this, [this] { Guarded("TfrmMain bsSkinButton3Click", [this] { bsSkinButton3Click(); }); });
+    connect(bsSkinButton4, &QPushButton::clicked, this, [this] { Guarded("TfrmMain bsSkinButton4Click", [this] { bsSkinButton4Click(); }); });
+    connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        Guarded("TfrmMain lvwItemsColumnClick", [this, column] { lvwItemsColumnClick(column); });
+    });
+    connect(Timer1, &QTimer::timeout, this, [this] { Guarded("TfrmMain Timer1Timer", [this] { Timer1Timer(); }); });
 
-    connect(lblLink1URL, &LinkLabel::Clicked, this, [this] { OpenLink(ws_, lblLink1URL->Address()); });
-    connect(lblLink2URL, &LinkLabel::Clicked, this, [this] { OpenLink(ws_, lblLink2URL->Address()); });
+    connect(lblLink1URL, &LinkLabel::Clicked, this,
+            [this] { Guarded("lblLink1URL", [this] { OpenLink(ws_, lblLink1URL->Address()); }); });
+    connect(lblLink2URL, &LinkLabel::Clicked, this,
+            [this] { Guarded("lblLink2URL", [this] { OpenLink(ws_, lblLink2URL->Address()); }); });
     imgBanner->installEventFilter(this);
     gifBanner->installEventFilter(this);
 
@@ -310,12 +314,39 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-    if (!vorlith::MayClose(ws_)) {
+    if (!closeAgreed_) {
+        if (!vorlith::MayClose(ws_)) {
+            event->ignore();
+            return;
+        }
+        closeAgreed_ = true;
+        // Nothing new starts once the close is agreed: not the start-up check either.
+        Timer1->stop();
+    }
+    if (!vorlith::StopForClosing(ws_)) {
+        // The stopped runs end within a turn or two of the event loop; the window and the
+        // workspace they use go only after them.
         event->ignore();
+        if (!closeQueued_) {
+            closeQueued_ = true;
+            ws_.Runs.WhenIdle([this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+        }
         return;
     }
-    vorlith::StopForClosing(ws_);
     QWidget::closeEvent(event);
+}
+
+void TfrmMain::Guarded(const char* where, const std::function<void()>& command) {
+    try {
+        command();
+    } catch (...) {
+        ReportError(std::current_exception(), where);
+    }
+}
+
+void TfrmMain::ReportError(std::exception_ptr error, std::string_view where) {
+    if (auto* app = VorlithApplication::Instance())
+        app->Reporter().Report(ErrorReporter::Describe(error, ToQString(where)));
 }
 
 // Handlers: one-line forwards into the core.
@@ -323,7 +354,7 @@ void TfrmMain::btnMainKeywordClick() {
     vorlith::EnterMainKeyword(ws_);
 }
 void TfrmMain::btnGatherKeywordClick() {
-    vorlith::GatherKeywords(ws_);
+    ws_.Runs.Adopt(vorlith::GatherKeywords(ws_));
 }
 void TfrmMain::btnAddKeywordClick() {
     vorlith::AddKeywords(ws_);
@@ -509,10 +540,6 @@ void TfrmMain::SetHeaderClicksEnabled(bool enabled) {
 void TfrmMain::ArmStartupTimer() {
     Timer1->start();
 }
-void TfrmMain::Pump() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
 void TfrmMain::SetBannerHandCursor() {
     imgBanner->setCursor(Qt::PointingHandCursor);
     gifBanner->setCursor(Qt::PointingHandCursor);

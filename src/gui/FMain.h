@@ -7,6 +7,7 @@
 #include "workspace/WorkspaceUi.h"
 
 #include <QWidget>
+#include <functional>
 #include <string>
 
 class QFrame;
@@ -70,7 +71,7 @@ public:
     void SetGatherDataCaption(std::string_view caption) override;
     void SetHeaderClicksEnabled(bool enabled) override;
     void ArmStartupTimer() override;
-    void Pump() override;
+    void ReportError(std::exception_ptr error, std::string_view where) override;
     void SetBannerHandCursor() override;
     void HideBannerStrip() override;
     void ShowBannerAnimation(const QByteArray& gif, int width, int height) override;
@@ -128,6 +129,8 @@ private:
 
     void CenterBanner();
     void ShowItemCount();
+    // Runs a command from a slot; what escapes it goes to the error window, never through Qt.
+    void Guarded(const char* where, const std::function<void()>& command);
 
     Workspace ws_;
     SystemShell shell_;
@@ -135,6 +138,8 @@ private:
     KeywordListTools* tools_;
     QMovie* bannerMovie_ = nullptr;
     bool bannerShown_ = false;
+    bool closeAgreed_ = false;
+    bool closeQueued_ = false;
 };
 
 } // namespace vorlith

@@ -11,7 +11,7 @@ bool AcceptChallengeAnswer(Workspace& ws, std::string_view password) {
     return false;
 }
 
-bool AnswerChallenge(Workspace& ws, std::string& page) {
+QCoro::Task<bool> AnswerChallenge(Workspace& ws, std::string& page) {
     for (;;) {
         const ChallengeFields fields = ParseChallenge(page);
         const ChallengePrompt prompt{fields.ChallengeImageURL, [&ws](std::string_view password) {
@@ -22,13 +22,12 @@ bool AnswerChallenge(Workspace& ws, std::string& page) {
         const std::string address = AnswerAddress(ws.Endpoints.SuggestionServiceBase, answer.Password,
                                                   fields.ChallengeRandom, fields.ChallengeSeed);
         // A failed request leaves the page empty; that is read like any other page.
-        if (!FetchPage(ws, address, page))
-            page.clear();
+        page = (co_await FetchPage(ws, address)).Page;
         if (!HasChallenge(page))
-            return true;
+            co_return true;
         if (ws.Ui.ShowMessage(MessageKind::Information, WrongPasswordQuestion, MessageButtons::OkCancel) ==
             mrCancel)
-            return false;
+            co_return false;
     }
 }
 

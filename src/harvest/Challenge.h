@@ -2,6 +2,7 @@
 // The security-image challenge of the suggestion service: reading the challenge page, and the
 // loop that shows the image, sends the answer and asks again after a wrong one.
 
+#include <qcoro/qcorotask.h>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,7 @@ bool AcceptChallengeAnswer(Workspace& ws, std::string_view password);
 // Shows the challenge until the service answers with a page without it (true, with that page,
 // possibly empty after a failed request, in page) or the user gives up after a wrong answer
 // (false, page left as the last reply).
-bool AnswerChallenge(Workspace& ws, std::string& page);
+// The page must outlive the task.
+QCoro::Task<bool> AnswerChallenge(Workspace& ws, std::string& page);
 
 } // namespace vorlith

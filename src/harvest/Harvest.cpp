@@ -10,23 +10,32 @@
 
 namespace vorlith {
 
-HarvestEnd GatherKeywords(Workspace& ws) {
+QCoro::Task<HarvestEnd> GatherKeywords(Workspace& ws) {
     // Refused before anything changes: clearing Aborted here would undo a Stop that the waiting
     // request or the search-count run has not seen yet.
     if (RefuseWhileClientBusy(ws))
-        return HarvestEnd::Refused;
-    ws.Aborted = false;
+        co_return HarvestEnd::Refused;
     if (ws.MainKeyword.empty()) {
+        // Aborted is cleared as a run would, though none starts.
+        ws.Runs.ClearAborted();
         ws.Ui.ShowMessage(MessageKind::Information, NoMainKeywordHarvestMessage, MessageButtons::Ok);
-        return HarvestEnd::Refused;
+        co_return HarvestEnd::Refused;
     }
-    std::string page;
-    if (!FetchPage(ws, SuggestionAddress(ws.Endpoints.SuggestionServiceBase, ws.MainKeyword), page))
-        return HarvestEnd::FetchFailed;
-    if (HasChallenge(page) && !AnswerChallenge(ws, page))
-        return HarvestEnd::ChallengeCancelled;
-    ParseSuggestions(ws, page);
-    return HarvestEnd::Read;
+    const auto running = ws.Runs.Begin(RunKind::GatherKeywords);
+    try {
+        FetchResult fetched =
+            co_await FetchPage(ws, SuggestionAddress(ws.Endpoints.SuggestionServiceBase, ws.MainKeyword));
+        if (!fetched.Ok)
+            co_return HarvestEnd::FetchFailed;
+        std::string page = std::move(fetched.Page);
+        if (HasChallenge(page) && !co_await AnswerChallenge(ws, page))
+            co_return HarvestEnd::ChallengeCancelled;
+        ParseSuggestions(ws, page);
+    } catch (...) {
+        ws.Ui.ReportError(std::current_exception(), "Gather Keywords");
+        co_return HarvestEnd::FetchFailed;
+    }
+    co_return HarvestEnd::Read;
 }
 
 } // namespace vorlith

@@ -2,6 +2,7 @@
 // "Gather Keywords": one request to the suggestion service for the main keyword, through the
 // security-image challenge when the service asks for it, and one row per suggestion.
 
+#include <qcoro/qcorotask.h>
 #include <string_view>
 
 namespace vorlith {
@@ -14,6 +15,8 @@ inline constexpr std::string_view NoMainKeywordHarvestMessage =
 // How a harvest ended; the window ignores it, a script needs it.
 enum class HarvestEnd { Refused, FetchFailed, ChallengeCancelled, Read };
 
-HarvestEnd GatherKeywords(Workspace& ws);
+// A run: the window adopts it (ws.Runs), the terminal awaits it. Refusals come before its first
+// suspension, so they are shown at the click.
+QCoro::Task<HarvestEnd> GatherKeywords(Workspace& ws);
 
 } // namespace vorlith

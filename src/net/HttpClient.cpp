@@ -4,13 +4,13 @@
 #include "platform/QStringBytes.h"
 
 #include <QAbstractEventDispatcher>
-#include <QEventLoop>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <optional>
+#include <qcoro/qcorotask.h>
 
 namespace vorlith {
 
@@ -36,17 +36,18 @@ struct HttpClient::Exchange final : HttpResponseListener {
     void OnHead(const HttpResponseHead& head, BodyFraming) override {
         client.cookies_.StoreFromAnswer(head, address);
         statusLine = head.StatusLine;
+        status = head.Status;
         const auto where = head.Find("Location");
         const int status = head.Status;
         if ((status >= 300 && status < 400 && status != 304) || where) {
             kind = Kind::Redirect;
             location = std::string(where.value_or(std::string_view{}));
-            bodyDeadline = Clock::now() + std::chrono::milliseconds(client.settings_.RedirectBodyMs);
+            bodyDeadline = Clock::now() + std::chrono::milliseconds(client.limits_.RedirectBodyMs);
         } else if (status >= 200 && status < 300) {
             kind = Kind::Final;
         } else {
             kind = Kind::Error;
-            bodyDeadline = Clock::now() + std::chrono::milliseconds(client.settings_.ErrorBodyMs);
+            bodyDeadline = Clock::now() + std::chrono::milliseconds(client.limits_.ErrorBodyMs);
         }
     }
     void OnBodyBegin(std::int64_t expected) override {
@@ -73,12 +74,31 @@ struct HttpClient::Exchange final : HttpResponseListener {
     const HttpAddress& address;
     Kind kind = Kind::None;
     std::string statusLine;
+    int status = 0;
     std::string location;
     std::string errorBody;
     std::optional<Clock::time_point> bodyDeadline;
 };
 
-HttpClient::HttpClient(QObject* parent) : QObject(parent) {}
+// Suspends the GET's coroutine; Wake() or the idle timer resumes it from the event loop.
+struct HttpClient::Quiet {
+    HttpClient& client;
+    int ms;
+    bool await_ready() const noexcept { return false; }
+    void await_suspend(std::coroutine_handle<> waiting) {
+        client.waiter_ = waiting;
+        client.idle_.start(std::max(ms, 0));
+    }
+    void await_resume() const noexcept {}
+};
+
+HttpClient::HttpClient(QObject* parent) : QObject(parent) {
+    idle_.setSingleShot(true);
+    connect(&idle_, &QTimer::timeout, this, [this] {
+        idleFired_ = true;
+        Resume();
+    });
+}
 
 HttpClient::~HttpClient() {
     DropSocket();
@@ -112,37 +132,30 @@ void HttpClient::DropSocket() {
 }
 
 void HttpClient::Wake() {
-    woken_ = true;
-    if (loop_)
-        loop_->quit();
+    // Resumed from the event loop, never from inside the caller (a click's Stop, a socket signal).
+    if (!waiter_ || resumePosted_)
+        return;
+    resumePosted_ = true;
+    QMetaObject::invokeMethod(this, &HttpClient::Resume, Qt::QueuedConnection);
 }
 
-void HttpClient::Wait(int idleMs) {
-    QEventLoop loop;
-    QTimer tick;
-    tick.setSingleShot(true);
-    connect(&tick, &QTimer::timeout, this, [this] {
-        idleFired_ = true;
-        Wake();
-    });
-    tick.start(std::max(idleMs, 0));
-    woken_ = false;
-    QEventLoop* const outer = loop_;
-    loop_ = &loop;
-    loop.exec();
-    loop_ = outer;
-    // Only the application's own exit ends our loop without waking us.
-    if (!woken_)
-        loopInterrupted_ = true;
+void HttpClient::Resume() {
+    resumePosted_ = false;
+    idle_.stop();
+    if (const auto waiting = std::exchange(waiter_, {}))
+        waiting.resume();
 }
 
-void HttpClient::Connect(const HttpAddress& address) {
+HttpClient::Quiet HttpClient::Wait(int idleMs) {
+    return Quiet{*this, idleMs};
+}
+
+QCoro::Task<void> HttpClient::Connect(const HttpAddress& address) {
     DropSocket();
-    // A socket made in a thread without an event dispatcher never hears that it connected and
-    // waits out the whole time limit; threads not started by Qt get one from their first event
-    // loop, which would come too late.
+    // A socket made in a thread without an event dispatcher never hears that it connected, and
+    // nothing would resume us there: such a thread must run an event loop first.
     if (!QAbstractEventDispatcher::instance())
-        QEventLoop ensureDispatcher;
+        throw HttpError("This thread runs no event loop");
     const auto host = ToQString(address.Host);
     if (address.Secure) {
         if (!QSslSocket::supportsSsl())
@@ -155,7 +168,7 @@ void HttpClient::Connect(const HttpAddress& address) {
     }
     QAbstractSocket* socket = socket_.get();
     // Unbounded, a fast server fills memory while a progress handler runs the event loop.
-    socket->setReadBufferSize(settings_.ReadBuffer);
+    socket->setReadBufferSize(limits_.ReadBuffer);
     connect(socket, &QAbstractSocket::connected, this, [this] { Wake(); });
     connect(socket, &QAbstractSocket::readyRead, this, [this] { Wake(); });
     connect(socket, &QAbstractSocket::disconnected, this, [this] { Wake(); });
@@ -165,16 +178,14 @@ void HttpClient::Connect(const HttpAddress& address) {
     else
         socket->connectToHost(host, address.Port);
 
-    const auto deadline = Clock::now() + std::chrono::milliseconds(settings_.ConnectTimeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(limits_.ConnectTimeoutMs);
     for (;;) {
         if (disconnectRequested_)
             throw HttpError("Disconnected while connecting to " + address.HostHeader());
-        if (loopInterrupted_)
-            throw HttpError("The program is closing");
         const bool ready = address.Secure ? static_cast<QSslSocket*>(socket_.get())->isEncrypted()
                                           : socket_->state() == QAbstractSocket::ConnectedState;
         if (ready)
-            return;
+            co_return;
         if (socket_->state() == QAbstractSocket::UnconnectedState)
             throw HttpError("Could not connect to " + address.HostHeader() + ": " +
                             ToBytes(socket_->errorString()));
@@ -182,7 +193,7 @@ void HttpClient::Connect(const HttpAddress& address) {
             DropSocket();
             throw HttpError("Timed out connecting to " + address.HostHeader());
         }
-        Wait(std::min(settings_.ConnectIdleMs, MsUntil(deadline)));
+        co_await Wait(std::min(limits_.ConnectIdleMs, MsUntil(deadline)));
         if (idleFired_) {
             idleFired_ = false;
             if (OnIdle)
@@ -191,13 +202,13 @@ void HttpClient::Connect(const HttpAddress& address) {
     }
 }
 
-HttpClient::Outcome HttpClient::Request(const HttpAddress& address, HttpSink& sink, int requestNumber,
-                                        std::string& location) {
+QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, HttpSink& sink, int requestNumber,
+                                                 std::string& location, int& status) {
     // A line break smuggled into an address would forge headers or a second request.
     for (const std::string* part : {&address.Host, &address.Target})
         if (part->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
             throw HttpError("The address holds a line break or NUL: " + address.Text());
-    Connect(address);
+    co_await Connect(address);
 
     std::string request = "GET " + address.Target + " HTTP/1.1\r\n";
     request += "Content-Type: ";
@@ -214,8 +225,8 @@ HttpClient::Outcome HttpClient::Request(const HttpAddress& address, HttpSink& si
 
     Exchange exchange(*this, sink, address);
     HttpResponseParser::Limits limits;
-    limits.MaxLine = settings_.MaxLine;
-    limits.MaxBody = settings_.MaxBody;
+    limits.MaxLine = limits_.MaxLine;
+    limits.MaxBody = limits_.MaxBody;
     HttpResponseParser parser(exchange, limits);
     parser_ = &parser;
     struct Unhook {
@@ -248,22 +259,20 @@ HttpClient::Outcome HttpClient::Request(const HttpAddress& address, HttpSink& si
             parser.Finish();
             break;
         }
-        if (loopInterrupted_)
-            throw HttpError("The program is closing");
-        int idle = settings_.ReadIdleMs;
+        int idle = limits_.ReadIdleMs;
         if (exchange.bodyDeadline)
             idle = std::min(idle, MsUntil(*exchange.bodyDeadline));
-        if (settings_.ReadTimeoutMs > 0) {
-            const auto giveUp = silentSince + std::chrono::milliseconds(settings_.ReadTimeoutMs);
+        if (limits_.ReadTimeoutMs > 0) {
+            const auto giveUp = silentSince + std::chrono::milliseconds(limits_.ReadTimeoutMs);
             if (Clock::now() >= giveUp) {
                 gaveUp_ = true;
                 DropSocket();
                 throw HttpError("Gave up: " + address.HostHeader() + " sent nothing for " +
-                                std::to_string(settings_.ReadTimeoutMs / 1000) + " seconds");
+                                std::to_string(limits_.ReadTimeoutMs / 1000) + " seconds");
             }
             idle = std::min(idle, std::max(MsUntil(giveUp), 1));
         }
-        Wait(idle);
+        co_await Wait(idle);
         if (idleFired_) {
             idleFired_ = false;
             if (OnIdle && !(exchange.bodyDeadline && Clock::now() >= *exchange.bodyDeadline))
@@ -279,41 +288,52 @@ HttpClient::Outcome HttpClient::Request(const HttpAddress& address, HttpSink& si
     case Exchange::Kind::Final:
         if (parser.GetState() == HttpResponseParser::State::Failed)
             throw HttpError(parser.Error());
-        return Outcome::Final;
+        status = exchange.status;
+        co_return Outcome::Final;
     case Exchange::Kind::Redirect:
         // The redirect's own body and its errors do not matter.
         if (exchange.location.empty())
             throw HttpError("The server answered \"" + exchange.statusLine + "\" without a Location");
         location = exchange.location;
-        return requestNumber >= settings_.MaxRequests ? Outcome::RedirectLimit : Outcome::Redirect;
+        status = exchange.status;
+        co_return requestNumber >= limits_.MaxRequests ? Outcome::RedirectLimit : Outcome::Redirect;
     case Exchange::Kind::Error:
         break;
     }
     throw HttpError("The server answered \"" + exchange.statusLine + "\"");
 }
 
-void HttpClient::Get(std::string_view address, HttpSink& sink) {
+QCoro::Task<HttpClient::Result> HttpClient::Get(Request request, HttpSink& sink) {
     if (busy_)
-        throw HttpError("The HTTP client is busy with another request; try again when it has finished");
-    HttpAddress current = ParseHttpAddress(address);
+        co_return Result{0, "The HTTP client is busy with another request; try again when it has finished"};
+    if (request.Cancel.Cancelled())
+        co_return Result{0, "Stopped before the request was sent"};
     busy_ = true;
     disconnectRequested_ = false;
-    loopInterrupted_ = false;
     idleFired_ = false;
+    limits_ = request.Limits;
     struct Release {
         bool& busy;
         ~Release() { busy = false; }
     } release{busy_};
-    for (int requestNumber = 1;; ++requestNumber) {
-        std::string location;
-        const Outcome outcome = Request(current, sink, requestNumber, location);
-        if (outcome == Outcome::Final)
-            return;
-        sink.Clear();
-        if (outcome == Outcome::RedirectLimit)
-            return;
-        current = ResolveLocation(current, location);
+    const auto stop = request.Cancel.OnCancel([this] { Disconnect(); });
+    Result result;
+    try {
+        HttpAddress current = ParseHttpAddress(request.Address);
+        for (int requestNumber = 1;; ++requestNumber) {
+            std::string location;
+            const Outcome outcome = co_await Ask(current, sink, requestNumber, location, result.Status);
+            if (outcome == Outcome::Final)
+                break;
+            sink.Clear();
+            if (outcome == Outcome::RedirectLimit)
+                break;
+            current = ResolveLocation(current, location);
+        }
+    } catch (const HttpError& error) {
+        result.Error = error.what();
     }
+    co_return result;
 }
 
 } // namespace vorlith

@@ -1,12 +1,15 @@
 #pragma once
-// The program's one HTTP/1.1 client. A GET blocks its caller while a nested event loop
-// runs, so the window stays live and a handler run inside the wait may call Disconnect().
+// The program's HTTP/1.1 client. A GET is a coroutine on the thread's event loop: it suspends
+// while the socket is quiet, so nothing blocks and nothing runs nested inside it.
 
+#include "net/CancelToken.h"
 #include "net/CookieStore.h"
 #include "net/HttpAddress.h"
 #include "net/HttpError.h"
 
 #include <QObject>
+#include <QTimer>
+#include <coroutine>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -14,7 +17,10 @@
 #include <string_view>
 
 class QAbstractSocket;
-class QEventLoop;
+
+namespace QCoro {
+template <typename T> class Task;
+}
 
 namespace vorlith {
 
@@ -51,17 +57,35 @@ public:
         qint64 ReadBuffer = 1 << 20;       // the socket reads no further ahead than this
     };
 
+    // One GET: where, its own limits (the client's Options() unless changed), and the token
+    // that stops it.
+    struct Request {
+        std::string Address;
+        Settings Limits;
+        CancelToken Cancel;
+    };
+    // How a GET ended: the final answer's status, or what went wrong.
+    struct Result {
+        int Status = 0;
+        std::string Error; // empty on success
+        bool Ok() const { return Error.empty(); }
+    };
+
     explicit HttpClient(QObject* parent = nullptr);
     ~HttpClient() override;
 
-    // Fetches an http:// or https:// address into the sink, following redirects. Throws HttpError
-    // on failure; refuses (throws) while another GET is under way, without disturbing it.
-    void Get(std::string_view address, HttpSink& sink);
+    // A request for the address with the client's current limits and a fresh token.
+    Request For(std::string_view address) const { return {std::string(address), settings_, {}}; }
+
+    // Fetches an http:// or https:// address into the sink, following redirects. A failure is a
+    // result, never an exception of the network's; one refused while another GET is under way
+    // leaves that one undisturbed. The sink and the client must outlive the task.
+    QCoro::Task<Result> Get(Request request, HttpSink& sink);
 
     // True while a GET is under way.
     bool Busy() const { return busy_; }
-    // Closes the connection at once. Safe from a progress handler, from a handler nested inside the
-    // wait, and when nothing is connected.
+    // Closes the connection at once; the GET under way ends with an error. Safe from a progress
+    // handler and when nothing is connected.
     void Disconnect();
     bool Connected() const;
     // True once a GET gave up because the server sent nothing for ReadTimeoutMs; stays set until
@@ -77,28 +101,33 @@ public:
     std::function<void(WorkMode, std::int64_t countMax)> OnWorkBegin;
     std::function<void(WorkMode, std::int64_t count)> OnWork;
     std::function<void(WorkMode)> OnWorkEnd;
-    // Hands control to the window while the client waits (the anti-freeze).
+    // Called while the client waits without news (every ConnectIdleMs / ReadIdleMs).
     std::function<void()> OnIdle;
 
 private:
     struct Exchange;
     enum class Outcome { Final, Redirect, RedirectLimit };
 
-    Outcome Request(const HttpAddress& address, HttpSink& sink, int requestNumber, std::string& location);
-    void Connect(const HttpAddress& address);
-    void Wait(int idleMs);
+    struct Quiet; // the awaitable of Quiet()
+    QCoro::Task<Outcome> Ask(const HttpAddress& address, HttpSink& sink, int requestNumber,
+                              std::string& location, int& status);
+    QCoro::Task<void> Connect(const HttpAddress& address);
+    // Suspends until the socket has news, Disconnect() is called, or idleMs pass.
+    Quiet Wait(int idleMs);
     void Wake();
+    void Resume();
     void DropSocket();
 
     Settings settings_;
+    Settings limits_; // the GET under way's
     CookieStore cookies_;
     std::unique_ptr<QAbstractSocket> socket_;
-    QEventLoop* loop_ = nullptr;
+    QTimer idle_;
+    std::coroutine_handle<> waiter_;
+    bool resumePosted_ = false;
     bool busy_ = false;
     bool disconnectRequested_ = false;
-    bool woken_ = false;
     bool idleFired_ = false;
-    bool loopInterrupted_ = false;
     bool gaveUp_ = false;
     class HttpResponseParser* parser_ = nullptr;
 };

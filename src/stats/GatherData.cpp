@@ -14,20 +14,6 @@ namespace vorlith {
 
 namespace {
 
-void Stop(Workspace& ws) {
-    ws.Aborted = true;
-    ws.http.Disconnect();
-    ws.SetGatherDataCaption(GatherDataIdleCaption);
-    ws.Ui.SetHeaderClicksEnabled(true);
-    ws.Ui.Pump();
-}
-
-// Rows can be deleted by other commands while a fetch waits; a position past the end is never
-// touched.
-bool RowExists(const Workspace& ws, int row) {
-    return row < ws.table.RowCount();
-}
-
 bool AnyEngineFailed(const KeywordTable& table, int row) {
     for (const SearchEngine& engine : SearchEngineTable)
         if (table.Failed(row, CellOf(engine.Target)))
@@ -35,23 +21,23 @@ bool AnyEngineFailed(const KeywordTable& table, int row) {
     return false;
 }
 
-// The loop of a run. Only the failed cells when onlyFailed.
-void GatherCells(Workspace& ws, bool onlyFailed) {
+// The loop of a run. Only the failed cells when onlyFailed. Rows are visited by id: sorting,
+// filtering or deleting other rows under the run never sends a count to another row, and a row
+// deleted under the run is skipped (its lookup under way is counted as not asked).
+QCoro::Task<void> GatherCells(Workspace& ws, bool onlyFailed) {
     ws.LastRun = {};
     const std::string_view wrap = WrapText(ws.SearchMode);
-    const int rows = ws.table.RowCount();
     const int keywords = CellOf(Column::Keywords);
     // Which rows the run visits, fixed at its start like the row count.
-    std::vector<int> visit;
-    for (int row = 0; row < rows; ++row)
+    std::vector<RowId> visit;
+    for (int row = 0; row < ws.table.RowCount(); ++row)
         if (!onlyFailed || AnyEngineFailed(ws.table, row))
-            visit.push_back(row);
+            visit.push_back(ws.table.Id(row));
     const auto started = std::chrono::steady_clock::now();
-    std::string page;
     for (std::size_t k = 0; k < visit.size(); ++k) {
-        if (ws.Aborted)
-            return;
-        const int row = visit[k];
+        if (ws.Runs.Aborted())
+            co_return;
+        const RowId id = visit[k];
         double left = -1;
         if (k > 0) {
             const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - started;
@@ -60,64 +46,54 @@ void GatherCells(Workspace& ws, bool onlyFailed) {
         ws.Ui.ShowStatus(StatusPanel::Run,
                          RunProgressText(static_cast<int>(k) + 1, static_cast<int>(visit.size()), left));
         for (const SearchEngine& engine : SearchEngineTable) {
-            // Rows deleted under the run: it ends at the first position past the end.
-            if (!RowExists(ws, row))
-                return;
+            int row = ws.table.Find(id);
+            if (row < 0)
+                break;
             const int cell = CellOf(engine.Target);
             if (onlyFailed && !ws.table.Failed(row, cell))
                 continue;
             const std::string address =
                 RequestAddress(engine, ws.Endpoints, ws.table.Cell(row, keywords), wrap);
             ++ws.LastRun.Asked;
-            const bool fetched = FetchPage(ws, address, page);
-            if (!RowExists(ws, row)) {
-                ++(fetched ? ws.LastRun.Succeeded : ws.LastRun.Failed);
-                return;
+            const FetchResult fetched = co_await FetchPage(ws, address);
+            row = ws.table.Find(id);
+            if (row < 0) {
+                --ws.LastRun.Asked;
+                break;
             }
-            if (fetched) {
+            if (fetched.Ok) {
                 ++ws.LastRun.Succeeded;
-                ws.table.SetCell(row, cell, CutCount(engine, page));
-                ws.Ui.Pump();
+                ws.table.SetCell(row, cell, CutCount(engine, fetched.Page));
+                // The count is drawn before the next request starts.
+                co_await NextTurn();
             } else {
                 // The cell keeps its value; the mark tells it from one never asked.
                 ++ws.LastRun.Failed;
-                ws.table.MarkFailed(row, cell,
-                                    ws.Aborted ? AbortedText : std::string_view(ws.MainStatusText()));
+                ws.table.MarkFailed(row, cell, fetched.Reason);
             }
-            if (ws.Aborted)
-                return;
+            if (ws.Runs.Aborted())
+                co_return;
         }
     }
 }
 
-void Run(Workspace& ws, bool onlyFailed) {
-    ws.Ui.SetHeaderClicksEnabled(false);
-    ws.Aborted = false;
-    ws.SetGatherDataCaption(StopCaption);
-    ws.GatherDataRunning = true;
-    const auto finish = [&ws](bool stopped) {
-        ws.GatherDataRunning = false;
-        ws.SetGatherDataCaption(GatherDataIdleCaption);
-        ws.Ui.ShowStatus(StatusPanel::Run, RunOutcomeText(ws.LastRun, stopped));
-    };
+QCoro::Task<void> Run(Workspace& ws, RunKind kind) {
+    const auto running = ws.Runs.Begin(kind);
+    bool stopped = true;
     try {
-        GatherCells(ws, onlyFailed);
+        co_await GatherCells(ws, kind == RunKind::RetryFailed);
+        stopped = ws.Runs.Aborted();
     } catch (...) {
-        // The error goes on to the top-level reporting; the button must not stay "Stop".
-        finish(true);
-        ws.Ui.SetHeaderClicksEnabled(true);
-        throw;
+        ws.Ui.ReportError(std::current_exception(), "Gather Data");
     }
-    finish(ws.Aborted);
-    ws.Ui.Pump();
-    ws.Ui.SetHeaderClicksEnabled(true);
+    ws.Ui.ShowStatus(StatusPanel::Run, RunOutcomeText(ws.LastRun, stopped));
 }
 
-// A click while a run's caption reads "Stop" stops it; true when the click was that.
+// A click while a search-count run goes on stops it; true when the click was that.
 bool StopIfRunning(Workspace& ws) {
-    if (ws.GatherDataCaption() == GatherDataIdleCaption)
+    if (!ws.Runs.GatherDataRunning())
         return false;
-    Stop(ws);
+    ws.Runs.Stop();
     return true;
 }
 
@@ -141,11 +117,7 @@ void GatherDataOrStop(Workspace& ws) {
     if (!precise)
         return;
     ws.SearchMode = *precise ? 0 : 1;
-    Run(ws, false);
-}
-
-void GatherSearchData(Workspace& ws) {
-    GatherCells(ws, false);
+    ws.Runs.Adopt(Run(ws, RunKind::GatherData));
 }
 
 void RetryFailed(Workspace& ws) {
@@ -157,7 +129,7 @@ void RetryFailed(Workspace& ws) {
         ws.Ui.ShowMessage(MessageKind::Information, NothingToRetryText, MessageButtons::Ok);
         return;
     }
-    Run(ws, true);
+    ws.Runs.Adopt(Run(ws, RunKind::RetryFailed));
 }
 
 std::string RunProgressText(int row, int rows, double secondsLeft) {

@@ -14,11 +14,9 @@ inline constexpr std::string_view NoKeywordsText =
     "You need add keywords to gather data from search engines.";
 inline constexpr std::string_view NothingToRetryText = "There are no failed lookups to retry.";
 
-// The click on btnGatherData: starts a run, or stops the one under way.
+// The click on btnGatherData: starts a run, or stops the one under way. The run goes on in the
+// event loop after the click returns; ws.Runs tells when it has ended.
 void GatherDataOrStop(Workspace& ws);
-
-// The loop over rows and engines; the click handler's run.
-void GatherSearchData(Workspace& ws);
 
 // Retry Failed: a run, in the last run's search mode, over the cells whose lookup failed; a
 // click while a run is under way stops it, as the Gather Data button does.

@@ -182,23 +182,6 @@ void RemoveQuietly(const std::string& path) {
     std::filesystem::remove(path, error);
 }
 
-// A flood of tiny chunks calls the progress handlers millions of times; running the window's
-// event loop at each call made such a body take minutes to reach its size limit. After the first
-// many calls of a request, the window is run at most once a millisecond from here.
-constexpr int ProgressCallsAlwaysPumped = 1000;
-thread_local int progressCalls = 0;
-thread_local std::chrono::steady_clock::time_point lastProgressPump;
-
-void PumpForProgress(Workspace& ws) {
-    if (++progressCalls > ProgressCallsAlwaysPumped) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastProgressPump < std::chrono::milliseconds(1))
-            return;
-        lastProgressPump = now;
-    }
-    ws.Ui.Pump();
-}
-
 std::int32_t Count32(std::int64_t count) {
     return static_cast<std::int32_t>(
         std::clamp<std::int64_t>(count, 0, std::numeric_limits<std::int32_t>::max()));
@@ -227,69 +210,77 @@ std::string PageText(std::string_view body) {
     return text;
 }
 
-bool FetchPage(Workspace& ws, std::string_view address, std::string& page) {
-    if (ws.Aborted)
-        return false;
-    page.clear();
+QCoro::Task<FetchResult> FetchPage(Workspace& ws, std::string address) {
+    FetchResult result;
+    if (ws.Runs.Aborted())
+        co_return result;
     // Another request is waiting on the client: refuse before anything is created or sent.
     if (ws.http.Busy())
         throw std::runtime_error(std::string(BusyText));
-    progressCalls = 0;
     const std::string scratch = ws.ProgramFolder + std::string(ScratchFileName);
     LockedFile file(scratch, LockedFile::Create::Exclusive);
-    bool fetched = false;
     try {
-        ws.SetMainStatus(std::string(GettingUrlText) + std::string(address) +
-                         std::string(GettingUrlEllipsis));
+        ws.SetMainStatus(std::string(GettingUrlText) + address + std::string(GettingUrlEllipsis));
         ws.gauge.SetValue(0);
         ws.ShowGauge();
-        ws.Ui.Pump();
-        ws.http.Get(address, file);
+        auto request = ws.http.For(address);
+        request.Cancel = ws.Runs.Token();
+        const HttpClient::Result got = co_await ws.http.Get(std::move(request), file);
         ws.http.Disconnect();
-        if (ws.Aborted) {
-            ws.SetMainStatus(AbortedText);
+        result.Status = got.Status;
+        result.Detail = got.Error;
+        if (ws.Runs.Aborted()) {
+            result.Reason = AbortedText;
+        } else if (got.Ok()) {
+            result.Page = PageText(file.ReadBack());
+            result.Ok = true;
         } else {
-            page = PageText(file.ReadBack());
-            ws.SetMainStatus(CompletedText);
-            fetched = true;
+            result.Reason = ConnectionErrorText;
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         ws.http.Disconnect();
-        page.clear();
         // A GET cut by the user's Stop ends with an error as often as not; nothing failed but the stop.
-        ws.SetMainStatus(ws.Aborted ? AbortedText : ConnectionErrorText);
-        fetched = false;
+        result = {};
+        result.Reason = ws.Runs.Aborted() ? AbortedText : ConnectionErrorText;
+        result.Detail = error.what();
     }
+    ws.SetMainStatus(result.Ok ? CompletedText : result.Reason);
     // The lock goes only after the name: another fetch never sees our page half-removed.
     file.RemoveName();
     file.CloseQuietly();
-    return fetched;
+    co_return result;
 }
 
-bool DownloadFile(Workspace& ws, std::string_view address, const std::string& targetFile) {
+QCoro::Task<bool> DownloadFile(Workspace& ws, std::string address, std::string targetFile, int readTimeoutMs) {
     if (ws.http.Busy())
         throw std::runtime_error(std::string(BusyText));
     if (std::filesystem::is_directory(targetFile))
         throw std::runtime_error("Cannot create file \"" + targetFile + "\": it is a folder");
     if (std::filesystem::exists(std::filesystem::symlink_status(targetFile)))
         std::filesystem::remove(targetFile);
-    progressCalls = 0;
     LockedFile file(targetFile, LockedFile::Create::Reuse);
+    bool stored = false;
     try {
-        ws.Ui.Pump();
-        ws.http.Get(address, file);
-        file.Close();
-        ws.http.Disconnect();
-        return true;
+        auto request = ws.http.For(address);
+        request.Cancel = ws.Runs.Token();
+        if (readTimeoutMs != 0)
+            request.Limits.ReadTimeoutMs = readTimeoutMs;
+        const HttpClient::Result got = co_await ws.http.Get(std::move(request), file);
+        if (got.Ok()) {
+            file.Close();
+            stored = true;
+        }
     } catch (const std::exception&) {
-        ws.http.Disconnect();
+    }
+    ws.http.Disconnect();
+    if (!stored) {
         file.CloseQuietly();
         RemoveQuietly(targetFile);
-        return false;
     }
+    co_return stored;
 }
 
-bool DownloadFileReplacing(Workspace& ws, std::string_view address, const std::string& targetFile) {
+QCoro::Task<bool> DownloadFileReplacing(Workspace& ws, std::string address, std::string targetFile) {
     if (ws.http.Busy())
         throw std::runtime_error(std::string(BusyText));
     if (std::filesystem::is_directory(targetFile))
@@ -300,15 +291,17 @@ bool DownloadFileReplacing(Workspace& ws, std::string_view address, const std::s
     static std::atomic<unsigned> downloads{0};
     const std::string temporary =
         folder + ".vorlith-" + std::to_string(::getpid()) + "-" + std::to_string(++downloads) + ".part";
-    progressCalls = 0;
     LockedFile file(temporary, LockedFile::Create::Exclusive);
     bool stored = false;
     try {
-        ws.Ui.Pump();
-        ws.http.Get(address, file);
+        auto request = ws.http.For(address);
+        request.Cancel = ws.Runs.Token();
+        const HttpClient::Result got = co_await ws.http.Get(std::move(request), file);
         ws.http.Disconnect();
-        file.Close();
-        stored = ::rename(temporary.c_str(), targetFile.c_str()) == 0;
+        if (got.Ok()) {
+            file.Close();
+            stored = ::rename(temporary.c_str(), targetFile.c_str()) == 0;
+        }
     } catch (const std::exception&) {
         ws.http.Disconnect();
     }
@@ -317,28 +310,25 @@ bool DownloadFileReplacing(Workspace& ws, std::string_view address, const std::s
         file.CloseQuietly();
         RemoveQuietly(temporary);
     }
-    return stored;
+    co_return stored;
 }
 
 void ShowTransferBegin(Workspace& ws, WorkMode, std::int32_t AWorkCountMax) {
     ws.gauge.SetMaximum(AWorkCountMax);
     ws.gauge.SetValue(0);
     ws.ShowGauge();
-    PumpForProgress(ws);
 }
 
 void ShowTransferProgress(Workspace& ws, WorkMode, std::int32_t AWorkCount) {
-    if (ws.Aborted)
+    if (ws.Runs.Aborted())
         ws.http.Disconnect();
     ws.gauge.SetValue(AWorkCount);
     ws.ShowGauge();
-    PumpForProgress(ws);
 }
 
 void ShowTransferEnd(Workspace& ws, WorkMode) {
     ws.gauge.SetValue(ws.gauge.Maximum());
     ws.ShowGauge();
-    PumpForProgress(ws);
 }
 
 void AttachProgressHandlers(Workspace& ws) {
@@ -349,7 +339,6 @@ void AttachProgressHandlers(Workspace& ws) {
         ShowTransferProgress(ws, mode, Count32(count));
     };
     ws.http.OnWorkEnd = [&ws](WorkMode mode) { ShowTransferEnd(ws, mode); };
-    ws.http.OnIdle = [&ws] { ws.Ui.Pump(); };
 }
 
 } // namespace vorlith

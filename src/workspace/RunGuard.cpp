@@ -5,9 +5,9 @@
 namespace vorlith {
 
 ClientState CurrentClientState(const Workspace& ws) {
-    if (ws.GatherDataRunning && ws.GatherDataCaption() != GatherDataIdleCaption)
+    if (ws.Runs.GatherDataRunning())
         return ClientState::GatherDataRunning;
-    if (ws.GatherDataRunning || ws.http.Busy())
+    if (!ws.Runs.Idle() || ws.http.Busy())
         return ClientState::RequestWaiting;
     return ClientState::Free;
 }
@@ -22,7 +22,7 @@ bool RefuseWhileClientBusy(Workspace& ws) {
     case ClientState::RequestWaiting:
         if (ws.Ui.ShowMessage(MessageKind::Information, RequestUnderWayText, MessageButtons::OkCancel) ==
             mrOk) {
-            ws.Aborted = true;
+            ws.Runs.Stop();
             ws.http.Disconnect();
         }
         return true;

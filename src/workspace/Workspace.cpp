@@ -14,6 +14,14 @@ Workspace::Workspace(WorkspaceUi& ui, ProgramFolders folders, vorlith::Endpoints
       Endpoints(LoadEndpoints(FindSettingsFile(folders, EndpointsFileName), std::move(endpoints))), Ui(ui),
       mainKeywordStatus_(MainKeywordPanelPrefix), secondStatus_(InitialItemCountText) {
     AttachProgressHandlers(*this);
+    Runs.OnChange = [this] {
+        const bool running = Runs.GatherDataRunning();
+        if (running == runShown_)
+            return;
+        runShown_ = running;
+        Ui.SetGatherDataCaption(GatherDataCaption());
+        Ui.SetHeaderClicksEnabled(!running);
+    };
     // Whatever adds or rewrites rows goes through the model's notices, so no command can forget it.
     QObject::connect(&table, &QAbstractItemModel::rowsInserted, &table, [this] { unsavedRows_ = true; });
     QObject::connect(&table, &QAbstractItemModel::dataChanged, &table,
@@ -50,9 +58,8 @@ void Workspace::SetSecondStatus(std::string_view text) {
     Ui.ShowStatus(StatusPanel::Second, text);
 }
 
-void Workspace::SetGatherDataCaption(std::string_view caption) {
-    gatherDataCaption_ = caption;
-    Ui.SetGatherDataCaption(caption);
+std::string_view Workspace::GatherDataCaption() const {
+    return Runs.GatherDataRunning() ? std::string_view("Stop") : GatherDataIdleCaption;
 }
 
 } // namespace vorlith

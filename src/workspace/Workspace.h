@@ -7,6 +7,7 @@
 #include "workspace/Endpoints.h"
 #include "workspace/Gauge.h"
 #include "workspace/KeywordTable.h"
+#include "workspace/Runs.h"
 #include "workspace/WorkspaceUi.h"
 
 #include <cstdint>
@@ -33,8 +34,8 @@ public:
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
-    // The main window's fields, in their declared order; all start empty, false or 0.
-    bool Aborted = false;
+    // The main window's fields, in their declared order; all start empty, false or 0. Aborted
+    // lives in the run state (Runs.Aborted()).
     std::string MainKeyword;
     std::int32_t SearchMode = 0; // 0 precise, 1 broad
     std::string AffiliateID;
@@ -83,13 +84,11 @@ public:
     const std::string& SecondStatusText() const { return secondStatus_; }
     void ShowGauge() { Ui.ShowGauge(gauge); }
 
-    // btnGatherData's caption is the run state: anything but "Gather Data" means a run is under way.
-    void SetGatherDataCaption(std::string_view caption);
-    const std::string& GatherDataCaption() const { return gatherDataCaption_; }
-    // Set from the start of a search-count run until its loop has returned. Stop puts the caption
-    // back at once, but the run is only over when this is false again. Commands that use the client or
-    // clear Aborted must not start while it is set (see workspace/RunGuard.h).
-    bool GatherDataRunning = false;
+    // Which run goes on, and its stop. Declared after the client and the table it uses.
+    vorlith::Runs Runs;
+    // btnGatherData's caption, as the run state makes it: "Stop" while a search-count run goes on
+    // and has not been stopped.
+    std::string_view GatherDataCaption() const;
     // The lookups of the last Gather Data or Retry Failed run.
     struct RunCounts {
         int Asked = 0;
@@ -108,7 +107,7 @@ private:
     std::string mainStatus_;
     std::string mainKeywordStatus_;
     std::string secondStatus_;
-    std::string gatherDataCaption_{GatherDataIdleCaption};
+    bool runShown_ = false; // what the window shows of the run state: caption "Stop", no header clicks
     bool unsavedRows_ = false;
     int rowsBeforeReset_ = 0;
 };

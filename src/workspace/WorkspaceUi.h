@@ -1,9 +1,12 @@
 #pragma once
-// The one port through which the core reaches the window. The program implements it with widgets
-// (TfrmMain), the terminal front end with standard streams, the tests with a scripted fake.
+// The ports through which the core reaches the window. The program implements them with widgets
+// (TfrmMain), the terminal front end with standard streams, the tests with a scripted fake. Each
+// method does nothing (or answers Cancel) unless a front end has something to show or ask, so a
+// front end implements only what it shows.
 
 #include <QByteArray>
 #include <QImage>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,7 +26,7 @@ enum class MessageButtons { Ok, OkCancel };
 // msgMain: returns mrOk for "OK" and mrCancel for "Cancel" or any other way of closing.
 class MessagePort {
 public:
-    virtual int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) = 0;
+    virtual int ShowMessage(MessageKind, std::string_view, MessageButtons) { return mrCancel; }
 
 protected:
     ~MessagePort() = default;
@@ -60,15 +63,17 @@ struct ChallengeAnswer {
 // The modal dialogs. An empty optional means the dialog closed with anything but OK.
 class DialogPort {
 public:
-    virtual std::optional<std::string> AskMainKeyword() = 0;
-    virtual std::optional<AddKeywordsAnswer> AskAddKeywords() = 0;
+    virtual std::optional<std::string> AskMainKeyword() { return std::nullopt; }
+    virtual std::optional<AddKeywordsAnswer> AskAddKeywords() { return std::nullopt; }
     // true when the precise choice was selected.
-    virtual std::optional<bool> AskSearchType() = 0;
+    virtual std::optional<bool> AskSearchType() { return std::nullopt; }
     // TfrmCaptcha: shows the challenge's image and waits for the user's answer.
-    virtual ChallengeAnswer AskChallenge(const ChallengePrompt& prompt) = 0;
+    virtual ChallengeAnswer AskChallenge(const ChallengePrompt&) { return {}; }
     // The save dialog ("Save file", "CSV files (*.csv)"), opened in folder with fileName in its
     // name field; OK gives the folder joined with the typed name. No overwrite question.
-    virtual std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) = 0;
+    virtual std::optional<std::string> AskSaveFile(std::string_view /*folder*/, std::string_view /*fileName*/) {
+        return std::nullopt;
+    }
 
 protected:
     ~DialogPort() = default;
@@ -77,18 +82,18 @@ protected:
 // Run: the panel at the right end of the status bar with a Gather Data run's progress and outcome.
 enum class StatusPanel { Main, MainKeyword, Second, Run };
 
-// The status bar, the caption of btnGatherData, the table's header clicks, the title,
-// the start-up timer and the message pump.
+// The status bar, the caption of btnGatherData, the table's header clicks, the title, the
+// start-up timer, and the error window for what escaped a run.
 class WindowPort {
 public:
-    virtual void ShowStatus(StatusPanel panel, std::string_view text) = 0;
-    virtual void ShowGauge(const Gauge& gauge) = 0;
-    virtual void SetTitle(std::string_view title) = 0;
-    virtual void SetGatherDataCaption(std::string_view caption) = 0;
-    virtual void SetHeaderClicksEnabled(bool enabled) = 0;
-    virtual void ArmStartupTimer() = 0;
-    // Processes pending window messages; a click handled here runs nested in the caller.
-    virtual void Pump() = 0;
+    virtual void ShowStatus(StatusPanel, std::string_view) {}
+    virtual void ShowGauge(const Gauge&) {}
+    virtual void SetTitle(std::string_view) {}
+    virtual void SetGatherDataCaption(std::string_view) {}
+    virtual void SetHeaderClicksEnabled(bool) {}
+    virtual void ArmStartupTimer() {}
+    // A programming error escaped a run's coroutine, or a command; where names the command.
+    virtual void ReportError(std::exception_ptr, std::string_view /*where*/) {}
 
 protected:
     ~WindowPort() = default;
@@ -98,23 +103,23 @@ protected:
 class BrandingPort {
 public:
     // Both banner controls (imgBanner, gifBanner) get the hand-point cursor.
-    virtual void SetBannerHandCursor() = 0;
+    virtual void SetBannerHandCursor() {}
     // Hides the banner strip panBanner.
-    virtual void HideBannerStrip() = 0;
+    virtual void HideBannerStrip() {}
     // gifBanner plays the GIF (its whole file) continuously at its logical screen size and
     // becomes visible; imgBanner becomes invisible.
-    virtual void ShowBannerAnimation(const QByteArray& gif, int width, int height) = 0;
+    virtual void ShowBannerAnimation(const QByteArray& /*gif*/, int /*width*/, int /*height*/) {}
     // imgBanner shows the picture at its own size and becomes visible; gifBanner invisible.
-    virtual void ShowBannerPicture(const QImage& picture) = 0;
-    virtual void SetBannerStripHeight(int height) = 0;
+    virtual void ShowBannerPicture(const QImage& /*picture*/) {}
+    virtual void SetBannerStripHeight(int /*height*/) {}
     // label 1 is lblLink1URL, 2 is lblLink2URL.
-    virtual void SetLinkLabel(int label, std::string_view caption, std::string_view address) = 0;
+    virtual void SetLinkLabel(int /*label*/, std::string_view /*caption*/, std::string_view /*address*/) {}
     // A style sheet that replaces the current skin.
-    virtual void ApplySkinStyleSheet(std::string_view styleSheet) = 0;
+    virtual void ApplySkinStyleSheet(std::string_view /*styleSheet*/) {}
     // An icon file (already checked) becomes the application's icon.
-    virtual void SetApplicationIcon(const std::string& iconFile) = 0;
+    virtual void SetApplicationIcon(const std::string& /*iconFile*/) {}
     // Closes the main window, which ends the program.
-    virtual void CloseMainWindow() = 0;
+    virtual void CloseMainWindow() {}
 
 protected:
     ~BrandingPort() = default;

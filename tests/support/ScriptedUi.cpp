@@ -131,10 +131,14 @@ void ScriptedUi::ArmStartupTimer() {
     ++TimerArms;
 }
 
-void ScriptedUi::Pump() {
-    ++Pumps;
-    if (OnPump)
-        OnPump();
+void ScriptedUi::ReportError(std::exception_ptr error, std::string_view where) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        Errors.push_back(std::string(where) + ": " + e.what());
+    } catch (...) {
+        Errors.push_back(std::string(where));
+    }
 }
 
 void ScriptedUi::SetBannerHandCursor() {

@@ -37,8 +37,9 @@ public:
     ScriptedUi& AnswerSaveFile(std::optional<std::string> path);
     bool ScriptDone() const { return script_.empty(); }
 
-    // Runs at every Pump(), e.g. to press Stop from inside a wait.
-    std::function<void()> OnPump;
+    // Runs at every turn of the event loop while a test awaits a run (support/Await.h), e.g. to
+    // press Stop while a request waits.
+    std::function<void()> OnTurn;
     // Runs when a banner is shown, while the banner's file is still being loaded.
     std::function<void()> OnBannerShown;
 
@@ -52,7 +53,8 @@ public:
     std::string GatherDataCaption = "Gather Data";
     bool HeaderClicksEnabled = true;
     int TimerArms = 0;
-    int Pumps = 0;
+    // What escaped a run, and where.
+    std::vector<std::string> Errors;
     // Where each save dialog opened: its folder and the name in its name field.
     std::vector<std::pair<std::string, std::string>> SaveDialogStarts;
 
@@ -86,7 +88,7 @@ public:
     void SetGatherDataCaption(std::string_view caption) override;
     void SetHeaderClicksEnabled(bool enabled) override;
     void ArmStartupTimer() override;
-    void Pump() override;
+    void ReportError(std::exception_ptr error, std::string_view where) override;
     void SetBannerHandCursor() override;
     void HideBannerStrip() override;
     void ShowBannerAnimation(const QByteArray& gif, int width, int height) override;

@@ -1,0 +1,50 @@
+#include "workspace/Runs.h"
+
+namespace vorlith {
+
+Runs::Guard Runs::Begin(RunKind kind) {
+    kind_ = kind;
+    phase_ = RunPhase::Running;
+    aborted_ = false;
+    token_ = CancelToken();
+    Changed();
+    return Guard(this);
+}
+
+void Runs::Stop() {
+    aborted_ = true;
+    token_.Cancel();
+    if (phase_ == RunPhase::Running) {
+        phase_ = RunPhase::Stopping;
+        Changed();
+    }
+}
+
+void Runs::End() {
+    phase_ = RunPhase::Idle;
+    kind_ = RunKind::None;
+    Changed();
+    for (auto& then : std::exchange(whenIdle_, {}))
+        then();
+}
+
+void Runs::Adopt(QCoro::Task<void> root) {
+    // Finished roots are dropped here; a task that still runs keeps its frame until it ends.
+    std::erase_if(roots_, [](const QCoro::Task<void>& task) { return task.isReady(); });
+    if (!root.isReady())
+        roots_.push_back(std::move(root));
+}
+
+void Runs::WhenIdle(std::function<void()> then) {
+    if (Idle())
+        then();
+    else
+        whenIdle_.push_back(std::move(then));
+}
+
+void Runs::Changed() {
+    if (OnChange)
+        OnChange();
+}
+
+} // namespace vorlith
