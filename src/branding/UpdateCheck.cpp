@@ -157,8 +157,10 @@ QCoro::Task<UpdateCheckEnd> Check(Workspace& ws, bool Silent, char decimalSepara
         readTimeout = SilentCheckGiveUpMs;
     const std::string description = ws.ProgramFolder + std::string(UpdateDescriptionFile);
     const std::string address = UpdateFolderURL(ws) + std::string(UpdateDescriptionFile);
-    if (!ReservedHost(address) && co_await DownloadFile(ws, address, description, readTimeout) &&
-        FileExists(description)) {
+    bool downloaded = false;
+    if (!ReservedHost(address))
+        downloaded = co_await DownloadFile(ws, address, description, readTimeout);
+    if (downloaded && FileExists(description)) {
         const std::string remoteText = ReadIniString(description, UpdateSection, UpdateVersionKey);
         if (VersionNumber < ReadVersionNumber(remoteText, decimalSeparator)) {
             const std::string question =

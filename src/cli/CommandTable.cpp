@@ -150,8 +150,12 @@ QCoro::Task<int> CommandTable::Run(std::vector<std::string> args, std::FILE* out
         for (const auto& step : steps) {
             if (!step.What->Run && !step.What->Await)
                 continue;
-            const int status = step.What->Run ? step.What->Run(context, step.Given)
-                                              : co_await step.What->Await(context, step.Given);
+            // No co_await inside ?: or &&: GCC 12 miscompiles the temporaries around it.
+            int status = ExitOk;
+            if (step.What->Run)
+                status = step.What->Run(context, step.Given);
+            else
+                status = co_await step.What->Await(context, step.Given);
             // What escaped a run's coroutine ends the command line as a thrown error does.
             ui.RethrowReportedError();
             if (gaveUp())

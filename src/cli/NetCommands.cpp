@@ -21,7 +21,8 @@ QCoro::Task<int> Fetch(CliContext& context, const Arguments& given) {
 }
 
 QCoro::Task<int> Download(CliContext& context, const Arguments& given) {
-    if (co_await DownloadFileReplacing(context.Ws, given[0], given[1]))
+    const bool stored = co_await DownloadFileReplacing(context.Ws, given[0], given[1]);
+    if (stored)
         co_return ExitOk;
     std::fprintf(context.Err, "Download failed: %s\n", given[0].c_str());
     co_return ExitFailed;

@@ -25,10 +25,10 @@ bool MayClose(Workspace& ws) {
 
 bool StopForClosing(Workspace& ws) {
     // The run's awaited job ends at once; the run ends at its next test of Aborted.
-    if (!ws.Runs.Idle())
+    if (!ws.Runs.Idle() || ws.http.Busy()) {
         ws.Runs.Stop();
-    if (ws.http.Busy())
         ws.http.Disconnect();
+    }
     return ws.Runs.Idle();
 }
 

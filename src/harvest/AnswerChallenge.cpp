@@ -22,7 +22,8 @@ QCoro::Task<bool> AnswerChallenge(Workspace& ws, std::string& page) {
         const std::string address = AnswerAddress(ws.Endpoints.SuggestionServiceBase, answer.Password,
                                                   fields.ChallengeRandom, fields.ChallengeSeed);
         // A failed request leaves the page empty; that is read like any other page.
-        page = (co_await FetchPage(ws, address)).Page;
+        FetchResult answered = co_await FetchPage(ws, address);
+        page = std::move(answered.Page);
         if (!HasChallenge(page))
             co_return true;
         if (ws.Ui.ShowMessage(MessageKind::Information, WrongPasswordQuestion, MessageButtons::OkCancel) ==

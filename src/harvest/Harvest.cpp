@@ -28,8 +28,11 @@ QCoro::Task<HarvestEnd> GatherKeywords(Workspace& ws) {
         if (!fetched.Ok)
             co_return HarvestEnd::FetchFailed;
         std::string page = std::move(fetched.Page);
-        if (HasChallenge(page) && !co_await AnswerChallenge(ws, page))
-            co_return HarvestEnd::ChallengeCancelled;
+        if (HasChallenge(page)) {
+            const bool answered = co_await AnswerChallenge(ws, page);
+            if (!answered)
+                co_return HarvestEnd::ChallengeCancelled;
+        }
         ParseSuggestions(ws, page);
     } catch (...) {
         ws.Ui.ReportError(std::current_exception(), "Gather Keywords");

@@ -94,7 +94,9 @@ public:
     void ClearGaveUp() { gaveUp_ = false; }
 
     CookieStore& Cookies() { return cookies_; }
+    // The limits of the next requests (For()), and those of the GET under way.
     Settings& Options() { return settings_; }
+    const Settings& CurrentLimits() const { return limits_; }
 
     // Progress of every body read (redirect and error bodies too); a chunked body reports each
     // chunk as a transfer of its own.

@@ -13,6 +13,9 @@ Runs::Guard Runs::Begin(RunKind kind) {
 
 void Runs::Stop() {
     aborted_ = true;
+    // Between runs there is nothing to cancel; the next run starts with a fresh token anyway.
+    if (phase_ == RunPhase::Idle)
+        return;
     token_.Cancel();
     if (phase_ == RunPhase::Running) {
         phase_ = RunPhase::Stopping;

@@ -30,7 +30,7 @@ public:
     }
     // Set by Stop(); a new run clears it. Jobs test it before they start.
     bool Aborted() const { return aborted_; }
-    // The running run's token; a cancelled one between runs.
+    // The running run's token; between runs, one nothing cancels.
     const CancelToken& Token() const { return token_; }
 
     // Marks the run's start and returns the guard whose end marks its end.
@@ -48,8 +48,8 @@ public:
         Runs* runs_;
     };
     [[nodiscard]] Guard Begin(RunKind kind);
-    // Aborted set and the token cancelled: the job awaited now ends at once. Also between runs,
-    // where it only sets Aborted.
+    // Aborted set and the token cancelled: the job awaited now ends at once. Between runs it only
+    // sets Aborted (a request outside any run then stops at its first progress notice).
     void Stop();
     // Between runs: forgets an earlier Stop.
     void ClearAborted() {

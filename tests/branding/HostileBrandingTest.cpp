@@ -4,6 +4,7 @@
 #include "branding/Branding.h"
 #include "branding/SkinFile.h"
 #include "branding/UpdateCheck.h"
+#include "support/Await.h"
 #include "support/BrandingFixture.h"
 #include "support/HostileServer.h"
 
@@ -141,10 +142,13 @@ TEST_F(HostileBranding, OnlyTheSilentCheckGivesUpOnASilentServer) {
         HostileServer server(HostileServer::Silent(1500ms));
         ws().Endpoints.UpdateBase = server.Url("");
         int limitDuringCheck = -1;
-        ui.OnPump = [&] { limitDuringCheck = ws().http.Options().ReadTimeoutMs; };
+        const auto eachTurn = [&] {
+            if (ws().http.Busy())
+                limitDuringCheck = ws().http.CurrentLimits().ReadTimeoutMs;
+        };
         if (!silent)
             ui.AnswerMessage(std::string(NoUpdatesText));
-        CheckForUpdates(ws(), silent, '.');
+        test::Await(CheckForUpdates(ws(), silent, '.'), eachTurn);
         EXPECT_EQ(limitDuringCheck, silent ? SilentCheckGiveUpMs : 0);
         EXPECT_EQ(ws().http.Options().ReadTimeoutMs, 0);
         EXPECT_TRUE(ui.ScriptDone());

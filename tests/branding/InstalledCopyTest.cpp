@@ -3,6 +3,7 @@
 #include "branding/Branding.h"
 #include "branding/SkinFile.h"
 #include "branding/UpdateCheck.h"
+#include "support/Await.h"
 #include "support/FakeShell.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/ScriptedUi.h"
@@ -108,7 +109,7 @@ TEST_P(InstalledUpdateOffer, OkOpensTheMakersSiteAndStopsThere) {
     installed.Endpoints.MakerSiteBase = "http://maker.test";
     ui.AnswerMessage(std::string(NewUpdateTextStart) + "1.05" + std::string(NewUpdateTextEnd), c.answer);
 
-    CheckForUpdates(installed, c.silent, '.');
+    test::Await(CheckForUpdates(installed, c.silent, '.'));
 
     EXPECT_EQ(ui.Messages.size(), 1u); // no updater warning, no second question
     EXPECT_EQ(ui.Closes, 0);

@@ -1,5 +1,6 @@
 #include "branding/UpdateCheck.h"
 
+#include "support/Await.h"
 #include "support/BrandingFixture.h"
 #include "support/ScriptedHttpServer.h"
 
@@ -82,7 +83,7 @@ TEST_F(UpdateTest, AnHtmlPageInsteadOfTheDescriptionOffersNothing) {
     server.Next().Send(Reply::Answer(200, "<html><body>Not here</body></html>")).Close();
     UseServer(server.Port());
     ui.AnswerMessage(std::string(NoUpdatesText));
-    CheckForUpdates(ws(), false, '.');
+    test::Await(CheckForUpdates(ws(), false, '.'));
     ASSERT_EQ(server.Requests.size(), 1u);
     EXPECT_TRUE(server.Requests[0].starts_with("GET /liveupdate/vorlith/mainappupdate.inf "))
         << server.Requests[0];
@@ -94,10 +95,10 @@ TEST_F(UpdateTest, AFailedDownloadSaysNoUpdatesOnlyWhenNotSilent) {
     server.Otherwise().Send(Reply::Answer(404, "missing")).Close();
     UseServer(server.Port());
     Write("mainappupdate.inf", "[APPLICATION]\r\nVersion=9\r\n"); // an old one is not used
-    CheckForUpdates(ws(), true, '.');
+    test::Await(CheckForUpdates(ws(), true, '.'));
     EXPECT_TRUE(ui.Messages.empty());
     ui.AnswerMessage(std::string(NoUpdatesText));
-    CheckForUpdates(ws(), false, '.');
+    test::Await(CheckForUpdates(ws(), false, '.'));
     EXPECT_FALSE(Exists("mainappupdate.inf"));
     EXPECT_TRUE(shell.Started.empty());
 }
@@ -107,15 +108,18 @@ TEST_F(UpdateTest, ADescriptionFileThatCannotBeCreatedIsAnError) {
     server.Otherwise().Send(Reply::Answer(200, "[APPLICATION]\r\nVersion=2\r\n")).Close();
     UseServer(server.Port());
     std::filesystem::create_directory(Description());
-    EXPECT_THROW(CheckForUpdates(ws(), true, '.'), std::runtime_error);
+    // The run's root reports it through the error window.
+    test::Await(CheckForUpdates(ws(), true, '.'));
+    ASSERT_EQ(ui.Errors.size(), 1u);
+    EXPECT_NE(ui.Errors[0].find("Cannot create file"), std::string::npos) << ui.Errors[0];
     EXPECT_TRUE(ui.Messages.empty());
 }
 
 TEST_F(UpdateTest, TheReservedDefaultFolderIsNeverAsked) {
     EXPECT_EQ(UpdateFolderURL(ws()), "http://www.vorlith.example/liveupdate/vorlith/");
     ui.AnswerMessage(std::string(NoUpdatesText));
-    CheckForUpdates(ws(), false, '.');
-    CheckForUpdates(ws(), true, '.');
+    test::Await(CheckForUpdates(ws(), false, '.'));
+    test::Await(CheckForUpdates(ws(), true, '.'));
     EXPECT_EQ(ui.Messages.size(), 1u);
 }
 
@@ -136,7 +140,7 @@ protected:
 TEST_F(ServedDescription, AgreeingTwiceStartsTheUpdaterAndClosesTheWindow) {
     Serve("1.05", true);
     ui.AnswerMessage(Question("1.05"), mrOk).AnswerMessage(std::string(CloseToUpdateText), mrOk);
-    CheckForUpdates(ws(), true, '.');
+    test::Await(CheckForUpdates(ws(), true, '.'));
     ASSERT_EQ(shell.Started.size(), 1u);
     EXPECT_EQ(shell.Started[0].File, Folder() + "Updater.exe");
     EXPECT_EQ(shell.Started[0].Parameters, "http://127.0.0.1:" + std::to_string(server.Port()) +
@@ -151,7 +155,7 @@ TEST_F(ServedDescription, AgreeingTwiceStartsTheUpdaterAndClosesTheWindow) {
 TEST_F(ServedDescription, TheParameterTextUsesTheUsersSeparator) {
     Serve("1,05", true);
     ui.AnswerMessage(Question("1,05"), mrOk).AnswerMessage(std::string(CloseToUpdateText), mrOk);
-    CheckForUpdates(ws(), false, ',');
+    test::Await(CheckForUpdates(ws(), false, ','));
     ASSERT_EQ(shell.Started.size(), 1u);
     EXPECT_TRUE(shell.Started[0].Parameters.ends_with("/liveupdate/vorlith/ 1,03999996185303 A"));
 }
@@ -159,9 +163,9 @@ TEST_F(ServedDescription, TheParameterTextUsesTheUsersSeparator) {
 TEST_F(ServedDescription, CancelAtEitherQuestionStopsQuietly) {
     Serve("2", true);
     ui.AnswerMessage(Question("2"), mrCancel);
-    CheckForUpdates(ws(), false, '.');
+    test::Await(CheckForUpdates(ws(), false, '.'));
     ui.AnswerMessage(Question("2"), mrOk).AnswerMessage(std::string(CloseToUpdateText), mrCancel);
-    CheckForUpdates(ws(), false, '.');
+    test::Await(CheckForUpdates(ws(), false, '.'));
     EXPECT_EQ(ui.Messages.size(), 3u);
     EXPECT_TRUE(shell.Started.empty());
     EXPECT_EQ(ui.Closes, 0);
@@ -170,7 +174,7 @@ TEST_F(ServedDescription, CancelAtEitherQuestionStopsQuietly) {
 TEST_F(ServedDescription, AMissingUpdaterIsAWarningAlsoInTheSilentCheck) {
     Serve("1.1", false);
     ui.AnswerMessage(Question("1.1"), mrOk).AnswerMessage(std::string(UpdaterMissingText));
-    CheckForUpdates(ws(), true, '.');
+    test::Await(CheckForUpdates(ws(), true, '.'));
     EXPECT_EQ(ui.Messages[1].Kind, MessageKind::Warning);
     EXPECT_EQ(ui.Messages[1].Buttons, MessageButtons::Ok);
     EXPECT_TRUE(shell.Started.empty());
@@ -180,7 +184,7 @@ TEST_F(ServedDescription, AMissingUpdaterIsAWarningAlsoInTheSilentCheck) {
 TEST_F(ServedDescription, TheQuestionShowsTheVersionAsWritten) {
     Serve("[application]\r\nversion = \" 2.0E0 \"\r\n");
     ui.AnswerMessage(Question(" 2.0E0 "), mrCancel);
-    CheckForUpdates(ws(), false, '.');
+    test::Await(CheckForUpdates(ws(), false, '.'));
 }
 
 TEST_F(ServedDescription, EmptyOrSectionlessDescriptionsOfferNothing) {
@@ -190,13 +194,13 @@ TEST_F(ServedDescription, EmptyOrSectionlessDescriptionsOfferNothing) {
         server.Next().Send(Reply::Answer(200, description)).Close();
         UseServer(server.Port());
         ui.AnswerMessage(std::string(NoUpdatesText));
-        CheckForUpdates(ws(), false, '.');
+        test::Await(CheckForUpdates(ws(), false, '.'));
     }
 }
 
 TEST_F(ServedDescription, TheSilentCheckShowsNothingWhenThereIsNoUpdate) {
     Serve("1.04", true);
-    CheckForUpdates(ws(), true);
+    test::Await(CheckForUpdates(ws(), true));
     EXPECT_TRUE(ui.Messages.empty());
     EXPECT_EQ(server.Requests.size(), 1u);
 }
@@ -208,10 +212,12 @@ TEST_F(ServedDescription, TheUsersLocaleDecidesTheSeparator) {
     Serve("1,05", false);
     ui.AnswerMessage(Question("1,05"), mrCancel);
     CheckForUpdatesNow(ws());
+    test::AwaitRuns(ws(), ui);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(UserDecimalSeparator(), '.');
     ui.AnswerMessage(std::string(NoUpdatesText));
     CheckForUpdatesNow(ws());
+    test::AwaitRuns(ws(), ui);
     QLocale::setDefault(before);
 }
 
@@ -235,7 +241,7 @@ TEST_P(AgainstTheStandin, OffersOnlyAStrictlyNewerVersion) {
     ASSERT_GT(port, 0);
     UseServer(static_cast<std::uint16_t>(port));
     ui.AnswerMessage(c.shown.empty() ? std::string(NoUpdatesText) : Question(c.shown), mrCancel);
-    CheckForUpdates(ws(), false, c.separator);
+    test::Await(CheckForUpdates(ws(), false, c.separator));
     EXPECT_TRUE(Exists("mainappupdate.inf"));
     EXPECT_TRUE(shell.Started.empty());
     standin.Stop();

@@ -2,6 +2,7 @@
 // Runs vorlith-cli's command table in-process with its standard output and error captured.
 
 #include "cli/CommandTable.h"
+#include "support/Await.h"
 
 #include <cstdio>
 #include <string>
@@ -32,7 +33,7 @@ inline CliRun RunCli(const CommandTable& table, std::vector<std::string> args) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
     CliRun run;
-    run.Status = table.Run(args, out, err);
+    run.Status = test::Await(table.Run(args, out, err));
     run.Out = Drain(out);
     run.Err = Drain(err);
     return run;

@@ -51,7 +51,8 @@ TEST_F(Cli, APageThatCannotBeWrittenOutIsAFailure) {
     std::FILE* full = std::fopen("/dev/full", "w");
     ASSERT_NE(full, nullptr);
     std::FILE* err = std::tmpfile();
-    const int status = table.Run({"vorlith-cli", "--folder", Folder(), "fetch", server.Url("/")}, full, err);
+    const int status =
+        test::Await(table.Run({"vorlith-cli", "--folder", Folder(), "fetch", server.Url("/")}, full, err));
     std::fclose(full);
     EXPECT_EQ(status, ExitFailed);
     EXPECT_NE(Drain(err).find("cannot write"), std::string::npos);

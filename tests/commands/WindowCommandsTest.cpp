@@ -1,5 +1,6 @@
 #include "commands/WindowCommands.h"
 
+#include "support/Await.h"
 #include "support/BrandingFixture.h"
 #include "support/ScriptedUi.h"
 #include "workspace/ColumnSorting.h"
@@ -21,7 +22,7 @@ TEST(Workspace, StartsEmptyAndStartUpSetsTheSortStateThenArmsTheTimer) {
     ScriptedUi ui;
     Workspace ws(ui, "/opt/vorlith");
     EXPECT_EQ(ws.ProgramFolder, "/opt/vorlith/");
-    EXPECT_FALSE(ws.Aborted);
+    EXPECT_FALSE(ws.Runs.Aborted());
     EXPECT_EQ(ws.SearchMode, 0);
     EXPECT_TRUE(ws.MainKeyword.empty() && ws.AffiliateID.empty() && ws.BannerURL.empty() &&
                 ws.BannerPath.empty() && ws.Link1URL.empty() && ws.Link2URL.empty() && ws.Link1Name.empty() &&
@@ -51,13 +52,18 @@ TEST_F(BrandingTest, AnErrorDuringStartUpLeavesTheTimerUnarmed) {
 TEST_F(BrandingTest, TheStartupTimerChecksSilently) {
     // The compiled-in update folder lies under a reserved name: nothing is asked, nothing shown.
     StartupUpdateCheck(ws());
+    test::AwaitRuns(ws(), ui);
     EXPECT_TRUE(ui.Messages.empty());
 }
 
 TEST_F(BrandingTest, ClosingStopsARunBetweenTwoRequests) {
-    ws().GatherDataRunning = true;
-    StopForClosing(ws());
-    EXPECT_TRUE(ws().Aborted);
+    {
+        const auto running = ws().Runs.Begin(RunKind::GatherData);
+        // The window waits for the run to end before it goes.
+        EXPECT_FALSE(StopForClosing(ws()));
+        EXPECT_TRUE(ws().Runs.Aborted());
+    }
+    EXPECT_TRUE(StopForClosing(ws()));
 }
 
 // ---- Closing over unsaved work
@@ -157,7 +163,8 @@ const CloseCase closeCases[] = {
      [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
          ws.table.AppendKeyword("golf");
          Save(ws, ui, folder + "out.csv");
-         ws.GatherDataRunning = true;
+         // A run that outlives the case: its guard is never ended.
+         new Runs::Guard(ws.Runs.Begin(RunKind::GatherData));
      },
      true},
     {"AgreedByTheUpdateCheck",

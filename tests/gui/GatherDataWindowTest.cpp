@@ -4,6 +4,7 @@
 #include "StandinServer.h"
 #include "gui/FMain.h"
 #include "gui/dialogs/FSelectSearch.h"
+#include "support/Await.h"
 #include "support/WidgetChecks.h"
 
 #include <QApplication>
@@ -56,11 +57,14 @@ protected:
             test::Find<QPushButton>(dialog, "btnOk")->click();
         });
     }
-    // Runs the check every 5 ms while the run goes on (timers fire inside its waits).
+    // Runs the check every 5 ms while the run goes on.
     void WhileRunning(std::function<void()> check) {
         watch = std::make_unique<QTimer>();
         watch->setInterval(5);
-        QObject::connect(watch.get(), &QTimer::timeout, frm.get(), std::move(check));
+        QObject::connect(watch.get(), &QTimer::timeout, frm.get(), [this, check = std::move(check)] {
+            if (!frm->Ws().Runs.Idle())
+                check();
+        });
         watch->start();
     }
     std::string Cell(int row, Column column) { return std::string(frm->Ws().table.Cell(row, CellOf(column))); }
@@ -92,6 +96,8 @@ TEST_F(GatherDataWindow, FillsTheThreeColumnsWithTheButtonReadingStopMeanwhile) 
     });
     AnswerSearchType(true);
     test::Find<QPushButton>(&*frm, "btnGatherData")->click();
+    // The run goes on in the event loop after the click.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return frm->Ws().Runs.Idle(); }, 30'000));
     watch->stop();
 
     EXPECT_TRUE(sawStop);
@@ -113,12 +119,14 @@ TEST_F(GatherDataWindow, StopOnTheButtonEndsTheRunMidway) {
         for (int row = 0; row < 6; ++row)
             for (Column column : {Column::Google, Column::Yahoo, Column::Msn})
                 atStop.push_back(Cell(row, column));
-        test::Find<QPushButton>(&*frm, "btnGatherData")->click(); // handled inside the run's wait
+        test::Find<QPushButton>(&*frm, "btnGatherData")->click(); // handled while the run waits
         captionAtOnce = test::Find<QPushButton>(&*frm, "btnGatherData")->text();
         Screenshot("gather-data-stopped.png");
     });
     AnswerSearchType(false);
     test::Find<QPushButton>(&*frm, "btnGatherData")->click();
+    // The run goes on in the event loop after the click.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return frm->Ws().Runs.Idle(); }, 30'000));
     watch->stop();
 
     ASSERT_FALSE(atStop.empty());
@@ -129,8 +137,8 @@ TEST_F(GatherDataWindow, StopOnTheButtonEndsTheRunMidway) {
         for (Column column : {Column::Google, Column::Yahoo, Column::Msn})
             EXPECT_EQ(Cell(row, column), atStop[i++]) << row;
     EXPECT_TRUE(Cell(5, Column::Google).empty());
-    EXPECT_TRUE(frm->Ws().Aborted);
-    EXPECT_FALSE(frm->Ws().GatherDataRunning);
+    EXPECT_TRUE(frm->Ws().Runs.Aborted());
+    EXPECT_FALSE(frm->Ws().Runs.GatherDataRunning());
     EXPECT_TRUE(test::Find<QTableView>(&*frm, "lvwItems")->horizontalHeader()->sectionsClickable());
 }
 
@@ -153,11 +161,13 @@ TEST_F(GatherDataWindow, ClosingTheWindowBetweenTwoRequestsEndsTheRun) {
     });
     AnswerSearchType(true);
     test::Find<QPushButton>(&*frm, "btnGatherData")->click();
+    // The run goes on in the event loop after the click.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return frm->Ws().Runs.Idle(); }, 30'000));
     ASSERT_TRUE(closed);
     EXPECT_TRUE(asked);
     EXPECT_FALSE(busyAtClose);
     EXPECT_TRUE(Cell(1, Column::Yahoo).empty()) << "the run went on behind the closed window";
-    EXPECT_FALSE(frm->Ws().GatherDataRunning);
+    EXPECT_FALSE(frm->Ws().Runs.GatherDataRunning());
 }
 
 } // namespace

@@ -64,6 +64,8 @@ TEST(HarvestWindow, GatherKeywordsThroughTheSecurityImage) {
         QTest::mouseClick(test::Find<QPushButton>(captcha, "btnOk"), Qt::LeftButton);
     });
     QTest::mouseClick(test::Find<QPushButton>(frm, "btnGatherKeyword"), Qt::LeftButton);
+    // The harvest goes on in the event loop after the click.
+    ASSERT_TRUE(QTest::qWaitFor([&frm] { return frm.Ws().Runs.Idle(); }, 20'000));
 
     EXPECT_TRUE(imageShown);
     ASSERT_EQ(server.Requests.size(), 3u);

@@ -2,6 +2,7 @@
 #include "commands/WindowCommands.h"
 #include "gui/FMain.h"
 #include "gui/widgets/MessageBox.h"
+#include "support/Await.h"
 #include "support/NetFixture.h"
 #include "support/WidgetChecks.h"
 
@@ -22,30 +23,34 @@ TEST_F(NetTest, ClosingTheWindowEndsTheWaitingFetch) {
         frmMain.close();
     });
     std::string text = "x";
-    EXPECT_FALSE(FetchPage(main, server.Url("/"), text));
+    EXPECT_FALSE(test::FetchNow(main, server.Url("/"), text));
     EXPECT_EQ(text, "");
-    EXPECT_TRUE(main.Aborted);
+    EXPECT_TRUE(main.Runs.Aborted());
     EXPECT_FALSE(main.http.Busy());
     EXPECT_FALSE(frmMain.isVisible());
     EXPECT_FALSE(std::filesystem::exists(main.ProgramFolder + "test.html"));
     // A later fetch still refuses nothing but the flag.
-    EXPECT_FALSE(FetchPage(main, server.Url("/"), text));
+    EXPECT_FALSE(test::FetchNow(main, server.Url("/"), text));
     EXPECT_EQ(server.Connections, 1);
 }
 
-TEST_F(NetTest, ApplicationExitEndsTheWaitingFetchAndLaterOnes) {
+// Nothing waits in a nested loop: the application's exit leaves its loop at once, even with a
+// fetch suspended; stopping it then ends it cleanly.
+TEST_F(NetTest, ApplicationExitIsNotHeldByAWaitingFetch) {
     server.Next().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc").Pause(5).Then([] {
-        QCoreApplication::exit(0);
+        QCoreApplication::exit(7);
     });
-    EXPECT_FALSE(Fetch());
-    EXPECT_EQ(ws.MainStatusText(), kConnectionError);
-    // Every loop refuses to run once the application is leaving: the next request fails at once.
-    server.Otherwise().Send(Reply::Answer(200, "x"));
-    EXPECT_FALSE(Fetch());
+    QCoro::Task<FetchResult> fetch = FetchPage(ws, server.Url("/"));
+    EXPECT_EQ(QCoreApplication::exec(), 7);
+    EXPECT_FALSE(fetch.isReady());
+    EXPECT_TRUE(ws.http.Busy());
+    ws.Runs.Stop();
+    ws.http.Disconnect();
+    EXPECT_FALSE(test::Await(std::move(fetch)).Ok);
+    EXPECT_EQ(ws.MainStatusText(), kAborted);
     EXPECT_FALSE(ScratchExists());
-    // Let the application run again for the tests that follow.
-    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
+    ws.Runs.ClearAborted();
+    server.Otherwise().Send(Reply::Answer(200, "x"));
     EXPECT_TRUE(Fetch());
 }
 

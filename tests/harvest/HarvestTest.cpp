@@ -1,6 +1,7 @@
 #include "harvest/Harvest.h"
 
 #include "harvest/Challenge.h"
+#include "support/Await.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/ScriptedUi.h"
 #include "workspace/RunGuard.h"
@@ -82,7 +83,7 @@ class RequestTargets : public Harvest, public ::testing::WithParamInterface<Seed
 TEST_P(RequestTargets, TheKeywordGoesOutWithSpacesAsPlusAndNothingElseEncoded) {
     Serve(200, Table({}));
     ws.MainKeyword = GetParam().Keyword;
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(Targets(), std::vector<std::string>{GetParam().Target});
     EXPECT_TRUE(ui.Messages.empty());
 }
@@ -103,7 +104,7 @@ TEST_F(Harvest, AppendsTheSuggestionsAfterTheRowsAlreadyThere) {
         ws.table.AppendKeyword("typed");
     Serve(200, Table({{"1,234", "golf clubs"}, {"567", "golf &amp; clubs"}, {"8", "cheap golf clubs"}}));
     ws.MainKeyword = "golf clubs";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     ASSERT_EQ(ws.table.RowCount(), 13);
     EXPECT_EQ(ws.table.Caption(10), "11");
     EXPECT_EQ(ws.table.Caption(12), "13");
@@ -115,19 +116,19 @@ TEST_F(Harvest, AppendsTheSuggestionsAfterTheRowsAlreadyThere) {
 }
 
 TEST_F(Harvest, AnEmptyMainKeywordIsRefusedAndNothingIsSent) {
-    ws.Aborted = true;
+    ws.Runs.Stop();
     ui.AnswerMessage("Please enter a main keyword before gather keywords.");
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(ui.Messages.at(0).Kind, MessageKind::Information);
     EXPECT_EQ(server.Connections, 0);
-    EXPECT_FALSE(ws.Aborted) << "cleared before the keyword is looked at";
+    EXPECT_FALSE(ws.Runs.Aborted()) << "cleared before the keyword is looked at";
 }
 
 TEST_F(Harvest, AStopLeftFromAnEarlierRunDoesNotCancelTheRequest) {
-    ws.Aborted = true;
+    ws.Runs.Stop();
     Serve(200, Table({{"5", "golf"}}));
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
 }
 
@@ -135,7 +136,7 @@ TEST_F(Harvest, AFailedFetchAddsNothingAndShowsNoMessage) {
     ws.table.AppendKeyword("typed");
     Serve(404, Table({{"5", "golf"}}));
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(ws.table.RowCount(), 1);
     EXPECT_EQ(ws.MainStatusText(), ConnectionError);
     EXPECT_EQ(ws.SecondStatusText(), "0 item listed");
@@ -149,12 +150,12 @@ TEST_F(Harvest, PressedWhileARequestWaitsItIsRefused) {
               "\r\n\r\n")
         .Then([this] {
             ui.AnswerMessage(std::string(RequestUnderWayText), mrCancel);
-            GatherKeywords(ws);
+            test::Await(GatherKeywords(ws));
         })
         .Send(Table({{"5", "golf"}}))
         .Close();
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
     EXPECT_EQ(server.Connections, 1);
     EXPECT_EQ(ws.MainStatusText(), Completed);
@@ -162,14 +163,14 @@ TEST_F(Harvest, PressedWhileARequestWaitsItIsRefused) {
 
 TEST_F(Harvest, ARefusedPressDoesNotUndoAStop) {
     server.Next().Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<tfoot>").Then([this] {
-        ws.Aborted = true; // Stop, pressed during the wait
+        ws.Runs.Stop(); // Stop, pressed during the wait
         ui.AnswerMessage(std::string(RequestUnderWayText), mrCancel);
-        GatherKeywords(ws);
-        EXPECT_TRUE(ws.Aborted);
+        test::Await(GatherKeywords(ws));
+        EXPECT_TRUE(ws.Runs.Aborted());
         ws.http.Disconnect();
     });
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(ws.table.RowCount(), 0);
     EXPECT_NE(ws.MainStatusText(), Completed);
 }
@@ -179,7 +180,7 @@ TEST_F(Harvest, APageWithTheChallengeAndATableIsAChallenge) {
     Serve(200, Table({{"5", "golf"}}));
     ui.AnswerChallenge("x7k");
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
     EXPECT_EQ(Targets().at(1), AnswerTarget("x7k", "r1", "s1"));
     EXPECT_EQ(ui.ChallengeImageURLs, std::vector<std::string>{"http://img.example/c.gif"});
@@ -188,7 +189,7 @@ TEST_F(Harvest, APageWithTheChallengeAndATableIsAChallenge) {
 TEST_F(Harvest, TheChallengeSentenceIsCaseSensitive) {
     Serve(200, "please enter the characters in the image" + Table({{"5", "golf"}}));
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
     EXPECT_TRUE(ui.ChallengeImageURLs.empty());
 }
@@ -201,7 +202,7 @@ TEST_F(Harvest, AWrongAnswerShowsANewWindowWithTheNewPagesValues) {
         .AnswerMessage("Wrong password. Do you want try again?", mrOk)
         .AnswerChallenge("right");
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(Targets(), (std::vector<std::string>{"/?seed=golf" + Fixed, AnswerTarget("wrong", "r1", "s1"),
                                                    AnswerTarget("right", "r2", "s2")}));
     EXPECT_EQ(ui.ChallengeImageURLs,
@@ -216,7 +217,7 @@ TEST_F(Harvest, CancelToTheQuestionEndsWithoutReadingOrAskingMore) {
     Serve(200, Challenge("r2", "s2") + Table({{"5", "golf"}}));
     ui.AnswerChallenge("wrong").AnswerMessage("Wrong password. Do you want try again?", mrCancel);
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(server.Connections, 2);
     EXPECT_EQ(Keywords(), std::vector<std::string>{"typed"});
     EXPECT_EQ(ui.Messages.size(), 1u);
@@ -235,7 +236,7 @@ TEST_P(ChallengeClosed, TheAnswerIsSentHoweverTheWindowClosed) {
     Serve(200, Table({{"5", "golf"}}));
     ui.AnswerChallenge(GetParam().Typed, GetParam().Result);
     ws.MainKeyword = "golf clubs";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(Targets().at(1), AnswerTarget(GetParam().Typed, "8811", "golf+clubs"));
     EXPECT_EQ(Keywords(), std::vector<std::string>{"golf"});
 }
@@ -253,7 +254,7 @@ TEST_F(Harvest, EmptyHiddenValuesAreSentEmpty) {
     Serve(200, Table({}));
     ui.AnswerChallenge("abc");
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(Targets().at(1), AnswerTarget("abc", "", ""));
 }
 
@@ -262,7 +263,7 @@ TEST_F(Harvest, AFailedAnswerRequestAsksNothingAndAddsNothing) {
     Serve(500, Challenge("r2", "s2"));
     ui.AnswerChallenge("abc");
     ws.MainKeyword = "golf";
-    GatherKeywords(ws);
+    test::Await(GatherKeywords(ws));
     EXPECT_EQ(server.Connections, 2);
     EXPECT_TRUE(ui.Messages.empty());
     EXPECT_EQ(ws.table.RowCount(), 0);

@@ -2,6 +2,7 @@
 #include "StandinPages.h"
 #include "StandinServer.h"
 #include "harvest/Harvest.h"
+#include "support/Await.h"
 #include "support/ScriptedUi.h"
 #include "workspace/Workspace.h"
 
@@ -47,7 +48,7 @@ protected:
         Workspace ws(ui, folder.path().toStdString());
         ws.Endpoints.SuggestionServiceBase = "http://127.0.0.1:" + std::to_string(server.Port());
         ws.MainKeyword = keyword;
-        GatherKeywords(ws);
+        test::Await(GatherKeywords(ws));
         for (const KeywordRow& row : ws.table.Rows())
             rows.emplace_back(row.Cell[1], row.Cell[0]);
         server.Stop();

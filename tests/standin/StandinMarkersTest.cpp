@@ -4,6 +4,7 @@
 #include "StandinPages.h"
 #include "StandinServer.h"
 #include "platform/IniFile.h"
+#include "support/Await.h"
 #include "support/ScriptedUi.h"
 #include "text/UUtils.h"
 #include "workspace/PageFetcher.h"
@@ -34,7 +35,7 @@ protected:
     // The page as the program fetches it; empty text when the fetch failed.
     std::string Fetch(const std::string& address) {
         std::string page;
-        EXPECT_TRUE(FetchPage(ws, address, page)) << address << ": " << ws.MainStatusText();
+        EXPECT_TRUE(test::FetchNow(ws, address, page)) << address << ": " << ws.MainStatusText();
         return page;
     }
 
@@ -221,7 +222,7 @@ TEST_F(StandinFaults, FailedAnswersAndDroppedConnectionsAreFailedFetches) {
     StandinMarkers::SetUp();
     for (int i = 0; i < 8; ++i) {
         std::string page = "left over";
-        EXPECT_FALSE(FetchPage(ws, base + "/?seed=golf&adult_filter=remove_offensive&suggest=Hit+Me", page));
+        EXPECT_FALSE(test::FetchNow(ws, base + "/?seed=golf&adult_filter=remove_offensive&suggest=Hit+Me", page));
         EXPECT_EQ(ws.MainStatusText(), ConnectionErrorText);
     }
 }

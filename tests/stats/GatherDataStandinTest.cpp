@@ -4,6 +4,7 @@
 #include "StandinServer.h"
 #include "stats/GatherData.h"
 #include "stats/SearchEngineTable.h"
+#include "support/Await.h"
 #include "support/ScriptedUi.h"
 #include "workspace/Workspace.h"
 
@@ -57,10 +58,11 @@ TEST_P(GatherDataStandin, VisitsEveryRowKeepsFailedCellsAndEndsByItself) {
         ws.table.Append({keyword, "", "old", "old", "old"});
     ui.AnswerSearchType(c.Precise);
     GatherDataOrStop(ws);
+    test::AwaitRuns(ws, ui);
     server.Stop();
 
     EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
-    EXPECT_FALSE(ws.GatherDataRunning);
+    EXPECT_FALSE(ws.Runs.GatherDataRunning());
     ASSERT_EQ(outcomes.size(), 3 * keywords.size()) << "every row is asked of every engine";
     const std::string_view wrap = WrapText(ws.SearchMode);
     std::map<std::string, int> seen;

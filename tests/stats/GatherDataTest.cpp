@@ -4,8 +4,11 @@
 #include "branding/UpdateCheck.h"
 #include "harvest/Harvest.h"
 #include "stats/SearchEngineTable.h"
+#include "support/Await.h"
 #include "support/ScriptedUi.h"
 #include "workspace/PageFetcher.h"
+#include "workspace/ColumnSorting.h"
+#include "workspace/Duplicates.h"
 #include "workspace/RunGuard.h"
 #include "workspace/Workspace.h"
 
@@ -13,6 +16,7 @@
 #include <QTemporaryDir>
 #include <array>
 #include <atomic>
+#include <optional>
 #include <gtest/gtest.h>
 
 namespace vorlith {
@@ -59,9 +63,12 @@ protected:
     static std::string Getting(const std::string& address) {
         return std::string(GettingUrlText) + address + std::string(GettingUrlEllipsis);
     }
-    // True inside the wait of the request for that engine and keyword.
+    // True inside the wait of the request for that engine and keyword, once the server has it.
     bool Waiting(int engine, std::string_view keyword) const {
-        return ws.http.Busy() && ws.MainStatusText() == Getting(Address(engine, keyword));
+        if (!ws.http.Busy() || ws.MainStatusText() != Getting(Address(engine, keyword)))
+            return false;
+        const auto requests = server.Requests();
+        return !requests.empty() && Address(engine, keyword).ends_with(requests.back().Target);
     }
     // Holds the one request of that engine for that query text.
     void HoldRequest(int engine, std::string query) {
@@ -86,12 +93,18 @@ protected:
     void Run(bool precise) {
         ui.AnswerSearchType(precise);
         GatherDataOrStop(ws);
+        test::AwaitRuns(ws, ui);
+    }
+    void Retry() {
+        RetryFailed(ws);
+        test::AwaitRuns(ws, ui);
     }
     void ExpectIdle() {
         EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
         EXPECT_EQ(ui.GatherDataCaption, "Gather Data");
         EXPECT_TRUE(ui.HeaderClicksEnabled);
-        EXPECT_FALSE(ws.GatherDataRunning);
+        EXPECT_FALSE(ws.Runs.GatherDataRunning());
+        EXPECT_TRUE(ws.Runs.Idle());
     }
 
     test::EngineServer server;
@@ -100,28 +113,23 @@ protected:
     Workspace ws;
 };
 
-TEST_F(GatherData, EmptyTableShowsTheMessageFirstWhateverTheCaption) {
+TEST_F(GatherData, EmptyTableShowsTheMessageFirstWhateverTheRunState) {
     // Idle: the message alone. With a run still under way (its rows deleted) the click must also
     // stop it, or a request that never ends could never be left.
-    struct Case {
-        std::string Caption;
-        bool Stops;
-    };
-    for (const Case& c : {Case{"Gather Data", false}, Case{"Stop", true}}) {
-        SCOPED_TRACE(c.Caption);
-        ws.Aborted = false;
-        ws.SetGatherDataCaption(c.Caption);
-        ui.HeaderClicksEnabled = !c.Stops;
+    for (const bool running : {false, true}) {
+        SCOPED_TRACE(running);
+        std::optional<Runs::Guard> run;
+        if (running)
+            run.emplace(ws.Runs.Begin(RunKind::GatherData));
+        EXPECT_EQ(ui.HeaderClicksEnabled, !running);
         ui.AnswerMessage(std::string(NoKeywordsText));
-        const int pumps = ui.Pumps;
         GatherDataOrStop(ws);
         ASSERT_TRUE(ui.ScriptDone());
         EXPECT_EQ(ui.Messages.back().Kind, MessageKind::Information);
         EXPECT_EQ(ui.Messages.back().Buttons, MessageButtons::Ok);
-        EXPECT_EQ(ws.Aborted, c.Stops);
+        EXPECT_EQ(ws.Runs.Aborted(), running);
         EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
         EXPECT_TRUE(ui.HeaderClicksEnabled);
-        EXPECT_EQ(ui.Pumps, pumps + (c.Stops ? 1 : 0));
     }
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_TRUE(ui.StatusLog.empty());
@@ -129,31 +137,29 @@ TEST_F(GatherData, EmptyTableShowsTheMessageFirstWhateverTheCaption) {
 
 TEST_F(GatherData, CancelInTheSearchTypeDialogChangesNothing) {
     AddRows({"golf"});
-    ws.Aborted = true;
+    ws.Runs.Stop();
     ws.SearchMode = 1;
     ui.AnswerSearchType(std::nullopt);
     GatherDataOrStop(ws);
-    EXPECT_TRUE(ws.Aborted);
+    EXPECT_TRUE(ws.Runs.Aborted());
     EXPECT_EQ(ws.SearchMode, 1);
     EXPECT_EQ(ResultsOf(0), (Results{"old", "old", "old"}));
     EXPECT_TRUE(server.Requests().empty());
     ExpectIdle();
 }
 
-TEST_F(GatherData, AnyCaptionButExactlyGatherDataMeansStop) {
+TEST_F(GatherData, AClickDuringASearchCountRunStopsIt) {
     AddRows({"golf"});
-    for (const char* caption : {"Stop", "gather data", "Gather Data ", "Gather  Data", ""}) {
-        SCOPED_TRACE(caption);
-        ws.Aborted = false;
-        ws.SetGatherDataCaption(caption);
-        ui.HeaderClicksEnabled = false;
-        const int pumps = ui.Pumps;
+    for (const RunKind kind : {RunKind::GatherData, RunKind::RetryFailed}) {
+        const auto run = ws.Runs.Begin(kind);
+        EXPECT_EQ(ui.GatherDataCaption, "Stop");
+        EXPECT_FALSE(ui.HeaderClicksEnabled);
         GatherDataOrStop(ws); // no dialog is scripted: asking for one fails
-        EXPECT_TRUE(ws.Aborted);
+        EXPECT_TRUE(ws.Runs.Aborted());
+        EXPECT_EQ(ws.Runs.Phase(), RunPhase::Stopping);
         EXPECT_EQ(ws.GatherDataCaption(), "Gather Data");
         EXPECT_EQ(ui.GatherDataCaption, "Gather Data");
         EXPECT_TRUE(ui.HeaderClicksEnabled);
-        EXPECT_EQ(ui.Pumps, pumps + 1);
     }
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_EQ(ResultsOf(0), (Results{"old", "old", "old"}));
@@ -161,11 +167,11 @@ TEST_F(GatherData, AnyCaptionButExactlyGatherDataMeansStop) {
 
 TEST_F(GatherData, PreciseRunAsksEachEngineForEveryRowInOrder) {
     AddRows({"golf clubs", "tennis", ""});
-    ws.Aborted = true; // left over from an earlier stop: a new run clears it
+    ws.Runs.Stop(); // left over from an earlier stop: a new run clears it
     ws.SetSecondStatus("3 items listed");
     std::vector<std::string> captions;
     std::vector<bool> headerClicks;
-    ui.OnPump = [&] {
+    ui.OnTurn = [&] {
         if (ws.http.Busy()) {
             captions.push_back(ui.GatherDataCaption);
             headerClicks.push_back(ui.HeaderClicksEnabled);
@@ -187,7 +193,7 @@ TEST_F(GatherData, PreciseRunAsksEachEngineForEveryRowInOrder) {
         EXPECT_EQ(ws.table.Cell(row, 1), "searches");
     }
     EXPECT_EQ(ws.SecondStatusText(), "3 items listed");
-    EXPECT_FALSE(ws.Aborted);
+    EXPECT_FALSE(ws.Runs.Aborted());
     ASSERT_FALSE(captions.empty());
     for (std::size_t i = 0; i < captions.size(); ++i) {
         EXPECT_EQ(captions[i], "Stop");
@@ -274,18 +280,24 @@ TEST_F(GatherData, EveryCountIsShownBeforeTheNextRequestStarts) {
     // one has not yet begun.
     int shown = 0;
     std::vector<std::string> statusWhenShown;
-    ui.OnPump = [&] {
+    // At every turn of the loop at most one new count; when written, the request that brought it
+    // has ended and the next one has not yet begun.
+    const auto filledCells = [&] {
         int filled = 0;
         for (int row = 0; row < ws.table.RowCount(); ++row)
             for (const auto& count : ResultsOf(row))
                 filled += count.empty() ? 0 : 1;
-        if (filled > shown) {
-            EXPECT_EQ(filled, shown + 1) << "two counts written between pumps";
-            shown = filled;
-            statusWhenShown.push_back(ws.MainStatusText());
-        }
+        return filled;
     };
+    ui.OnTurn = [&] {
+        const int filled = filledCells();
+        EXPECT_LE(filled, shown + 1) << "two counts written between two turns";
+        shown = std::max(shown, filled);
+    };
+    QObject::connect(&ws.table, &QAbstractItemModel::dataChanged, &ws.table,
+                     [&] { statusWhenShown.push_back(ws.MainStatusText()); });
     Run(true);
+    EXPECT_EQ(filledCells(), 6);
     EXPECT_EQ(statusWhenShown, std::vector<std::string>(6, std::string(CompletedText)));
 }
 
@@ -300,13 +312,13 @@ TEST_P(StopDuringRequest, OfAMiddleRowKeepsTheRestOfThatRowAndLaterRows) {
     std::string captionAtOnce;
     bool runningAtOnce = false;
     bool headerClicksAtOnce = false;
-    ui.OnPump = [&] {
+    ui.OnTurn = [&] {
         if (pressed || !Waiting(stopped, "tennis"))
             return;
         pressed = true;
         GatherDataOrStop(ws);
         captionAtOnce = ui.GatherDataCaption;
-        runningAtOnce = ws.GatherDataRunning;
+        runningAtOnce = !ws.Runs.Idle();
         headerClicksAtOnce = ui.HeaderClicksEnabled;
         server.Release();
     };
@@ -316,7 +328,7 @@ TEST_P(StopDuringRequest, OfAMiddleRowKeepsTheRestOfThatRowAndLaterRows) {
     EXPECT_EQ(captionAtOnce, "Gather Data");
     EXPECT_TRUE(runningAtOnce) << "the loop had not returned yet";
     EXPECT_TRUE(headerClicksAtOnce);
-    EXPECT_TRUE(ws.Aborted);
+    EXPECT_TRUE(ws.Runs.Aborted());
     EXPECT_EQ(server.Requests().size(), static_cast<std::size_t>(3 + stopped + 1));
     EXPECT_EQ(ResultsOf(0), NewResults("golf", "%22"));
     Results middle = NewResults("tennis", "%22");
@@ -335,36 +347,42 @@ INSTANTIATE_TEST_SUITE_P(Engines, StopDuringRequest, ::testing::Values(0, 1, 2),
 
 struct DeletionCase {
     const char* Name;
-    int Engine; // the request during whose wait the rows go
-    int Row;    // of which row (of golf, tennis, chess)
-    std::function<void(KeywordTable&)> Delete;
+    int Engine; // the request during whose wait the rows change
+    int Row;    // of which row (of the keywords)
+    std::function<void(Workspace&)> Change;
     std::size_t Requests;
     std::vector<Results> Expected; // with "old" for cells not written
+    std::vector<std::string> Keywords = {"golf", "tennis", "chess"};
+    int Asked = -1; // the run's count of asked lookups, when it matters
 
     friend void PrintTo(const DeletionCase& c, std::ostream* os) { *os << c.Name; }
 };
 
-class RowsDeletedWhileWaiting : public GatherData, public ::testing::WithParamInterface<DeletionCase> {};
+// Rows deleted, deduplicated or sorted while a request waits: every count goes to the row it was
+// asked for, a deleted row is skipped (its answer counted as not asked), and the run goes on.
+class RowsChangedWhileWaiting : public GatherData, public ::testing::WithParamInterface<DeletionCase> {};
 
-TEST_P(RowsDeletedWhileWaiting, AreNeverTouchedAndTheRunEnds) {
+TEST_P(RowsChangedWhileWaiting, CountsGoToTheRowsTheyWereAskedFor) {
     const DeletionCase& c = GetParam();
-    const std::vector<std::string> keywords = {"golf", "tennis", "chess"};
-    AddRows(keywords);
-    HoldRequest(c.Engine, SearchQuery(keywords[static_cast<std::size_t>(c.Row)], ""));
-    bool deleted = false;
-    ui.OnPump = [&] {
-        if (deleted || !Waiting(c.Engine, keywords[static_cast<std::size_t>(c.Row)]))
+    AddRows(c.Keywords);
+    HoldRequest(c.Engine, SearchQuery(c.Keywords[static_cast<std::size_t>(c.Row)], ""));
+    bool changed = false;
+    ui.OnTurn = [&] {
+        if (changed || !Waiting(c.Engine, c.Keywords[static_cast<std::size_t>(c.Row)]))
             return;
-        deleted = true;
-        c.Delete(ws.table);
+        changed = true;
+        c.Change(ws);
         server.Release(); // the request then ends normally
     };
     ASSERT_NO_THROW(Run(false));
-    ASSERT_TRUE(deleted);
+    ASSERT_TRUE(changed);
     EXPECT_EQ(server.Requests().size(), c.Requests);
     ASSERT_EQ(ws.table.RowCount(), static_cast<int>(c.Expected.size()));
     for (int row = 0; row < ws.table.RowCount(); ++row)
         EXPECT_EQ(ResultsOf(row), c.Expected[static_cast<std::size_t>(row)]) << "row " << row;
+    if (c.Asked >= 0)
+        EXPECT_EQ(ws.LastRun.Asked, c.Asked);
+    EXPECT_EQ(ws.LastRun.Failed, 0);
     ExpectIdle();
 }
 
@@ -372,38 +390,69 @@ Results Broad(const char* keyword) {
     return {CountFor(0, keyword, ""), CountFor(1, keyword, ""), CountFor(2, keyword, "")};
 }
 
+void TickRow(Workspace& ws, int row) {
+    ws.table.SetChecked(row, true);
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Cases, RowsDeletedWhileWaiting,
+    Cases, RowsChangedWhileWaiting,
     ::testing::Values(
-        DeletionCase{"AllDuringGoogleOfTheMiddleRow", 0, 1, [](KeywordTable& t) { t.DeleteAll(); }, 4, {}},
-        DeletionCase{"AllDuringTheLastRequest", 2, 2, [](KeywordTable& t) { t.DeleteAll(); }, 9, {}},
-        // The rows move up: the answer goes to the row now at that position, and the next engine
-        // reads that row's keyword afresh; the position past the end then ends the run.
+        DeletionCase{"AllDuringGoogleOfTheMiddleRow", 0, 1, [](Workspace& ws) { ws.table.DeleteAll(); }, 4, {}},
+        DeletionCase{"AllDuringTheLastRequest", 2, 2, [](Workspace& ws) { ws.table.DeleteAll(); }, 9, {}},
+        // Once wrote tennis's Yahoo count into chess: the row under the run was fixed by position.
         DeletionCase{"CurrentRowDuringYahoo",
                      1,
                      1,
-                     [](KeywordTable& t) { t.Delete(1); },
-                     6,
-                     {Broad("golf"), {"old", CountFor(1, "tennis", ""), CountFor(2, "chess", "")}}},
+                     [](Workspace& ws) { ws.table.Delete(1); },
+                     8,
+                     {Broad("golf"), Broad("chess")},
+                     {"golf", "tennis", "chess"},
+                     7},
         DeletionCase{"LastRowDuringMsnOfTheMiddleRow",
                      2,
                      1,
-                     [](KeywordTable& t) { t.Delete(2); },
+                     [](Workspace& ws) { ws.table.Delete(2); },
                      6,
                      {Broad("golf"), Broad("tennis")}},
         DeletionCase{"FirstRowDuringGoogleOfTheLastRow",
                      0,
                      2,
-                     [](KeywordTable& t) { t.Delete(0); },
-                     7,
-                     {Broad("tennis"), {"old", "old", "old"}}}),
+                     [](Workspace& ws) { ws.table.Delete(0); },
+                     9,
+                     {Broad("tennis"), Broad("chess")}},
+        DeletionCase{"DeleteSelectedDuringYahoo",
+                     1,
+                     2,
+                     [](Workspace& ws) {
+                         TickRow(ws, 3);
+                         ws.table.DeleteChecked();
+                     },
+                     9,
+                     {Broad("dup"), Broad("dup"), Broad("x")},
+                     {"dup", "dup", "x", "y"},
+                     9},
+        // The measured case: x's count once went to y and the panel said nothing failed.
+        DeletionCase{"RemoveDuplicatesDuringYahooOfX",
+                     1,
+                     2,
+                     [](Workspace& ws) { RemoveDuplicateRows(ws.table); },
+                     12,
+                     {Broad("dup"), Broad("x"), Broad("y")},
+                     {"dup", "dup", "x", "y"},
+                     12},
+        DeletionCase{"SortDescendingDuringGoogleOfTennis",
+                     0,
+                     1,
+                     [](Workspace& ws) { SortRows(ws.table, static_cast<int>(Column::Keywords), false); },
+                     9,
+                     {Broad("tennis"), Broad("golf"), Broad("chess")}}),
     [](const ::testing::TestParamInfo<DeletionCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(GatherData, EmptiedTableWithARequestThatNeverEndsCanStillBeStopped) {
     AddRows({"golf", "tennis"});
     HoldRequest(0, "tennis");
     int step = 0;
-    ui.OnPump = [&] {
+    ui.OnTurn = [&] {
         if (step == 0 && Waiting(0, "tennis")) {
             step = 1;
             ws.table.DeleteAll();
@@ -414,7 +463,7 @@ TEST_F(GatherData, EmptiedTableWithARequestThatNeverEndsCanStillBeStopped) {
     };
     Run(false);
     EXPECT_EQ(step, 2);
-    EXPECT_TRUE(ws.Aborted);
+    EXPECT_TRUE(ws.Runs.Aborted());
     EXPECT_EQ(server.Requests().size(), 4u);
     ExpectIdle();
 }
@@ -423,7 +472,7 @@ TEST_F(GatherData, RowsAddedDuringARunAreNotVisited) {
     AddRows({"golf", "tennis"});
     HoldRequest(0, "golf");
     bool added = false;
-    ui.OnPump = [&] {
+    ui.OnTurn = [&] {
         if (!added && Waiting(0, "golf")) {
             added = true;
             ws.table.AppendKeyword("late");
@@ -441,7 +490,7 @@ TEST_F(GatherData, PressedAgainWhileAStoppedRunUnwindsIsRefused) {
     AddRows({"golf", "tennis"});
     HoldRequest(1, "golf");
     bool pressed = false;
-    ui.OnPump = [&] {
+    ui.OnTurn = [&] {
         if (pressed || !Waiting(1, "golf"))
             return;
         pressed = true;
@@ -450,7 +499,7 @@ TEST_F(GatherData, PressedAgainWhileAStoppedRunUnwindsIsRefused) {
         // may enter the client or clear Aborted.
         ui.AnswerMessage(std::string(RequestUnderWayText), mrCancel);
         GatherDataOrStop(ws);
-        EXPECT_TRUE(ws.Aborted);
+        EXPECT_TRUE(ws.Runs.Aborted());
         server.Release();
     };
     Run(false);
@@ -465,7 +514,7 @@ TEST_F(GatherData, OtherCommandsAreRefusedWhileARunGoesOn) {
     HoldRequest(1, "tennis");
     bool asked = false;
     bool nestedFetchRefused = false;
-    ui.OnPump = [&] {
+    ui.OnTurn = [&] {
         if (asked || !Waiting(1, "tennis"))
             return;
         asked = true;
@@ -474,7 +523,7 @@ TEST_F(GatherData, OtherCommandsAreRefusedWhileARunGoesOn) {
         // A request from a nested command must not disturb the one under way.
         std::string page = "before";
         try {
-            FetchPage(ws, Address(0, "nested"), page);
+            test::FetchNow(ws, Address(0, "nested"), page);
         } catch (const std::exception&) {
             nestedFetchRefused = true;
         }
@@ -493,16 +542,16 @@ TEST_F(GatherData, OtherCommandsAreRefusedWhileARunGoesOn) {
 TEST_F(GatherData, GatherKeywordsAndCheckUpdatesBetweenTwoRequestsAreRefused) {
     AddRows({"golf"});
     ws.MainKeyword = "golf";
-    ws.Aborted = false;
+    ws.Runs.ClearAborted();
     int presses = 0;
-    ui.OnPump = [&] {
+    ui.OnTurn = [&] {
         // Between two requests the client is idle, but the run still owns it and its Aborted.
         if (presses > 0 || ws.http.Busy() || ws.table.Cell(0, 2) == "old")
             return;
         ++presses;
         ui.AnswerMessage(std::string(GatherDataRunningText));
         ui.AnswerMessage(std::string(GatherDataRunningText));
-        GatherKeywords(ws);
+        EXPECT_EQ(test::Await(GatherKeywords(ws)), HarvestEnd::Refused);
         CheckForUpdatesNow(ws);
     };
     Run(false);
@@ -517,7 +566,7 @@ TEST_F(GatherData, PressedWhileAnotherCommandsRequestWaitsIsRefused) {
     AddRows({"golf"});
     HoldRequest(0, "outer");
     bool pressed = false;
-    ui.OnPump = [&] {
+    ui.OnTurn = [&] {
         if (pressed || !Waiting(0, "outer"))
             return;
         pressed = true;
@@ -527,9 +576,9 @@ TEST_F(GatherData, PressedWhileAnotherCommandsRequestWaitsIsRefused) {
     };
     ws.SearchMode = 1;
     std::string page;
-    EXPECT_TRUE(FetchPage(ws, Address(0, "outer"), page));
+    EXPECT_TRUE(test::FetchNow(ws, Address(0, "outer"), page, ui.OnTurn));
     ASSERT_TRUE(pressed);
-    EXPECT_FALSE(ws.Aborted);
+    EXPECT_FALSE(ws.Runs.Aborted());
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(ResultsOf(0), (Results{"old", "old", "old"}));
     ExpectIdle();
@@ -541,10 +590,14 @@ TEST_F(GatherData, AnErrorThatEndsTheRunPutsTheButtonBack) {
     Workspace broken(otherUi, folder.path().toStdString() + "/missing", server.Endpoints());
     broken.table.AppendKeyword("golf");
     otherUi.AnswerSearchType(true);
-    EXPECT_ANY_THROW(GatherDataOrStop(broken));
+    GatherDataOrStop(broken);
+    test::AwaitRuns(broken, otherUi);
+    // The run's root reports it through the error window.
+    ASSERT_EQ(otherUi.Errors.size(), 1u);
+    EXPECT_NE(otherUi.Errors[0].find("Cannot create file"), std::string::npos) << otherUi.Errors[0];
     EXPECT_EQ(otherUi.GatherDataCaption, "Gather Data");
     EXPECT_TRUE(otherUi.HeaderClicksEnabled);
-    EXPECT_FALSE(broken.GatherDataRunning);
+    EXPECT_FALSE(broken.Runs.GatherDataRunning());
     EXPECT_TRUE(server.Requests().empty());
 }
 
@@ -579,7 +632,7 @@ TEST_F(GatherData, FailedLookupsAreMarkedCountedAndRetriedAlone) {
 
     // Still down: asked again, still failed, nothing else asked.
     const std::size_t before = server.Requests().size();
-    RetryFailed(ws);
+    Retry();
     EXPECT_EQ(Targets(), [&] {
         auto t = Targets();
         t.resize(before);
@@ -589,7 +642,7 @@ TEST_F(GatherData, FailedLookupsAreMarkedCountedAndRetriedAlone) {
     }());
     EXPECT_EQ(ws.LastRun.Failed, 2);
     yahooDown = false;
-    RetryFailed(ws);
+    Retry();
     EXPECT_EQ(GatherSummaryLine(ws.LastRun), "Gather Data: 2 asked, 2 succeeded, 0 failed");
     EXPECT_EQ(ws.table.FailedCount(), 0u);
     EXPECT_EQ(ResultsOf(2), NewResults("bad two", ""));
@@ -597,7 +650,7 @@ TEST_F(GatherData, FailedLookupsAreMarkedCountedAndRetriedAlone) {
 
     // Nothing left to retry: said so, nothing asked.
     ui.AnswerMessage(std::string(NothingToRetryText));
-    RetryFailed(ws);
+    Retry();
     EXPECT_TRUE(ui.ScriptDone());
     EXPECT_EQ(server.Requests().size(), before + 4);
 }
@@ -605,7 +658,7 @@ TEST_F(GatherData, FailedLookupsAreMarkedCountedAndRetriedAlone) {
 TEST_F(GatherData, AStoppedLookupIsMarkedAbortedAndLaterCellsStayUnmarked) {
     AddRows({"golf", "chess"});
     HoldRequest(1, "golf");
-    ui.OnPump = [&] {
+    ui.OnTurn = [&] {
         if (Waiting(1, "golf") && ws.GatherDataCaption() == StopCaption) {
             GatherDataOrStop(ws);
             server.Release();

@@ -3,12 +3,17 @@
 // has ended, and a hook may act at each turn of the loop, as a user's click would arrive.
 
 #include "support/ScriptedUi.h"
+#include "workspace/PageFetcher.h"
 #include "workspace/Workspace.h"
 
 #include <QEventLoop>
 #include <QTimer>
+#include <exception>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <qcoro/qcorotask.h>
+#include <type_traits>
 
 namespace vorlith::test {
 
@@ -27,12 +32,49 @@ inline void RunLoopUntil(const std::function<bool()>& done, const std::function<
     });
     turn.start();
     loop.exec();
+    // Once the application is leaving, every loop refuses to run.
+    if (!done())
+        throw std::runtime_error("The event loop ended before the awaited work");
 }
 
-// The task's result once it has ended; what escaped it is thrown here.
+// The task's result once it has ended; what escaped it is thrown here (QCoro::waitFor would
+// lose it and wait for ever).
 template <typename T> T Await(QCoro::Task<T> task, const std::function<void()>& eachTurn = {}) {
-    RunLoopUntil([&task] { return task.isReady(); }, eachTurn);
-    return QCoro::waitFor(std::move(task));
+    std::optional<std::conditional_t<std::is_void_v<T>, bool, T>> value;
+    std::exception_ptr error;
+    auto watch = [&]() -> QCoro::Task<void> {
+        try {
+            if constexpr (std::is_void_v<T>) {
+                co_await task;
+                value = true;
+            } else {
+                value = co_await task;
+            }
+        } catch (...) {
+            error = std::current_exception();
+        }
+    };
+    const QCoro::Task<void> watching = watch();
+    RunLoopUntil([&] { return value || error; }, eachTurn);
+    if (error)
+        std::rethrow_exception(error);
+    if constexpr (!std::is_void_v<T>)
+        return std::move(*value);
+}
+
+// FetchPage as a test reads it: true with the page, or false; an Aborted set before leaves page
+// as it was, any other failure empties it.
+inline bool FetchNow(Workspace& ws, std::string address, std::string& page,
+                     const std::function<void()>& eachTurn = {}) {
+    if (!ws.Runs.Aborted())
+        page.clear();
+    FetchResult fetched = Await(FetchPage(ws, std::move(address)), eachTurn);
+    if (fetched.Ok)
+        page = std::move(fetched.Page);
+    return fetched.Ok;
+}
+inline bool DownloadNow(Workspace& ws, std::string address, std::string target) {
+    return Await(DownloadFile(ws, std::move(address), std::move(target)));
 }
 
 // Until no run goes on; the scripted window's OnTurn acts at every turn.

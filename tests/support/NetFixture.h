@@ -1,6 +1,7 @@
 #pragma once
 // A workspace in a temporary program folder, a scripted window and a scripted server.
 
+#include "support/Await.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/ScriptedUi.h"
 #include "workspace/PageFetcher.h"
@@ -39,7 +40,7 @@ protected:
     // Fetches from the scripted server; the page starts non-empty to show that it is replaced.
     bool Fetch(const std::string& target = "/") {
         page = "before";
-        return FetchPage(ws, server.Url(target), page);
+        return test::FetchNow(ws, server.Url(target), page, ui.OnTurn);
     }
 
     QTemporaryDir folder;

@@ -1,5 +1,6 @@
 // What the program folder may hold when a fetch or a download starts: links, FIFOs, leftovers,
 // files to keep; and fetches of several programs sharing one folder.
+#include "support/Await.h"
 #include "support/NetFixture.h"
 
 #include <atomic>
@@ -71,7 +72,7 @@ TEST_P(DownloadKeeping, ReplacesTheFileOnlyOnSuccess) {
     const std::string address = std::string_view(c.Address).find("://") != std::string_view::npos
                                     ? std::string(c.Address)
                                     : server.Url(c.Address);
-    EXPECT_EQ(DownloadFileReplacing(ws, address, target), c.Stored);
+    EXPECT_EQ(test::Await(DownloadFileReplacing(ws, address, target)), c.Stored);
     EXPECT_EQ(ReadFile(target), c.Stored ? "new bytes" : "precious");
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(ws.ProgramFolder))
@@ -105,12 +106,13 @@ TEST(SharedFolder, ParallelFetchesNeverSucceedWithAWrongPage) {
     std::vector<std::thread> programs;
     for (int p = 0; p < 4; ++p)
         programs.emplace_back([&] {
+            QEventLoop dispatcher; // the fetches' sockets need the thread's event dispatcher
             ScriptedUi ui;
             Workspace ws(ui, dir.path().toStdString());
             for (int i = 0; i < 150; ++i) {
                 std::string page;
                 try {
-                    if (!FetchPage(ws, url, page))
+                    if (!test::FetchNow(ws, url, page))
                         ++failed;
                     else if (page == body + "\r\n")
                         ++right;

@@ -1,4 +1,5 @@
 // Against a server we did not write: cpp-httplib, run on a thread of its own.
+#include "support/Await.h"
 #include "support/NetFixture.h"
 
 #include <httplib.h>
@@ -61,37 +62,37 @@ protected:
 };
 
 TEST_F(Httplib, ServesAPage) {
-    EXPECT_TRUE(FetchPage(ws, At("/page"), page));
+    EXPECT_TRUE(test::FetchNow(ws, At("/page"), page));
     EXPECT_EQ(page, "<html>\r\n<b>12,345</b>\r\n</html>\r\n");
     EXPECT_EQ(ws.MainStatusText(), kCompleted);
     EXPECT_EQ(ui.LastGauge.Maximum(), 28);
 }
 
 TEST_F(Httplib, ServesAChunkedPage) {
-    EXPECT_TRUE(FetchPage(ws, At("/chunked"), page));
+    EXPECT_TRUE(test::FetchNow(ws, At("/chunked"), page));
     EXPECT_EQ(page, std::string(1000, 'a') + std::string(1000, 'b') + std::string(1000, 'c') + "\r\n");
     EXPECT_EQ(ui.LastGauge.Maximum(), 1000);
 }
 
 TEST_F(Httplib, FollowsARedirect) {
-    EXPECT_TRUE(FetchPage(ws, At("/redirect"), page));
+    EXPECT_TRUE(test::FetchNow(ws, At("/redirect"), page));
     EXPECT_EQ(page, "<html>\r\n<b>12,345</b>\r\n</html>\r\n");
 }
 
 TEST_F(Httplib, SendsBackItsCookieAndOurHeaders) {
-    EXPECT_TRUE(FetchPage(ws, At("/cookie"), page));
-    EXPECT_TRUE(FetchPage(ws, At("/echo"), page));
+    EXPECT_TRUE(test::FetchNow(ws, At("/cookie"), page));
+    EXPECT_TRUE(test::FetchNow(ws, At("/echo"), page));
     EXPECT_EQ(page, "Cookie=session=abc123\r\nHost=127.0.0.1:" + std::to_string(port) +
                         "\r\nUser-Agent=Mozilla/3.0 (compatible; Indy Library)\r\nAccept=text/html, */*\r\n");
 }
 
 TEST_F(Httplib, ErrorStatusIsAFailure) {
-    EXPECT_FALSE(FetchPage(ws, At("/missing"), page));
+    EXPECT_FALSE(test::FetchNow(ws, At("/missing"), page));
     EXPECT_EQ(ws.MainStatusText(), kConnectionError);
     const std::string target = ws.ProgramFolder + "x.inf";
-    EXPECT_FALSE(DownloadFile(ws, At("/missing"), target));
+    EXPECT_FALSE(test::DownloadNow(ws, At("/missing"), target));
     EXPECT_FALSE(std::filesystem::exists(target));
-    EXPECT_TRUE(DownloadFile(ws, At("/page"), target));
+    EXPECT_TRUE(test::DownloadNow(ws, At("/page"), target));
     EXPECT_EQ(ReadFile(target), "<html>\n<b>12,345</b>\n</html>");
 }
 

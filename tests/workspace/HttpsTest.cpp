@@ -1,4 +1,5 @@
 // https:// through QSslSocket: verification on, a certificate error is a failed request.
+#include "support/Await.h"
 #include "support/NetFixture.h"
 
 #include <QSslCertificate>
@@ -121,7 +122,7 @@ private:
 TEST_F(Https, UntrustedCertificateIsAFailedRequest) {
     TlsServer tls(Reply::Answer(200, "secret"));
     page = "x";
-    EXPECT_FALSE(FetchPage(ws, tls.Url("/"), page));
+    EXPECT_FALSE(test::FetchNow(ws, tls.Url("/"), page));
     EXPECT_EQ(page, "");
     EXPECT_EQ(ws.MainStatusText(), kConnectionError);
     EXPECT_TRUE(tls.Requests.empty());
@@ -131,7 +132,7 @@ TEST_F(Https, TrustedCertificateGivesThePage) {
     TrustTestCertificate();
     TlsServer tls(Reply::Answer(200, "over\ntls"));
     page = "x";
-    EXPECT_TRUE(FetchPage(ws, tls.Url("/s?q=1"), page));
+    EXPECT_TRUE(test::FetchNow(ws, tls.Url("/s?q=1"), page));
     EXPECT_EQ(page, "over\r\ntls\r\n");
     ASSERT_EQ(tls.Requests.size(), 1u);
     EXPECT_TRUE(tls.Requests[0].starts_with("GET /s?q=1 HTTP/1.1\r\n"));

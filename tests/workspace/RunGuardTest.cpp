@@ -1,5 +1,6 @@
 #include "workspace/RunGuard.h"
 
+#include "support/Await.h"
 #include "support/HostileServer.h"
 #include "support/ScriptedUi.h"
 #include "workspace/PageFetcher.h"
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace vorlith {
 namespace {
@@ -29,8 +31,13 @@ TEST_P(RunGuard, RefusesWithTheMessageOfItsState) {
     const GuardCase& c = GetParam();
     ScriptedUi ui;
     Workspace ws(ui, "/tmp/");
-    ws.GatherDataRunning = c.Running;
-    ws.SetGatherDataCaption(c.Caption);
+    // A run under way, stopped when its button no longer reads "Stop".
+    std::optional<Runs::Guard> running;
+    if (c.Running)
+        running.emplace(ws.Runs.Begin(RunKind::GatherData));
+    if (c.Running && std::string_view(c.Caption) != "Stop")
+        ws.Runs.Stop();
+    EXPECT_EQ(ws.GatherDataCaption(), c.Caption);
     EXPECT_EQ(CurrentClientState(ws), c.Expected);
     if (!c.Message.empty())
         ui.AnswerMessage(std::string(c.Message));
@@ -56,7 +63,7 @@ TEST(RunGuardQuestion, OkStopsTheRequestUnderWayCancelLeavesIt) {
         ScriptedUi ui;
         Workspace ws(ui, folder.path().toStdString());
         bool asked = false;
-        ui.OnPump = [&] {
+        ui.OnTurn = [&] {
             if (asked || !ws.http.Busy())
                 return;
             asked = true;
@@ -65,16 +72,16 @@ TEST(RunGuardQuestion, OkStopsTheRequestUnderWayCancelLeavesIt) {
         };
         const auto start = std::chrono::steady_clock::now();
         std::string page;
-        EXPECT_FALSE(FetchPage(ws, server.Url(), page));
+        EXPECT_FALSE(test::FetchNow(ws, server.Url(), page, ui.OnTurn));
         const auto waited = std::chrono::steady_clock::now() - start;
         EXPECT_TRUE(asked);
         EXPECT_TRUE(ui.ScriptDone());
         if (answer == mrOk) {
             EXPECT_LT(waited, 2s);
-            EXPECT_TRUE(ws.Aborted);
+            EXPECT_TRUE(ws.Runs.Aborted());
         } else {
             EXPECT_GE(waited, 2s);
-            EXPECT_FALSE(ws.Aborted);
+            EXPECT_FALSE(ws.Runs.Aborted());
         }
     }
 }
