@@ -110,7 +110,6 @@ private:
     std::string secondStatus_;
     std::string gatherDataCaption_{GatherDataIdleCaption};
     bool unsavedRows_ = false;
-    int rowsBeforeReset_ = 0;
 };
 
 } // namespace vorlith
