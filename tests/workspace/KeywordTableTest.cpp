@@ -161,11 +161,7 @@ TEST(KeywordTable, ArenaKeepsEveryCellThroughRewritesDeletesAndReorders) {
 }
 
 // A run holds row ids across whatever the user does to the list meanwhile.
-struct IdCase {
-    const char* Name;
-    std::function<void(KeywordTable&)> Change;
-};
-
+using IdCase = std::pair<const char*, std::function<void(KeywordTable&)>>;
 class RowIds : public ::testing::TestWithParam<IdCase> {};
 
 void Reverse(KeywordTable& table) {
@@ -183,13 +179,12 @@ std::vector<bool> EveryNth(const KeywordTable& table, std::size_t n, bool marked
 
 TEST_P(RowIds, SurvivingRowsAreFoundByIdAndGoneOnesAreNot) {
     KeywordTable table;
-    for (int i = 0; i < 3000; ++i)
-        table.AppendKeyword("k" + std::to_string(i));
     std::map<RowId, std::string> before;
-    for (int r = 0; r < table.RowCount(); ++r)
-        before[table.Id(r)] = std::string(table.Cell(r, 0));
-    GetParam().Change(table);
-
+    for (int i = 0; i < 3000; ++i) {
+        table.AppendKeyword("k" + std::to_string(i));
+        before[table.Id(i)] = table.Cell(i, 0);
+    }
+    GetParam().second(table);
     std::set<std::string> kept;
     for (int r = 0; r < table.RowCount(); ++r) {
         kept.insert(std::string(table.Cell(r, 0)));
@@ -236,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  (void)t.Find(1);
                                  t.AppendKeyword("new");
                              }}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& info) { return std::string(info.param.first); });
 
 } // namespace
 } // namespace vorlith
