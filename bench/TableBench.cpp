@@ -1,6 +1,7 @@
 // The keyword table at 1,000,000 rows: import, sorts, Delete Selected with half the rows ticked,
 // Save Results and the memory a row costs. VORLITH_BENCH_DATA names a folder to keep the input
 // files in (for the pandas comparison); by default a temporary folder is used.
+#include "gui/KeywordModel.h"
 #include "workspace/ColumnSorting.h"
 #include "workspace/Duplicates.h"
 #include "workspace/KeywordTable.h"
@@ -186,7 +187,7 @@ void BM_ReorderRows(benchmark::State& state) {
 void BM_FilterTypedLetter(benchmark::State& state) {
     KeywordTable table;
     Fill(table);
-    FilteredTable shown(table);
+    KeywordModel shown(table);
     const char* typed[] = {"g", "go", "gol"};
     std::size_t step = 0, rows = 0;
     for (auto _ : state) {

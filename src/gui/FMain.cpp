@@ -6,6 +6,7 @@
 #include "commands/WindowCommands.h"
 #include "gui/FCaptcha.h"
 #include "gui/KeywordListTools.h"
+#include "gui/KeywordModel.h"
 #include "gui/dialogs/FAddKeywords.h"
 #include "gui/dialogs/FMainKeyword.h"
 #include "gui/dialogs/FSelectSearch.h"
@@ -124,7 +125,7 @@ void TfrmMain::BuildControls() {
     bsSkinPanel3 = Strip(this, "bsSkinPanel3", false, 0);
     lvwItems = new QTableView(bsSkinPanel3);
     lvwItems->setObjectName(QStringLiteral("lvwItems"));
-    shownRows_ = new FilteredTable(ws_.table, this);
+    shownRows_ = new KeywordModel(ws_.table, this);
     lvwItems->setModel(shownRows_);
     lvwItems->setShowGrid(true);
     lvwItems->setSelectionBehavior(QAbstractItemView::SelectRows);

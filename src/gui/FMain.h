@@ -19,9 +19,9 @@ class QTimer;
 
 namespace vorlith {
 
-class FilteredTable;
 class GaugeBar;
 class KeywordListTools;
+class KeywordModel;
 class LinkLabel;
 
 class TfrmMain : public QWidget, public WorkspaceUi {
@@ -134,7 +134,7 @@ private:
 
     Workspace ws_;
     SystemShell shell_;
-    FilteredTable* shownRows_;
+    KeywordModel* shownRows_;
     KeywordListTools* tools_;
     QMovie* bannerMovie_ = nullptr;
     bool bannerShown_ = false;

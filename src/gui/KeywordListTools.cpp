@@ -1,6 +1,7 @@
 #include "gui/KeywordListTools.h"
 
 #include "gui/FMain.h"
+#include "gui/KeywordModel.h"
 #include "platform/QStringBytes.h"
 #include "stats/GatherData.h"
 #include "workspace/Duplicates.h"
@@ -37,7 +38,7 @@ QPushButton* BarButton(QWidget* bar, const char* name, const QString& caption, i
 
 } // namespace
 
-KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& table, FilteredTable& shown,
+KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& table, KeywordModel& shown,
                                    QWidget& bar)
     : QObject(&frm), frm_(frm), ws_(ws), table_(table), shown_(shown) {
     edtFilter_ = new QLineEdit(&bar);

@@ -14,7 +14,7 @@ class QWidget;
 
 namespace vorlith {
 
-class FilteredTable;
+class KeywordModel;
 class TfrmMain;
 class Workspace;
 
@@ -22,7 +22,7 @@ class KeywordListTools : public QObject {
     Q_OBJECT
 public:
     // bar: the selection and links bar, where the filter box and the new buttons go.
-    KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& table, FilteredTable& shown, QWidget& bar);
+    KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& table, KeywordModel& shown, QWidget& bar);
 
     // Table positions of the highlighted rows, in table order.
     std::vector<int> HighlightedRows() const;
@@ -39,7 +39,7 @@ private:
     TfrmMain& frm_;
     Workspace& ws_;
     QTableView& table_;
-    FilteredTable& shown_;
+    KeywordModel& shown_;
     QLineEdit* edtFilter_;
     QPushButton* btnRemoveDuplicates_;
     QPushButton* btnRetryFailed_;

@@ -1,9 +1,5 @@
 #include "workspace/KeywordTable.h"
 
-#include "platform/QStringBytes.h"
-
-#include <QColor>
-#include <QString>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -13,9 +9,6 @@ namespace vorlith {
 
 namespace {
 
-// A translucent red: a muted tint over light and dark skins alike, the old value still readable.
-const QColor FailedCellColor(0xD0, 0x40, 0x40, 0x60);
-
 void CheckPosition(int row, int count) {
     if (row < 0 || row >= count)
         throw std::out_of_range("List index out of bounds (" + std::to_string(row) + ")");
@@ -23,7 +16,7 @@ void CheckPosition(int row, int count) {
 
 } // namespace
 
-KeywordTable::KeywordTable(QObject* parent) : QAbstractTableModel(parent) {}
+KeywordTable::KeywordTable(QObject* parent) : QObject(parent) {}
 
 const KeywordTable::RowSlot& KeywordTable::Slot(int row) const {
     CheckPosition(row, RowCount());
@@ -105,27 +98,24 @@ void KeywordTable::AppendRow(std::uint32_t number, const Texts& cells) {
 
 void KeywordTable::Append(Cells cells) {
     const int count = RowCount();
-    beginInsertRows({}, count, count);
     AppendRow(static_cast<std::uint32_t>(count + 1), cells);
-    endInsertRows();
+    Q_EMIT RowsAppended(count, count);
 }
 
 void KeywordTable::AppendMany(std::vector<Cells> cells) {
     if (cells.empty())
         return;
     const int count = RowCount();
-    beginInsertRows({}, count, count + static_cast<int>(cells.size()) - 1);
     slots_.reserve(slots_.size() + cells.size());
     for (const Cells& c : cells)
         AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), c);
-    endInsertRows();
+    Q_EMIT RowsAppended(count, RowCount() - 1);
 }
 
 void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords) {
     if (keywords.empty())
         return;
     const int count = RowCount();
-    beginInsertRows({}, count, count + static_cast<int>(keywords.size()) - 1);
     // Grow geometrically so that many small imports stay linear; one big one is sized exactly.
     const std::size_t needed = slots_.size() + keywords.size();
     if (needed > slots_.capacity())
@@ -137,7 +127,7 @@ void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords)
         text_.reserve(std::max(bytes, text_.capacity() + text_.capacity() / 2));
     for (const std::string_view keyword : keywords)
         AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), std::array<std::string_view, 1>{keyword});
-    endInsertRows();
+    Q_EMIT RowsAppended(count, RowCount() - 1);
 }
 
 void KeywordTable::AppendKeyword(std::string keyword) {
@@ -181,8 +171,7 @@ void KeywordTable::SetCell(int row, int cell, std::string text) {
     slot.Length[static_cast<std::size_t>(cell)] = size;
     slot.Failure[static_cast<std::size_t>(cell)] = 0;
     CompactIfWasteful();
-    const QModelIndex changed = index(row, cell + 1);
-    Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole, Qt::ToolTipRole, Qt::BackgroundRole});
+    Q_EMIT CellsChanged(row, row, cell + 1, cell + 1, CellChange::Values);
 }
 
 int KeywordTable::Find(RowId id) const {
@@ -272,8 +261,7 @@ void KeywordTable::MarkFailed(int row, int cell, std::string_view reason) {
     }
     slots_[static_cast<std::size_t>(row)].Failure.at(static_cast<std::size_t>(cell)) =
         static_cast<std::uint8_t>(known - reasons_.begin() + 1);
-    const QModelIndex at = index(row, cell + 1);
-    Q_EMIT dataChanged(at, at, {Qt::ToolTipRole, Qt::BackgroundRole});
+    Q_EMIT CellsChanged(row, row, cell + 1, cell + 1, CellChange::FailureMarks);
 }
 
 std::string_view KeywordTable::FailureReason(int row, int cell) const {
@@ -292,8 +280,7 @@ std::size_t KeywordTable::FailedCount() const {
 void KeywordTable::SetChecked(int row, bool checked) {
     CheckPosition(row, RowCount());
     slots_[static_cast<std::size_t>(row)].Checked = checked;
-    const QModelIndex at = index(row, 0);
-    Q_EMIT dataChanged(at, at, {Qt::CheckStateRole});
+    Q_EMIT CellsChanged(row, row, 0, 0, CellChange::Ticks);
 }
 
 void KeywordTable::SetAllChecked(bool checked) {
@@ -301,7 +288,7 @@ void KeywordTable::SetAllChecked(bool checked) {
         return;
     for (RowSlot& slot : slots_)
         slot.Checked = checked;
-    Q_EMIT dataChanged(index(0, 0), index(RowCount() - 1, 0), {Qt::CheckStateRole});
+    Q_EMIT CellsChanged(0, RowCount() - 1, 0, 0, CellChange::Ticks);
 }
 
 void KeywordTable::SetCheckedRows(const std::vector<int>& rows, bool checked) {
@@ -313,23 +300,23 @@ void KeywordTable::SetCheckedRows(const std::vector<int>& rows, bool checked) {
         slots_[static_cast<std::size_t>(row)].Checked = checked;
     // One notice: a notice a row keeps the view busy for seconds on a large highlighted range.
     const auto [first, last] = std::minmax_element(rows.begin(), rows.end());
-    Q_EMIT dataChanged(index(*first, 0), index(*last, 0), {Qt::CheckStateRole});
+    Q_EMIT CellsChanged(*first, *last, 0, 0, CellChange::Ticks);
 }
 
 void KeywordTable::Delete(int row) {
     CheckPosition(row, RowCount());
-    beginRemoveRows({}, row, row);
+    Q_EMIT RowsAboutToBeRemoved(row, row);
     Release(slots_[static_cast<std::size_t>(row)]);
     slots_.erase(slots_.begin() + row);
     PositionsMoved();
     CompactIfWasteful();
-    endRemoveRows();
+    Q_EMIT RowsRemoved(row, row);
 }
 
 void KeywordTable::DeleteAll() {
     if (slots_.empty())
         return;
-    beginResetModel();
+    const int before = RowCount();
     slots_.clear();
     slots_.shrink_to_fit();
     text_.clear();
@@ -340,7 +327,7 @@ void KeywordTable::DeleteAll() {
     PositionsMoved();
     index_ = {};
     sparseIndex_ = {};
-    endResetModel();
+    Q_EMIT TableReset(before);
 }
 
 std::size_t KeywordTable::DeleteChecked() {
@@ -358,8 +345,7 @@ std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
         ++at;
     if (at == slots_.size())
         return 0;
-    // One reset for the whole batch: per-range signals would cost the view O(rows) each.
-    beginResetModel();
+    const int before = RowCount();
     std::size_t kept = at;
     for (std::size_t r = at; r < slots_.size(); ++r) {
         if (marked[r])
@@ -375,7 +361,8 @@ std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
         garbage_ = 0;
     }
     CompactIfWasteful();
-    endResetModel();
+    // One reset for the whole batch: a notice a removed span would cost the view O(rows) each.
+    Q_EMIT TableReset(before);
     return removed;
 }
 
@@ -390,8 +377,6 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
             seen[from] = true;
         }
     }
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
     // Gathered into fresh slots: the old ones are read in random order, but the reads do not
     // wait on each other (following the permutation's cycles in place would chase one miss
     // after another). The text stays where it is.
@@ -412,66 +397,7 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
         index_ = {};
         sparseIndex_ = {};
     }
-    if (!before.isEmpty()) {
-        std::vector<int> newPosition(slots_.size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            newPosition[order[i]] = static_cast<int>(i);
-        QModelIndexList after;
-        after.reserve(before.size());
-        for (const QModelIndex& old : before)
-            after.push_back(index(newPosition[static_cast<std::size_t>(old.row())], old.column()));
-        changePersistentIndexList(before, after);
-    }
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
-}
-
-int KeywordTable::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : RowCount();
-}
-
-int KeywordTable::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant KeywordTable::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= RowCount())
-        return {};
-    const RowSlot& row = slots_[static_cast<std::size_t>(index.row())];
-    if (role == Qt::DisplayRole)
-        return index.column() == 0 ? QString::number(row.Number) : ToQString(Cell(index.row(), index.column() - 1));
-    if (role == Qt::CheckStateRole && index.column() == 0)
-        return row.Checked ? Qt::Checked : Qt::Unchecked;
-    if (index.column() > 0 && row.Failure[static_cast<std::size_t>(index.column() - 1)] != 0) {
-        // A failed lookup must not look like a cell nobody asked for yet.
-        if (role == Qt::ToolTipRole)
-            return QString(QStringLiteral("Lookup failed: ") +
-                           ToQString(FailureReason(index.row(), index.column() - 1)));
-        if (role == Qt::BackgroundRole)
-            return FailedCellColor;
-    }
-    return {};
-}
-
-bool KeywordTable::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole)
-        return false;
-    SetChecked(index.row(), value.toInt() == Qt::Checked);
-    return true;
-}
-
-QVariant KeywordTable::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
-        return {};
-    return QString::fromLatin1(Columns[static_cast<std::size_t>(section)].Header);
-}
-
-Qt::ItemFlags KeywordTable::flags(const QModelIndex& index) const {
-    if (!index.isValid())
-        return Qt::NoItemFlags;
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() == 0)
-        f |= Qt::ItemIsUserCheckable;
-    return f;
+    Q_EMIT RowsReordered(order);
 }
 
 } // namespace vorlith

@@ -6,8 +6,12 @@
 // A million-row list must stay small and quick to sort: the text of every cell lives in one
 // arena per table, a row's five cells side by side, and a row is a fixed 48-byte slot holding
 // where its text starts and how long each cell is. Sorting moves slots, never text.
+//
+// The table holds values and states only; how the window shows them is gui/KeywordModel's
+// business. Listeners learn of every change from the notices below, one notice a change however
+// many rows it spans.
 
-#include <QAbstractTableModel>
+#include <QObject>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -54,9 +58,14 @@ struct KeywordRow {
     std::array<std::uint8_t, CellCount> Failure{};
 };
 
-class KeywordTable : public QAbstractTableModel {
+class KeywordTable : public QObject {
     Q_OBJECT
 public:
+    // What a CellsChanged notice rewrote: values (which also clears their failure marks), or
+    // only the ticks (column No) or the failure marks.
+    enum class CellChange { Values, Ticks, FailureMarks };
+    Q_ENUM(CellChange)
+
     explicit KeywordTable(QObject* parent = nullptr);
 
     int RowCount() const { return static_cast<int>(slots_.size()); }
@@ -110,17 +119,25 @@ public:
     // order must be a permutation of 0..RowCount()-1.
     void Reorder(const std::vector<std::size_t>& order);
 
-    // QAbstractTableModel
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-
     // Bytes of cell text kept for the rows, and bytes the arena holds in all (text and holes).
     std::size_t TextBytes() const { return text_.size() - garbage_; }
     std::size_t ArenaBytes() const { return text_.capacity(); }
+
+    // Each is sent once the change is made, but for RowsAboutToBeRemoved.
+Q_SIGNALS:
+    // Rows first..last were appended.
+    void RowsAppended(int first, int last);
+    // Rows first..last are about to go, and may still be read: a view drops them in two steps.
+    void RowsAboutToBeRemoved(int first, int last);
+    // Rows first..last (positions before the removal) were removed; the rows after moved up.
+    void RowsRemoved(int first, int last);
+    // The cells of rows first..last, columns firstColumn..lastColumn (numbered as Column) changed.
+    void CellsChanged(int first, int last, int firstColumn, int lastColumn,
+                      vorlith::KeywordTable::CellChange change);
+    // The rows moved: order[i] is the old position of the row now at i.
+    void RowsReordered(const std::vector<std::size_t>& order);
+    // Rows went in bulk (Delete All, a batch of marked rows): read the table afresh.
+    void TableReset(int rowsBefore);
 
 private:
     struct RowSlot {

@@ -22,19 +22,16 @@ Workspace::Workspace(WorkspaceUi& ui, ProgramFolders folders, vorlith::Endpoints
         Ui.SetGatherDataCaption(GatherDataCaption());
         Ui.SetHeaderClicksEnabled(!running);
     };
-    // Whatever adds or rewrites rows goes through the model's notices, so no command can forget it.
-    QObject::connect(&table, &QAbstractItemModel::rowsInserted, &table, [this] { unsavedRows_ = true; });
-    QObject::connect(&table, &QAbstractItemModel::dataChanged, &table,
-                     [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
-                         if (roles.isEmpty() || roles.contains(Qt::DisplayRole) ||
-                             roles.contains(Qt::EditRole))
+    // Whatever adds or rewrites rows goes through the table's notices, so no command can forget it.
+    QObject::connect(&table, &KeywordTable::RowsAppended, &table, [this] { unsavedRows_ = true; });
+    QObject::connect(&table, &KeywordTable::CellsChanged, &table,
+                     [this](int, int, int, int, KeywordTable::CellChange change) {
+                         if (change == KeywordTable::CellChange::Values)
                              unsavedRows_ = true;
                      });
     // A reset that leaves more rows than before added some; one that only removes loses nothing.
-    QObject::connect(&table, &QAbstractItemModel::modelAboutToBeReset, &table,
-                     [this] { rowsBeforeReset_ = table.RowCount(); });
-    QObject::connect(&table, &QAbstractItemModel::modelReset, &table, [this] {
-        if (table.RowCount() > rowsBeforeReset_)
+    QObject::connect(&table, &KeywordTable::TableReset, &table, [this](int rowsBefore) {
+        if (table.RowCount() > rowsBefore)
             unsavedRows_ = true;
     });
 }

@@ -109,7 +109,6 @@ private:
     std::string secondStatus_;
     bool runShown_ = false; // what the window shows of the run state: caption "Stop", no header clicks
     bool unsavedRows_ = false;
-    int rowsBeforeReset_ = 0;
 };
 
 } // namespace vorlith

@@ -144,6 +144,14 @@ const CloseCase closeCases[] = {
          DeleteSelected(ws);
      },
      false},
+    {"LookupFailedAndARowDeletedAfterSaving",
+     [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
+         ws.table.AppendKeywords({"tennis", "golf"});
+         Save(ws, ui, folder + "out.csv");
+         ws.table.MarkFailed(0, CellOf(Column::Google), "Connection error");
+         ws.table.Delete(1);
+     },
+     false},
     {"FailedSave",
      [](Workspace& ws, ScriptedUi& ui, const std::string& folder) {
          ws.table.AppendKeyword("golf");

@@ -147,7 +147,7 @@ TEST_F(GatherDataWindow, ClosingTheWindowBetweenTwoRequestsEndsTheRun) {
     bool closed = false;
     bool busyAtClose = true;
     bool asked = false;
-    QObject::connect(&frm->Ws().table, &QAbstractItemModel::dataChanged, frm.get(), [&] {
+    QObject::connect(&frm->Ws().table, &KeywordTable::CellsChanged, frm.get(), [&] {
         if (!closed && !Cell(1, Column::Google).empty()) {
             closed = true;
             busyAtClose = frm->Ws().http.Busy();

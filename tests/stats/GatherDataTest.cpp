@@ -294,7 +294,7 @@ TEST_F(GatherData, EveryCountIsShownBeforeTheNextRequestStarts) {
         EXPECT_LE(filled, shown + 1) << "two counts written between two turns";
         shown = std::max(shown, filled);
     };
-    QObject::connect(&ws.table, &QAbstractItemModel::dataChanged, &ws.table,
+    QObject::connect(&ws.table, &KeywordTable::CellsChanged, &ws.table,
                      [&] { statusWhenShown.push_back(ws.MainStatusText()); });
     Run(true);
     EXPECT_EQ(filledCells(), 6);

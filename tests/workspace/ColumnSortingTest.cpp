@@ -129,7 +129,7 @@ TEST(HeaderClick, OnAnEmptyOrOneRowTableOnlyUpdatesTheState) {
     Workspace ws(ui, "/tmp");
     ws.SortColumn = -1;
     ws.SortAscending = true;
-    QSignalSpy layout(&ws.table, &QAbstractItemModel::layoutChanged);
+    QSignalSpy layout(&ws.table, &KeywordTable::RowsReordered);
     SortByColumn(ws, 2);
     SortByColumn(ws, 2);
     EXPECT_EQ(ws.SortColumn, 2);

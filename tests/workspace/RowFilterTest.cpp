@@ -6,10 +6,8 @@
 #include "workspace/Workspace.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <random>
 
 namespace vorlith {
 namespace {
@@ -62,82 +60,6 @@ TEST(CopyTexts, KeywordsOnePerLineRowsTabSeparatedWithTheHeader) {
     EXPECT_EQ(RowsText(table, {0, 1}), "No\tKeywords\tSearches\tGoogle\tYahoo\tMsn\n"
                                        "1\tgolf clubs\t1,234\t985\t\t77\n"
                                        "2\ttab here\tline  break\t\t\t\n");
-}
-
-class Filtered : public ::testing::Test {
-protected:
-    Filtered() { Fill(table, {"golf", "chess", "Golf clubs", "go", "mini golf"}); }
-    Rows Shown() const {
-        Rows rows;
-        for (int r = 0; r < model.rowCount(); ++r)
-            rows.push_back(model.SourceRow(r));
-        return rows;
-    }
-    KeywordTable table;
-    FilteredTable model{table};
-};
-
-TEST_F(Filtered, ShowsTheTableRowForRowWithoutAFilter) {
-    EXPECT_EQ(model.rowCount(), 5);
-    EXPECT_EQ(model.data(model.index(2, 1), Qt::DisplayRole).toString(), QStringLiteral("Golf clubs"));
-    EXPECT_EQ(model.ShownRow(4), 4);
-}
-
-TEST_F(Filtered, NarrowsWidensAndMapsBothWays) {
-    model.SetFilter("g");
-    EXPECT_EQ(Shown(), (Rows{0, 2, 3, 4}));
-    model.SetFilter("gol");
-    EXPECT_EQ(Shown(), (Rows{0, 2, 4}));
-    EXPECT_EQ(model.ShownRow(2), 1);
-    EXPECT_EQ(model.ShownRow(1), -1);
-    EXPECT_EQ(model.data(model.index(1, 0), Qt::DisplayRole).toString(), QStringLiteral("3"));
-    model.SetFilter("s");
-    EXPECT_EQ(Shown(), (Rows{1, 2}));
-    model.SetFilter("");
-    EXPECT_EQ(model.rowCount(), 5);
-}
-
-TEST_F(Filtered, TicksReachTheTableAndChangesReachTheView) {
-    model.SetFilter("golf");
-    ASSERT_TRUE(model.setData(model.index(1, 0), Qt::Checked, Qt::CheckStateRole));
-    EXPECT_TRUE(table.Checked(2));
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    table.SetCell(4, 2, "123");
-    table.SetCell(1, 2, "hidden row");
-    ASSERT_EQ(changed.size(), 1);
-    EXPECT_EQ(changed.at(0).at(0).value<QModelIndex>().row(), 2);
-}
-
-TEST_F(Filtered, FollowsAppendsDeletesAndSorts) {
-    model.SetFilter("golf");
-    table.AppendKeyword("GOLFING");
-    table.AppendKeyword("tennis");
-    EXPECT_EQ(Shown(), (Rows{0, 2, 4, 5}));
-    table.Delete(0);
-    EXPECT_EQ(Shown(), (Rows{1, 3, 4}));
-    table.Reorder({5, 4, 3, 2, 1, 0});
-    EXPECT_EQ(Shown(), (Rows{1, 2, 4}));
-    EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), QStringLiteral("GOLFING"));
-}
-
-// Typing letter by letter narrows from the rows shown; the result must equal a fresh filter.
-TEST(FilteredTyping, NarrowingEqualsFilteringAfresh) {
-    std::mt19937 rng(3);
-    KeywordTable table;
-    for (int i = 0; i < 2000; ++i) {
-        std::string k;
-        for (int n = 1 + static_cast<int>(rng() % 8); n > 0; --n)
-            k.push_back("abAB c"[rng() % 6]);
-        table.AppendKeyword(k);
-    }
-    FilteredTable model(table);
-    for (const char* typed : {"a", "ab", "aba", "abab", "ab", "b", "b ", "B c"}) {
-        model.SetFilter(typed);
-        Rows shown;
-        for (int r = 0; r < model.rowCount(); ++r)
-            shown.push_back(model.SourceRow(r));
-        EXPECT_EQ(shown, FilterRows(table, typed)) << typed;
-    }
 }
 
 TEST(SaveShown, WritesOnlyTheShownRowsAndTheSameBytesAsSaveResultsForAll) {
