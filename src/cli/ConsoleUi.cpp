@@ -35,12 +35,6 @@ int ConsoleUi::ShowMessage(MessageKind kind, std::string_view text, MessageButto
     return yes_ ? mrOk : mrCancel;
 }
 
-std::optional<std::string> ConsoleUi::AskMainKeyword() {
-    return TakeFront(MainKeywordAnswers);
-}
-std::optional<AddKeywordsAnswer> ConsoleUi::AskAddKeywords() {
-    return TakeFront(AddKeywordsAnswers);
-}
 std::optional<bool> ConsoleUi::AskSearchType() {
     return TakeFront(SearchTypeAnswers);
 }
@@ -83,23 +77,15 @@ ChallengeAnswer ConsoleUi::AskChallenge(const ChallengePrompt& prompt) {
     }
 }
 
-std::optional<std::string> ConsoleUi::AskSaveFile(std::string_view, std::string_view) {
-    return TakeFront(SaveFileAnswers);
-}
-
 void ConsoleUi::ShowStatus(StatusPanel panel, std::string_view text) {
     status_[panel] = std::string(text);
     if (verbose_)
         Line(err_, "", text);
 }
 
-void ConsoleUi::ShowGauge(const Gauge&) {}
 void ConsoleUi::SetTitle(std::string_view title) {
     Branding.Title = title;
 }
-void ConsoleUi::SetGatherDataCaption(std::string_view) {}
-void ConsoleUi::SetHeaderClicksEnabled(bool) {}
-void ConsoleUi::ArmStartupTimer() {}
 void ConsoleUi::ReportError(std::exception_ptr error, std::string_view) {
     if (!reported_)
         reported_ = error;

@@ -1,6 +1,7 @@
 #pragma once
 // The terminal's WorkspaceUi: messages go to standard error, OK/Cancel questions are answered OK
-// with --yes and Cancel otherwise, dialogs are cancelled unless a command gave their answer.
+// with --yes and Cancel otherwise; the search type dialog takes --gather-data's answer and the
+// security image's answer is read from standard input. What it does not show, it leaves out.
 
 #include "workspace/Gauge.h"
 #include "workspace/WorkspaceUi.h"
@@ -18,13 +19,10 @@ class ConsoleUi : public WorkspaceUi {
 public:
     ConsoleUi(std::FILE* err, bool yes, bool verbose) : err_(err), yes_(yes), verbose_(verbose) {}
 
-    // Answers for the next dialogs, queued by commands that drive them.
-    std::deque<std::string> MainKeywordAnswers;
-    std::deque<AddKeywordsAnswer> AddKeywordsAnswers;
+    // Answers for the next search type dialogs, queued by --gather-data.
     std::deque<bool> SearchTypeAnswers;
     // Where the security image's answer is read from, one line; end of input answers Cancel.
     std::FILE* In = stdin;
-    std::deque<std::string> SaveFileAnswers;
 
     const std::string& Status(StatusPanel panel) { return status_[panel]; }
 
@@ -48,17 +46,10 @@ public:
     bool Closed = false;
 
     int ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) override;
-    std::optional<std::string> AskMainKeyword() override;
-    std::optional<AddKeywordsAnswer> AskAddKeywords() override;
     std::optional<bool> AskSearchType() override;
     ChallengeAnswer AskChallenge(const ChallengePrompt& prompt) override;
-    std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
-    void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
-    void SetGatherDataCaption(std::string_view caption) override;
-    void SetHeaderClicksEnabled(bool enabled) override;
-    void ArmStartupTimer() override;
     // Kept for the command line, which ends as if the command had thrown it.
     void ReportError(std::exception_ptr error, std::string_view where) override;
     void RethrowReportedError() {

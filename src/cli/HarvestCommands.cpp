@@ -18,12 +18,10 @@ void PrintLine(std::FILE* file, std::string_view text) {
 
 // The main keyword dialog answered with TEXT; it refuses empty text as the dialog does.
 int MainKeyword(CliContext& context, const Arguments& given) {
-    if (const auto refusal = MainKeywordRefusal(given[0])) {
+    if (const auto refusal = SetMainKeyword(context.Ws, given[0])) {
         context.Ui.ShowMessage(MessageKind::Information, *refusal, MessageButtons::Ok);
         return ExitFailed;
     }
-    context.Ui.MainKeywordAnswers.push_back(given[0]);
-    EnterMainKeyword(context.Ws);
     return ExitOk;
 }
 

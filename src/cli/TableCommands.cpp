@@ -18,13 +18,11 @@ namespace {
 
 // The add keywords dialog with one box filled, refusing as the dialog would.
 int AddKeywords(CliContext& context, AddKeywordsAnswer answer) {
-    if (const auto refusal = AddKeywordsRefusal(answer.Keyword, answer.ListFile)) {
+    answer.Options = context.Import;
+    if (const auto refusal = AddKeywords(context.Ws, answer)) {
         context.Ui.ShowMessage(MessageKind::Information, *refusal, MessageButtons::Ok);
         return ExitFailed;
     }
-    answer.Options = context.Import;
-    context.Ui.AddKeywordsAnswers.push_back(std::move(answer));
-    AddKeywords(context.Ws);
     return ExitOk;
 }
 
@@ -68,16 +66,10 @@ int Save(CliContext& context, const Arguments& given, const std::vector<int>* ro
             ws.MarkSaved();
         return ExitOk;
     }
-    const std::string path = WithCsvExtension(given[0]);
-    ws.SaveDialogFileName = path;
-    try {
-        WriteFileReplacing(path, csvOf());
-    } catch (const SaveError& e) {
-        context.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, e.what()), MessageButtons::Ok);
+    if (const auto failed = SaveRowsTo(ws, given[0], rows)) {
+        context.Ui.ShowMessage(MessageKind::Warning, *failed, MessageButtons::Ok);
         return ExitFailed;
     }
-    if (!rows)
-        ws.MarkSaved();
     return ExitOk;
 }
 

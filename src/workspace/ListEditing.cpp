@@ -1,5 +1,7 @@
 #include "workspace/ListEditing.h"
 
+#include "workspace/DialogRules.h"
+
 #include "platform/Files.h"
 #include "text/UUtils.h"
 #include "workspace/Duplicates.h"
@@ -83,22 +85,27 @@ std::vector<std::string_view> SplitKeywordLines(std::string_view text) {
     return lines;
 }
 
-void AddKeywords(Workspace& ws) {
-    std::optional<AddKeywordsAnswer> answer = ws.Ui.AskAddKeywords();
-    if (!answer)
-        return;
-    const ImportOptions& options = answer->Options;
-    if (!answer->Keyword.empty()) {
+std::optional<std::string_view> AddKeywords(Workspace& ws, const AddKeywordsAnswer& answer) {
+    if (const auto refusal = AddKeywordsRefusal(answer.Keyword, answer.ListFile))
+        return refusal;
+    const ImportOptions& options = answer.Options;
+    if (!answer.Keyword.empty()) {
         // Typed text stays one row; the options only decide whether and how it goes in.
-        const auto kept = FilterImportLines(ws.table, {answer->Keyword}, options);
+        const auto kept = FilterImportLines(ws.table, {answer.Keyword}, options);
         if (!kept.empty())
             ws.table.AppendKeyword(std::string(kept.front()));
         ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
-        return;
+        return std::nullopt;
     }
-    if (AppendKeywordFile(ws.table, answer->ListFile, options) == 0)
-        return;
-    ws.SetSecondStatus(TotalText(ws.table.RowCount()));
+    if (AppendKeywordFile(ws.table, answer.ListFile, options) > 0)
+        ws.SetSecondStatus(TotalText(ws.table.RowCount()));
+    return std::nullopt;
+}
+
+void AddKeywords(Workspace& ws) {
+    // The dialog has refused what AddKeywords would refuse.
+    if (const std::optional<AddKeywordsAnswer> answer = ws.Ui.AskAddKeywords())
+        AddKeywords(ws, *answer);
 }
 
 std::vector<std::string_view> FilterImportLines(const KeywordTable& table,

@@ -2,7 +2,10 @@
 // Building and trimming the keyword table by hand: "Add Keywords", the keyword list file import
 // and the four buttons under the table.
 
+#include "workspace/WorkspaceUi.h"
+
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +38,11 @@ std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
                                                 std::vector<std::string_view> lines,
                                                 const ImportOptions& options);
 
-// "Add Keywords": one typed keyword as one row, or the import of the chosen file.
+// One typed keyword as one row, or the import of the chosen file; refused (with the text the
+// dialog shows) when the dialog would refuse the answer.
+std::optional<std::string_view> AddKeywords(Workspace& ws, const AddKeywordsAnswer& answer);
+
+// "Add Keywords": asks, then AddKeywords with the answer.
 void AddKeywords(Workspace& ws);
 
 // Appends one row per line of the file, numbered on from the rows already there. No file at

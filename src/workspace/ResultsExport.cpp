@@ -234,7 +234,25 @@ std::string SaveFailedMessage(std::string_view path, std::string_view reason) {
     return "Cannot save file \"" + std::string(path) + "\". " + std::string(reason);
 }
 
-bool SaveThroughDialog(Workspace& ws, const std::function<std::string()>& csv) {
+std::optional<std::string> SaveRowsTo(Workspace& ws, std::string_view chosen, const std::vector<int>* rows) {
+    const std::string path = WithCsvExtension(std::string(chosen));
+    ws.SaveDialogFileName = path;
+    std::string reason;
+    try {
+        WriteFileReplacing(path, rows ? ResultsCsv(ws.table, *rows) : ResultsCsv(ws.table));
+        // Only the whole table counts as saved work.
+        if (!rows)
+            ws.MarkSaved();
+        return std::nullopt;
+    } catch (const SaveError& e) {
+        reason = e.what();
+    } catch (const std::bad_alloc&) {
+        reason = "Out of memory";
+    }
+    return SaveFailedMessage(path, reason);
+}
+
+bool SaveThroughDialog(Workspace& ws, const std::vector<int>* rows) {
     // The dialog opens where the last chosen file is, with its name; at first in the program's folder.
     const std::string& last = ws.SaveDialogFileName;
     const std::optional<std::string> chosen = last.empty()
@@ -242,19 +260,11 @@ bool SaveThroughDialog(Workspace& ws, const std::function<std::string()>& csv) {
                                                   : ws.Ui.AskSaveFile(FolderWithSlash(last), NameOf(last));
     if (!chosen)
         return false;
-    const std::string path = WithCsvExtension(*chosen);
-    ws.SaveDialogFileName = path;
-    std::string reason;
-    try {
-        WriteFileReplacing(path, csv());
-        return true;
-    } catch (const SaveError& e) {
-        reason = e.what();
-    } catch (const std::bad_alloc&) {
-        reason = "Out of memory";
+    if (const auto failed = SaveRowsTo(ws, *chosen, rows)) {
+        ws.Ui.ShowMessage(MessageKind::Warning, *failed, MessageButtons::Ok);
+        return false;
     }
-    ws.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, reason), MessageButtons::Ok);
-    return false;
+    return true;
 }
 
 void SaveResults(Workspace& ws) {
@@ -262,8 +272,7 @@ void SaveResults(Workspace& ws) {
         ws.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
         return;
     }
-    if (SaveThroughDialog(ws, [&ws] { return ResultsCsv(ws.table); }))
-        ws.MarkSaved();
+    SaveThroughDialog(ws);
 }
 
 } // namespace vorlith

@@ -2,6 +2,7 @@
 // "Save Results": the whole keyword table, headed by the column captions, as a CSV file.
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -40,9 +41,14 @@ void WriteFileReplacing(const std::string& path, std::string_view bytes);
 // The text of the warning that a failed save shows.
 std::string SaveFailedMessage(std::string_view path, std::string_view reason);
 
-// The save dialog (opened where the last chosen file is), then csv() written over the chosen file.
-// A failed write shows the warning. True when the file was written.
-bool SaveThroughDialog(Workspace& ws, const std::function<std::string()>& csv);
+// The one save: the rows (every row when rows is null) as CSV over the file at path (".csv"
+// added as the dialog adds it), remembered for the next dialog. Saving every row marks the work
+// saved. The warning's text when the write failed, nothing when it went through.
+std::optional<std::string> SaveRowsTo(Workspace& ws, std::string_view path, const std::vector<int>* rows = nullptr);
+
+// The save dialog (opened where the last chosen file is), then SaveRowsTo the chosen file; a
+// failed write shows the warning. True when the file was written.
+bool SaveThroughDialog(Workspace& ws, const std::vector<int>* rows = nullptr);
 
 void SaveResults(Workspace& ws);
 // "Save Shown…": like Save Results, but only the rows that the filter shows.

@@ -10,7 +10,7 @@ void SaveShown(Workspace& ws) {
         ws.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
         return;
     }
-    SaveThroughDialog(ws, [&] { return ResultsCsv(ws.table, rows); });
+    SaveThroughDialog(ws, &rows);
 }
 
 } // namespace vorlith

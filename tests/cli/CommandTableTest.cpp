@@ -141,9 +141,9 @@ TEST(ConsoleUi, MessagesGoToErrorAndYesAnswersOk) {
         EXPECT_EQ(ui.ShowMessage(MessageKind::Information, "Done.", MessageButtons::Ok), mrOk);
         EXPECT_EQ(ui.ShowMessage(MessageKind::Warning, "Delete all?", MessageButtons::OkCancel),
                   yes ? mrOk : mrCancel);
-        EXPECT_FALSE(ui.AskMainKeyword());
-        ui.MainKeywordAnswers.push_back("golf clubs");
-        EXPECT_EQ(ui.AskMainKeyword(), "golf clubs");
+        EXPECT_FALSE(ui.AskSearchType());
+        ui.SearchTypeAnswers.push_back(false);
+        EXPECT_EQ(ui.AskSearchType(), false);
         ui.ShowStatus(StatusPanel::Main, "quiet");
         const std::string text = Drain(err);
         EXPECT_NE(text.find("Information: Done.\n"), std::string::npos) << text;
