@@ -3,8 +3,8 @@
 // and the hand-over to the updater program.
 
 #include <bit>
-#include <qcoro/qcorotask.h>
 #include <cstdint>
+#include <qcoro/qcorotask.h>
 #include <string>
 #include <string_view>
 

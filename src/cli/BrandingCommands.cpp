@@ -66,7 +66,8 @@ QCoro::Task<int> CheckUpdates(CliContext& context, const Arguments&) {
     if (context.Ui.Closed)
         std::fprintf(context.Err, "The updater was started; the program ends here.\n");
     // A declined offer did what was asked; an updater that could not be started did not.
-    co_return end == UpdateCheckEnd::UpdaterMissing || end == UpdateCheckEnd::ClientBusy ? ExitFailed : ExitOk;
+    co_return end == UpdateCheckEnd::UpdaterMissing || end == UpdateCheckEnd::ClientBusy ? ExitFailed
+                                                                                         : ExitOk;
 }
 
 } // namespace

@@ -4,10 +4,9 @@
 
 #include "workspace/WorkspaceUi.h"
 
-#include <qcoro/qcorotask.h>
-
 #include <cstdio>
 #include <functional>
+#include <qcoro/qcorotask.h>
 #include <string>
 #include <string_view>
 #include <vector>

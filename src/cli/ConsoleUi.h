@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
-#include <utility>
 #include <map>
 #include <string>
+#include <utility>
 
 namespace vorlith::cli {
 

@@ -212,22 +212,35 @@ void TfrmMain::BuildControls() {
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
 
-    connect(btnMainKeyword, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnMainKeywordClick", [this] { btnMainKeywordClick(); }); });
-    connect(btnGatherKeyword, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnGatherKeywordClick", [this] { btnGatherKeywordClick(); }); });
-    connect(btnAddKeyword, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnAddKeywordClick", [this] { btnAddKeywordClick(); }); });
-    connect(btnGatherData, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnGatherDataClick", [this] { btnGatherDataClick(); }); });
-    connect(btnSaveResults, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnSaveResultsClick", [this] { btnSaveResultsClick(); }); });
-    connect(btnHelp, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnHelpClick", [this] { btnHelpClick(); }); });
-    connect(btnUpdate, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnUpdateClick", [this] { btnUpdateClick(); }); });
-    connect(btnMakeMoney, &QPushButton::clicked, this, [this] { Guarded("TfrmMain btnMakeMoneyClick", [this] { btnMakeMoneyClick(); }); });
-    connect(bsSkinButton1, &QPushButton::clicked, this, [this] { Guarded("TfrmMain bsSkinButton1Click", [this] { bsSkinButton1Click(); }); });
-    connect(bsSkinButton2, &QPushButton::clicked, this, [this] { Guarded("TfrmMain bsSkinButton2Click", [this] { bsSkinButton2Click(); }); });
-    connect(bsSkinButton3, &QPushButton::clicked, this, [this] { Guarded("TfrmMain bsSkinButton3Click", [this] { bsSkinButton3Click(); }); });
-    connect(bsSkinButton4, &QPushButton::clicked, this, [this] { Guarded("TfrmMain bsSkinButton4Click", [this] { bsSkinButton4Click(); }); });
+    connect(btnMainKeyword, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain btnMainKeywordClick", [this] { btnMainKeywordClick(); }); });
+    connect(btnGatherKeyword, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain btnGatherKeywordClick", [this] { btnGatherKeywordClick(); }); });
+    connect(btnAddKeyword, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain btnAddKeywordClick", [this] { btnAddKeywordClick(); }); });
+    connect(btnGatherData, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain btnGatherDataClick", [this] { btnGatherDataClick(); }); });
+    connect(btnSaveResults, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain btnSaveResultsClick", [this] { btnSaveResultsClick(); }); });
+    connect(btnHelp, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain btnHelpClick", [this] { btnHelpClick(); }); });
+    connect(btnUpdate, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain btnUpdateClick", [this] { btnUpdateClick(); }); });
+    connect(btnMakeMoney, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain btnMakeMoneyClick", [this] { btnMakeMoneyClick(); }); });
+    connect(bsSkinButton1, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain bsSkinButton1Click", [this] { bsSkinButton1Click(); }); });
+    connect(bsSkinButton2, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain bsSkinButton2Click", [this] { bsSkinButton2Click(); }); });
+    connect(bsSkinButton3, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain bsSkinButton3Click", [this] { bsSkinButton3Click(); }); });
+    connect(bsSkinButton4, &QPushButton::clicked, this,
+            [this] { Guarded("TfrmMain bsSkinButton4Click", [this] { bsSkinButton4Click(); }); });
     connect(lvwItems->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
         Guarded("TfrmMain lvwItemsColumnClick", [this, column] { lvwItemsColumnClick(column); });
     });
-    connect(Timer1, &QTimer::timeout, this, [this] { Guarded("TfrmMain Timer1Timer", [this] { Timer1Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this,
+            [this] { Guarded("TfrmMain Timer1Timer", [this] { Timer1Timer(); }); });
 
     connect(lblLink1URL, &LinkLabel::Clicked, this,
             [this] { Guarded("lblLink1URL", [this] { OpenLink(ws_, lblLink1URL->Address()); }); });
@@ -330,19 +343,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         if (!closeQueued_) {
             closeQueued_ = true;
-            ws_.Runs.WhenIdle([this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
+            ws_.Runs.WhenIdle(
+                [this] { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); });
         }
         return;
     }
     QWidget::closeEvent(event);
-}
-
-void TfrmMain::Guarded(const char* where, const std::function<void()>& command) {
-    try {
-        command();
-    } catch (...) {
-        ReportError(std::current_exception(), where);
-    }
 }
 
 void TfrmMain::ReportError(std::exception_ptr error, std::string_view where) {

@@ -129,8 +129,6 @@ private:
 
     void CenterBanner();
     void ShowItemCount();
-    // Runs a command from a slot; what escapes it goes to the error window, never through Qt.
-    void Guarded(const char* where, const std::function<void()>& command);
 
     Workspace ws_;
     SystemShell shell_;

@@ -2,6 +2,7 @@
 
 #include "gui/FMain.h"
 #include "gui/KeywordModel.h"
+#include "gui/widgets/ErrorReporting.h"
 #include "platform/QStringBytes.h"
 #include "stats/GatherData.h"
 #include "workspace/Duplicates.h"
@@ -57,9 +58,12 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
                               QStringLiteral("Save only the rows the filter shows"));
     connect(edtFilter_, &QLineEdit::textChanged, this,
             [this](const QString& text) { frm_.SetFilter(ToBytes(text)); });
-    connect(btnRemoveDuplicates_, &QPushButton::clicked, this, [this] { RemoveDuplicates(ws_); });
-    connect(btnRetryFailed_, &QPushButton::clicked, this, [this] { RetryFailed(ws_); });
-    connect(btnSaveShown_, &QPushButton::clicked, this, [this] { SaveShown(ws_); });
+    connect(btnRemoveDuplicates_, &QPushButton::clicked, this,
+            [this] { Guarded("btnRemoveDuplicates", [this] { RemoveDuplicates(ws_); }); });
+    connect(btnRetryFailed_, &QPushButton::clicked, this,
+            [this] { Guarded("btnRetryFailed", [this] { RetryFailed(ws_); }); });
+    connect(btnSaveShown_, &QPushButton::clicked, this,
+            [this] { Guarded("btnSaveShown", [this] { SaveShown(ws_); }); });
 
     // The table takes Tab to the filter box rather than from cell to cell.
     table_.setTabKeyNavigation(false);
@@ -75,7 +79,7 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
         action->setShortcutContext(Qt::WidgetShortcut);
         action->setShortcutVisibleInContextMenu(true);
         table_.addAction(action);
-        connect(action, &QAction::triggered, this, slot);
+        connect(action, &QAction::triggered, this, [text, slot] { Guarded(qPrintable(text), slot); });
         return action;
     };
     add(QStringLiteral("Copy Keywords"), QKeySequence::Copy, [this] { CopyKeywords(); });
@@ -110,15 +114,17 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
     };
     for (const Key& key : keys) {
         auto* shortcut = new QShortcut(key.Keys, &frm_);
-        connect(shortcut, &QShortcut::activated, &frm_, key.Handler);
+        connect(shortcut, &QShortcut::activated, &frm_, [this, handler = key.Handler] {
+            Guarded("shortcut", [this, handler] { (frm_.*handler)(); });
+        });
     }
     auto* find = new QShortcut(QKeySequence::Find, &frm_);
     connect(find, &QShortcut::activated, this, &KeywordListTools::FocusFilter);
     // Escape stops a run; otherwise, in the filter box, it empties the filter.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &frm_);
     connect(escape, &QShortcut::activated, this, [this] {
-        if (ws_.GatherDataCaption() != GatherDataIdleCaption)
-            frm_.btnGatherDataClick();
+        if (ws_.Runs.GatherDataRunning())
+            Guarded("Escape", [this] { frm_.btnGatherDataClick(); });
         else if (edtFilter_->hasFocus())
             edtFilter_->clear();
     });

@@ -202,8 +202,8 @@ QCoro::Task<void> HttpClient::Connect(const HttpAddress& address) {
     }
 }
 
-QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, HttpSink& sink, int requestNumber,
-                                                 std::string& location, int& status) {
+QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, HttpSink& sink,
+                                                 int requestNumber, std::string& location, int& status) {
     // A line break smuggled into an address would forge headers or a second request.
     for (const std::string* part : {&address.Host, &address.Target})
         if (part->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)

@@ -112,7 +112,7 @@ private:
 
     struct Quiet; // the awaitable of Quiet()
     QCoro::Task<Outcome> Ask(const HttpAddress& address, HttpSink& sink, int requestNumber,
-                              std::string& location, int& status);
+                             std::string& location, int& status);
     QCoro::Task<void> Connect(const HttpAddress& address);
     // Suspends until the socket has news, Disconnect() is called, or idleMs pass.
     Quiet Wait(int idleMs);

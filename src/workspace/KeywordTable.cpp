@@ -70,8 +70,7 @@ std::uint32_t CellLength(std::size_t size) {
 
 } // namespace
 
-template <typename Texts>
-void KeywordTable::AppendRow(std::uint32_t number, const Texts& cells) {
+template <typename Texts> void KeywordTable::AppendRow(std::uint32_t number, const Texts& cells) {
     if (nextId_ == 0)
         throw std::length_error("The keyword table has given out every row id");
     RowSlot& slot = slots_.emplace_back();

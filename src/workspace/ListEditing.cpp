@@ -1,9 +1,8 @@
 #include "workspace/ListEditing.h"
 
-#include "workspace/DialogRules.h"
-
 #include "platform/Files.h"
 #include "text/UUtils.h"
+#include "workspace/DialogRules.h"
 #include "workspace/Duplicates.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
@@ -119,8 +118,9 @@ std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
     if (!options.SkipExisting)
         return lines;
     const int keywords = CellOf(Column::Keywords);
-    const bool ascii = KeywordsArePrintableAscii(table) &&
-                       std::all_of(lines.begin(), lines.end(), [](std::string_view l) { return IsPrintableAscii(l); });
+    const bool ascii =
+        KeywordsArePrintableAscii(table) &&
+        std::all_of(lines.begin(), lines.end(), [](std::string_view l) { return IsPrintableAscii(l); });
     KeywordSet known(QLocale::system(), ascii);
     for (int r = 0; r < table.RowCount(); ++r)
         known.Insert(table.Cell(r, keywords));

@@ -251,7 +251,8 @@ QCoro::Task<FetchResult> FetchPage(Workspace& ws, std::string address) {
     co_return result;
 }
 
-QCoro::Task<bool> DownloadFile(Workspace& ws, std::string address, std::string targetFile, int readTimeoutMs) {
+QCoro::Task<bool> DownloadFile(Workspace& ws, std::string address, std::string targetFile,
+                               int readTimeoutMs) {
     if (ws.http.Busy())
         throw std::runtime_error(std::string(BusyText));
     if (std::filesystem::is_directory(targetFile))

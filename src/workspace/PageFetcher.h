@@ -5,9 +5,8 @@
 
 #include "net/HttpClient.h"
 
-#include <qcoro/qcorotask.h>
-
 #include <cstdint>
+#include <qcoro/qcorotask.h>
 #include <string>
 #include <string_view>
 
@@ -42,7 +41,8 @@ QCoro::Task<FetchResult> FetchPage(Workspace& ws, std::string address);
 // Stores the answer's body in targetFile. Never leaves a file behind after a failure. Throws when
 // the target cannot be created or when the client is busy with another request. readTimeoutMs,
 // when not 0, replaces the client's limit for this request.
-QCoro::Task<bool> DownloadFile(Workspace& ws, std::string address, std::string targetFile, int readTimeoutMs = 0);
+QCoro::Task<bool> DownloadFile(Workspace& ws, std::string address, std::string targetFile,
+                               int readTimeoutMs = 0);
 
 // Stores the answer's body in targetFile through a temporary file beside it, renamed over it only
 // when the whole body has arrived: a failure leaves an existing targetFile as it was.

@@ -44,7 +44,8 @@ std::string SaveFailedMessage(std::string_view path, std::string_view reason);
 // The one save: the rows (every row when rows is null) as CSV over the file at path (".csv"
 // added as the dialog adds it), remembered for the next dialog. Saving every row marks the work
 // saved. The warning's text when the write failed, nothing when it went through.
-std::optional<std::string> SaveRowsTo(Workspace& ws, std::string_view path, const std::vector<int>* rows = nullptr);
+std::optional<std::string> SaveRowsTo(Workspace& ws, std::string_view path,
+                                      const std::vector<int>* rows = nullptr);
 
 // The save dialog (opened where the last chosen file is), then SaveRowsTo the chosen file; a
 // failed write shows the warning. True when the file was written.

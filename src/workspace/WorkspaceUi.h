@@ -71,7 +71,8 @@ public:
     virtual ChallengeAnswer AskChallenge(const ChallengePrompt&) { return {}; }
     // The save dialog ("Save file", "CSV files (*.csv)"), opened in folder with fileName in its
     // name field; OK gives the folder joined with the typed name. No overwrite question.
-    virtual std::optional<std::string> AskSaveFile(std::string_view /*folder*/, std::string_view /*fileName*/) {
+    virtual std::optional<std::string> AskSaveFile(std::string_view /*folder*/,
+                                                   std::string_view /*fileName*/) {
         return std::nullopt;
     }
 

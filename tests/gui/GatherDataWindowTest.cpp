@@ -67,7 +67,9 @@ protected:
         });
         watch->start();
     }
-    std::string Cell(int row, Column column) { return std::string(frm->Ws().table.Cell(row, CellOf(column))); }
+    std::string Cell(int row, Column column) {
+        return std::string(frm->Ws().table.Cell(row, CellOf(column)));
+    }
     void Screenshot(const char* name) {
         const QString folderName = qEnvironmentVariable("VORLITH_SCREENSHOTS");
         if (!folderName.isEmpty())

@@ -222,7 +222,8 @@ TEST_F(StandinFaults, FailedAnswersAndDroppedConnectionsAreFailedFetches) {
     StandinMarkers::SetUp();
     for (int i = 0; i < 8; ++i) {
         std::string page = "left over";
-        EXPECT_FALSE(test::FetchNow(ws, base + "/?seed=golf&adult_filter=remove_offensive&suggest=Hit+Me", page));
+        EXPECT_FALSE(
+            test::FetchNow(ws, base + "/?seed=golf&adult_filter=remove_offensive&suggest=Hit+Me", page));
         EXPECT_EQ(ws.MainStatusText(), ConnectionErrorText);
     }
 }

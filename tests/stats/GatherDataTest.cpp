@@ -6,9 +6,9 @@
 #include "stats/SearchEngineTable.h"
 #include "support/Await.h"
 #include "support/ScriptedUi.h"
-#include "workspace/PageFetcher.h"
 #include "workspace/ColumnSorting.h"
 #include "workspace/Duplicates.h"
+#include "workspace/PageFetcher.h"
 #include "workspace/RunGuard.h"
 #include "workspace/Workspace.h"
 
@@ -16,8 +16,8 @@
 #include <QTemporaryDir>
 #include <array>
 #include <atomic>
-#include <optional>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace vorlith {
 namespace {
@@ -397,7 +397,8 @@ void TickRow(Workspace& ws, int row) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RowsChangedWhileWaiting,
     ::testing::Values(
-        DeletionCase{"AllDuringGoogleOfTheMiddleRow", 0, 1, [](Workspace& ws) { ws.table.DeleteAll(); }, 4, {}},
+        DeletionCase{
+            "AllDuringGoogleOfTheMiddleRow", 0, 1, [](Workspace& ws) { ws.table.DeleteAll(); }, 4, {}},
         DeletionCase{"AllDuringTheLastRequest", 2, 2, [](Workspace& ws) { ws.table.DeleteAll(); }, 9, {}},
         // Once wrote tennis's Yahoo count into chess: the row under the run was fixed by position.
         DeletionCase{"CurrentRowDuringYahoo",

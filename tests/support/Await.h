@@ -11,8 +11,8 @@
 #include <exception>
 #include <functional>
 #include <optional>
-#include <stdexcept>
 #include <qcoro/qcorotask.h>
+#include <stdexcept>
 #include <type_traits>
 
 namespace vorlith::test {
@@ -79,10 +79,11 @@ inline bool DownloadNow(Workspace& ws, std::string address, std::string target) 
 
 // Until no run goes on; the scripted window's OnTurn acts at every turn.
 inline void AwaitRuns(Workspace& ws, ScriptedUi& ui) {
-    RunLoopUntil([&ws] { return ws.Runs.Idle(); }, [&ui] {
-        if (ui.OnTurn)
-            ui.OnTurn();
-    });
+    RunLoopUntil([&ws] { return ws.Runs.Idle(); },
+                 [&ui] {
+                     if (ui.OnTurn)
+                         ui.OnTurn();
+                 });
 }
 
 } // namespace vorlith::test

@@ -3,11 +3,11 @@
 #include <QSignalSpy>
 #include <algorithm>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <numeric>
 #include <random>
 #include <set>
-#include <gtest/gtest.h>
 
 namespace vorlith {
 namespace {
@@ -150,7 +150,8 @@ TEST(KeywordTable, ArenaKeepsEveryCellThroughRewritesDeletesAndReorders) {
         for (int r = 0; r < table.RowCount(); ++r) {
             ASSERT_EQ(table.Caption(r), model[static_cast<std::size_t>(r)].Caption) << "step " << step;
             for (int c = 0; c < CellCount; ++c) {
-                ASSERT_EQ(table.Cell(r, c), model[static_cast<std::size_t>(r)].Cell[static_cast<std::size_t>(c)])
+                ASSERT_EQ(table.Cell(r, c),
+                          model[static_cast<std::size_t>(r)].Cell[static_cast<std::size_t>(c)])
                     << "step " << step << " row " << r << " cell " << c;
                 live += table.Cell(r, c).size();
             }

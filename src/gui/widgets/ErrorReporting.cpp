@@ -111,4 +111,13 @@ void ShowErrorWindow(const ErrorReport& report) {
     window.exec();
 }
 
+void Guarded(const char* where, const std::function<void()>& command) {
+    try {
+        command();
+    } catch (...) {
+        if (auto* app = VorlithApplication::Instance())
+            app->Reporter().ReportCurrentException(QString::fromLatin1(where));
+    }
+}
+
 } // namespace vorlith

@@ -51,4 +51,8 @@ private:
 // Shows the report in a modal window with the message, the details and "Save report...".
 void ShowErrorWindow(const ErrorReport& report);
 
+// Runs a command from a slot; what escapes it goes to the error window, never through Qt (which
+// leaves an exception out of a slot undefined).
+void Guarded(const char* where, const std::function<void()>& command);
+
 } // namespace vorlith
