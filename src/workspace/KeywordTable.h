@@ -4,7 +4,7 @@
 // deletion of other rows, for work that outlives a change of order (a run writing its counts).
 //
 // A million-row list must stay small and quick to sort: the text of every cell lives in one
-// arena per table, a row's five cells side by side, and a row is a fixed 48-byte slot holding
+// arena per table, a row's five cells side by side, and a row is a fixed 40-byte slot holding
 // where its text starts and how long each cell is. Sorting moves slots, never text.
 //
 // The table holds values and states only; how the window shows them is gui/KeywordModel's
@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -140,15 +141,30 @@ Q_SIGNALS:
     void TableReset(int rowsBefore);
 
 private:
+    // An arena offset in six bytes (256 TiB), so that the id fits in the slot's old 40 bytes.
+    struct Offset48 {
+        std::uint16_t Part[3]{};
+        operator std::uint64_t() const {
+            return Part[0] | std::uint64_t{Part[1]} << 16 | std::uint64_t{Part[2]} << 32;
+        }
+        Offset48& operator=(std::uint64_t at) {
+            if (at >> 48)
+                throw std::length_error("The keyword table's text would pass 256 TiB");
+            Part[0] = static_cast<std::uint16_t>(at);
+            Part[1] = static_cast<std::uint16_t>(at >> 16);
+            Part[2] = static_cast<std::uint16_t>(at >> 32);
+            return *this;
+        }
+    };
     struct RowSlot {
-        std::uint64_t At = 0; // the first byte of the row's cells in text_
         std::array<std::uint32_t, CellCount> Length{};
         std::uint32_t Number = 0;
         RowId Id = 0;
+        Offset48 At; // the first byte of the row's cells in text_
         std::array<std::uint8_t, CellCount> Failure{};
         bool Checked = false;
     };
-    static_assert(sizeof(RowSlot) == 48, "a row slot is meant to stay 48 bytes");
+    static_assert(sizeof(RowSlot) == 40, "a row slot is meant to stay 40 bytes");
 
     const RowSlot& Slot(int row) const;
     static std::size_t RowBytes(const RowSlot& slot);
