@@ -114,8 +114,9 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
     };
     for (const Key& key : keys) {
         auto* shortcut = new QShortcut(key.Keys, &frm_);
-        connect(shortcut, &QShortcut::activated, &frm_, [this, handler = key.Handler] {
-            Guarded("shortcut", [this, handler] { (frm_.*handler)(); });
+        // Tied to the window alone: the shortcut outlives these tools in some windows' tests.
+        connect(shortcut, &QShortcut::activated, &frm_, [frm = &frm_, handler = key.Handler] {
+            Guarded("shortcut", [frm, handler] { (frm->*handler)(); });
         });
     }
     auto* find = new QShortcut(QKeySequence::Find, &frm_);
