@@ -31,13 +31,6 @@ void Runs::End() {
         then();
 }
 
-void Runs::Adopt(QCoro::Task<void> root) {
-    // Finished roots are dropped here; a task that still runs keeps its frame until it ends.
-    std::erase_if(roots_, [](const QCoro::Task<void>& task) { return task.isReady(); });
-    if (!root.isReady())
-        roots_.push_back(std::move(root));
-}
-
 void Runs::WhenIdle(std::function<void()> then) {
     if (Idle())
         then();

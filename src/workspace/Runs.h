@@ -57,9 +57,9 @@ public:
             aborted_ = false;
     }
 
-    // Keeps the root coroutine of a run; errors that escape it were reported by the root itself.
-    void Adopt(QCoro::Task<void> root);
-    template <typename T> void Adopt(QCoro::Task<T> root) { Adopt(Forget(std::move(root))); }
+    // Lets a run's root go on by itself: a started QCoro task outlives its handle and ends on its
+    // own; the root reports what escapes it, and the phase tells when it has ended.
+    template <typename T> void Adopt(QCoro::Task<T> root) { (void)root; }
 
     // Called whenever the phase or the kind changes (the window shows the caption and header clicks).
     std::function<void()> OnChange;
@@ -85,7 +85,6 @@ public:
     }
 
 private:
-    template <typename T> static QCoro::Task<void> Forget(QCoro::Task<T> root) { co_await root; }
     void End();
     void Changed();
 
@@ -94,7 +93,6 @@ private:
     bool aborted_ = false;
     CancelToken token_;
     std::vector<std::function<void()>> whenIdle_;
-    std::vector<QCoro::Task<void>> roots_;
 };
 
 // co_await NextTurn(): lets the event loop draw what changed before the coroutine goes on.

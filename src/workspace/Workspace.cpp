@@ -15,12 +15,8 @@ Workspace::Workspace(WorkspaceUi& ui, ProgramFolders folders, vorlith::Endpoints
       mainKeywordStatus_(MainKeywordPanelPrefix), secondStatus_(InitialItemCountText) {
     AttachProgressHandlers(*this);
     Runs.OnChange = [this] {
-        const bool running = Runs.GatherDataRunning();
-        if (running == runShown_)
-            return;
-        runShown_ = running;
         Ui.SetGatherDataCaption(GatherDataCaption());
-        Ui.SetHeaderClicksEnabled(!running);
+        Ui.SetHeaderClicksEnabled(!Runs.GatherDataRunning());
     };
     // Whatever adds or rewrites rows goes through the table's notices, so no command can forget it.
     QObject::connect(&table, &KeywordTable::RowsAppended, &table, [this] { unsavedRows_ = true; });

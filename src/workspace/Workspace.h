@@ -107,7 +107,6 @@ private:
     std::string mainStatus_;
     std::string mainKeywordStatus_;
     std::string secondStatus_;
-    bool runShown_ = false; // what the window shows of the run state: caption "Stop", no header clicks
     bool unsavedRows_ = false;
 };
 

@@ -349,7 +349,7 @@ struct DeletionCase {
     const char* Name;
     int Engine; // the request during whose wait the rows change
     int Row;    // of which row (of the keywords)
-    std::function<void(Workspace&)> Change;
+    std::function<void(Workspace&)> Apply;
     std::size_t Requests;
     std::vector<Results> Expected; // with "old" for cells not written
     std::vector<std::string> Keywords = {"golf", "tennis", "chess"};
@@ -371,7 +371,7 @@ TEST_P(RowsChangedWhileWaiting, CountsGoToTheRowsTheyWereAskedFor) {
         if (changed || !Waiting(c.Engine, c.Keywords[static_cast<std::size_t>(c.Row)]))
             return;
         changed = true;
-        c.Change(ws);
+        c.Apply(ws);
         server.Release(); // the request then ends normally
     };
     ASSERT_NO_THROW(Run(false));
@@ -390,64 +390,33 @@ Results Broad(const char* keyword) {
     return {CountFor(0, keyword, ""), CountFor(1, keyword, ""), CountFor(2, keyword, "")};
 }
 
-void TickRow(Workspace& ws, int row) {
-    ws.table.SetChecked(row, true);
+using Change = std::function<void(Workspace&)>;
+const Change DeleteAll = [](Workspace& ws) { ws.table.DeleteAll(); };
+Change DeleteRow(int row) {
+    return [row](Workspace& ws) { ws.table.Delete(row); };
 }
+const std::vector<std::string> DupXY = {"dup", "dup", "x", "y"};
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, RowsChangedWhileWaiting,
     ::testing::Values(
-        DeletionCase{
-            "AllDuringGoogleOfTheMiddleRow", 0, 1, [](Workspace& ws) { ws.table.DeleteAll(); }, 4, {}},
-        DeletionCase{"AllDuringTheLastRequest", 2, 2, [](Workspace& ws) { ws.table.DeleteAll(); }, 9, {}},
+        DeletionCase{"AllDuringGoogleOfTheMiddleRow", 0, 1, DeleteAll, 4, {}},
+        DeletionCase{"AllDuringTheLastRequest", 2, 2, DeleteAll, 9, {}},
         // Once wrote tennis's Yahoo count into chess: the row under the run was fixed by position.
-        DeletionCase{"CurrentRowDuringYahoo",
-                     1,
-                     1,
-                     [](Workspace& ws) { ws.table.Delete(1); },
-                     8,
-                     {Broad("golf"), Broad("chess")},
-                     {"golf", "tennis", "chess"},
-                     7},
-        DeletionCase{"LastRowDuringMsnOfTheMiddleRow",
-                     2,
-                     1,
-                     [](Workspace& ws) { ws.table.Delete(2); },
-                     6,
-                     {Broad("golf"), Broad("tennis")}},
-        DeletionCase{"FirstRowDuringGoogleOfTheLastRow",
-                     0,
-                     2,
-                     [](Workspace& ws) { ws.table.Delete(0); },
-                     9,
-                     {Broad("tennis"), Broad("chess")}},
-        DeletionCase{"DeleteSelectedDuringYahoo",
-                     1,
-                     2,
-                     [](Workspace& ws) {
-                         TickRow(ws, 3);
-                         ws.table.DeleteChecked();
-                     },
-                     9,
-                     {Broad("dup"), Broad("dup"), Broad("x")},
-                     {"dup", "dup", "x", "y"},
-                     9},
+        DeletionCase{"CurrentRowDuringYahoo", 1, 1, DeleteRow(1), 8, {Broad("golf"), Broad("chess")}, {"golf", "tennis", "chess"}, 7},
+        DeletionCase{"LastRowDuringMsnOfTheMiddleRow", 2, 1, DeleteRow(2), 6, {Broad("golf"), Broad("tennis")}},
+        DeletionCase{"FirstRowDuringGoogleOfTheLastRow", 0, 2, DeleteRow(0), 9, {Broad("tennis"), Broad("chess")}},
+        DeletionCase{"DeleteSelectedDuringYahoo", 1, 2, [](Workspace& ws) { ws.table.SetChecked(3, true); ws.table.DeleteChecked(); },
+                     9, {Broad("dup"), Broad("dup"), Broad("x")}, DupXY, 9},
         // The measured case: x's count once went to y and the panel said nothing failed.
-        DeletionCase{"RemoveDuplicatesDuringYahooOfX",
-                     1,
-                     2,
-                     [](Workspace& ws) { RemoveDuplicateRows(ws.table); },
-                     12,
-                     {Broad("dup"), Broad("x"), Broad("y")},
-                     {"dup", "dup", "x", "y"},
-                     12},
-        DeletionCase{"SortDescendingDuringGoogleOfTennis",
-                     0,
-                     1,
+        DeletionCase{"RemoveDuplicatesDuringYahooOfX", 1, 2, [](Workspace& ws) { RemoveDuplicateRows(ws.table); },
+                     12, {Broad("dup"), Broad("x"), Broad("y")}, DupXY, 12},
+        DeletionCase{"SortDescendingDuringGoogleOfTennis", 0, 1,
                      [](Workspace& ws) { SortRows(ws.table, static_cast<int>(Column::Keywords), false); },
-                     9,
-                     {Broad("tennis"), Broad("golf"), Broad("chess")}}),
+                     9, {Broad("tennis"), Broad("golf"), Broad("chess")}}),
     [](const ::testing::TestParamInfo<DeletionCase>& info) { return std::string(info.param.Name); });
+// clang-format on
 
 TEST_F(GatherData, EmptiedTableWithARequestThatNeverEndsCanStillBeStopped) {
     AddRows({"golf", "tennis"});
