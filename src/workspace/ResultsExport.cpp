@@ -20,12 +20,36 @@
 
 namespace vorlith {
 
+bool IsPlainNumber(std::string_view value) {
+    std::size_t i = 0;
+    if (i < value.size() && (value[i] == '-' || value[i] == '+'))
+        ++i;
+    const auto isDigit = [&](std::size_t at) { return at < value.size() && value[at] >= '0' && value[at] <= '9'; };
+    if (!isDigit(i))
+        return false;
+    while (isDigit(i) || (i < value.size() && value[i] == ',' && isDigit(i + 1)))
+        ++i;
+    if (i < value.size() && value[i] == '.') {
+        if (!isDigit(++i))
+            return false;
+        while (isDigit(i))
+            ++i;
+    }
+    return i == value.size();
+}
+
+bool NeedsFormulaQuote(std::string_view value) {
+    // A spreadsheet would run such a cell as a formula; the quote makes it text. A plain
+    // number cannot run anything and keeps its sign.
+    return !value.empty() && std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos &&
+           !IsPlainNumber(value);
+}
+
 namespace {
 
 void AppendField(std::string& out, std::string_view value) {
     out.push_back('"');
-    // A spreadsheet would run such a cell as a formula; the quote makes it text.
-    if (!value.empty() && std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos)
+    if (NeedsFormulaQuote(value))
         out.push_back('\'');
     for (;;) {
         const auto quote = value.find('"');

@@ -18,6 +18,13 @@ inline constexpr std::string_view SaveDialogTitle = "Save file";
 inline constexpr std::string_view SaveDialogFilter = "CSV files (*.csv)";
 inline constexpr std::string_view CsvExtension = ".csv";
 
+// An optional leading '-' or '+', decimal digits with optional ',' group separators, and one
+// optional '.' fraction.
+bool IsPlainNumber(std::string_view value);
+// Whether a cell written for a spreadsheet gets the quote prefix that keeps it from being a
+// formula: it starts with = + - @ tab or CR and is not a plain number.
+bool NeedsFormulaQuote(std::string_view value);
+
 // The file's bytes: the header and every row in display order, every field quoted (a quote
 // inside a value doubled), CR LF after every line.
 std::string ResultsCsv(const KeywordTable& table);

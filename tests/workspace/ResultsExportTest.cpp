@@ -115,7 +115,12 @@ INSTANTIATE_TEST_SUITE_P(
         FieldCase{"FormulaAt", "@SUM(A1)", "\"'@SUM(A1)\""}, FieldCase{"LeadingTab", "\t=1", "\"'\t=1\""},
         FieldCase{"LeadingCr", "\r=1", "\"'\r=1\""},
         FieldCase{"SignInsideKept", "golf -clubs =+@", "\"golf -clubs =+@\""},
-        FieldCase{"LeadingSpaceKept", " =1", "\" =1\""}),
+        FieldCase{"LeadingSpaceKept", " =1", "\" =1\""},
+        // A plain number runs nothing and keeps its sign; a word after the sign does not.
+        FieldCase{"NegativeNumber", "-5", "\"-5\""}, FieldCase{"SignedGrouped", "+1,234.50", "\"+1,234.50\""},
+        FieldCase{"SignedWord", "-golf", "\"'-golf\""}, FieldCase{"TrailingComma", "-1,", "\"'-1,\""},
+        FieldCase{"TwoPoints", "-1.2.3", "\"'-1.2.3\""}, FieldCase{"BarePoint", "-1.", "\"'-1.\""},
+        FieldCase{"SignAlone", "-", "\"'-\""}),
     [](const auto& info) { return info.param.Name; });
 
 struct ExtensionCase {
