@@ -1,6 +1,7 @@
 #include "harvest/Harvest.h"
 
 #include "harvest/Challenge.h"
+#include "harvest/Rounds.h"
 #include "harvest/Suggestions.h"
 #include "workspace/PageFetcher.h"
 #include "workspace/RunGuard.h"
@@ -21,8 +22,15 @@ QCoro::Task<HarvestEnd> GatherKeywords(Workspace& ws) {
         ws.Ui.ShowMessage(MessageKind::Information, NoMainKeywordHarvestMessage, MessageButtons::Ok);
         co_return HarvestEnd::Refused;
     }
+    if (!DescribedHarvest(ws)) {
+        const HarvestEnd end = co_await GatherKeywordsInRounds(ws);
+        co_return end;
+    }
+    ws.LastHarvest = {};
     const auto running = ws.Runs.Begin(RunKind::GatherKeywords);
     try {
+        ws.LastHarvest.Requests = 1;
+        ws.LastHarvest.AllFailed = true;
         FetchResult fetched =
             co_await FetchPage(ws, SuggestionAddress(ws.Endpoints.SuggestionServiceBase, ws.MainKeyword));
         if (!fetched.Ok)
@@ -33,7 +41,13 @@ QCoro::Task<HarvestEnd> GatherKeywords(Workspace& ws) {
             if (!answered)
                 co_return HarvestEnd::ChallengeCancelled;
         }
+        const int before = ws.table.RowCount();
         ParseSuggestions(ws, page);
+        ws.LastHarvest.AllFailed = false;
+        ws.LastHarvest.NewKeywords = ws.table.RowCount() - before;
+        if (const SourceEntry* builtin = ws.Sources.FindSuggest(BuiltinSourceId))
+            for (int row = before; row < ws.table.RowCount(); ++row)
+                ws.RowSources[ws.table.Id(row)] = builtin->Name;
     } catch (...) {
         ws.Ui.ReportError(std::current_exception(), "Gather Keywords");
         co_return HarvestEnd::FetchFailed;

@@ -1,6 +1,7 @@
 #include "harvest/Suggestions.h"
 
 #include "text/UUtils.h"
+#include "workspace/Sources.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 
@@ -74,14 +75,15 @@ std::string SuggestionAddress(std::string_view base, std::string_view mainKeywor
     std::string address;
     address.reserve(base.size() + SuggestionPath.size() + mainKeyword.size() + SuggestionParameters.size());
     address.append(base).append(SuggestionPath);
-    const std::size_t seedAt = address.size();
-    address.append(mainKeyword);
-    std::replace(address.begin() + static_cast<std::ptrdiff_t>(seedAt), address.end(), ' ', '+');
+    address.append(EncodeQuery(mainKeyword, QueryEncoding::Plus));
     address.append(SuggestionParameters);
     return address;
 }
 
-void ParseSuggestions(Workspace& ws, std::string_view page) {
+namespace {
+
+// The walk of the suggestion table: take(keyword, count) per suggestion, in page order.
+template <typename Take> void WalkSuggestions(std::string_view page, Take take) {
     if (page.find(FooterEnd) == std::string_view::npos)
         return;
     Marker footerEnd{FooterEnd}, tagEnd{TagEnd};
@@ -91,10 +93,26 @@ void ParseSuggestions(Workspace& ws, std::string_view page) {
     std::string count = CleanHtml(walk.Cut(countStart, countEnd));
     while (!count.empty()) {
         std::string keyword = CleanHtml(walk.Cut(keywordStart, keywordEnd));
-        ws.table.Append({std::move(keyword), std::move(count), {}, {}, {}});
-        ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
+        take(std::move(keyword), std::move(count));
         count = CleanHtml(walk.Cut(countStart, countEnd));
     }
+}
+
+} // namespace
+
+void ParseSuggestions(Workspace& ws, std::string_view page) {
+    WalkSuggestions(page, [&ws](std::string keyword, std::string count) {
+        ws.table.Append({std::move(keyword), std::move(count), {}, {}, {}});
+        ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
+    });
+}
+
+std::vector<Suggestion> ReadSuggestions(std::string_view page) {
+    std::vector<Suggestion> found;
+    WalkSuggestions(page, [&found](std::string keyword, std::string count) {
+        found.push_back({std::move(keyword), std::move(count)});
+    });
+    return found;
 }
 
 } // namespace vorlith

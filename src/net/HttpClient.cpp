@@ -37,6 +37,8 @@ struct HttpClient::Exchange final : HttpResponseListener {
         client.cookies_.StoreFromAnswer(head, address);
         statusLine = head.StatusLine;
         status = head.Status;
+        contentType = std::string(head.Find("Content-Type").value_or(std::string_view{}));
+        retryAfter = std::string(head.Find("Retry-After").value_or(std::string_view{}));
         const auto where = head.Find("Location");
         const int status = head.Status;
         if ((status >= 300 && status < 400 && status != 304) || where) {
@@ -75,6 +77,8 @@ struct HttpClient::Exchange final : HttpResponseListener {
     Kind kind = Kind::None;
     std::string statusLine;
     int status = 0;
+    std::string contentType;
+    std::string retryAfter;
     std::string location;
     std::string errorBody;
     std::optional<Clock::time_point> bodyDeadline;
@@ -203,7 +207,8 @@ QCoro::Task<void> HttpClient::Connect(const HttpAddress& address) {
 }
 
 QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, HttpSink& sink,
-                                                 int requestNumber, std::string& location, int& status) {
+                                                 int requestNumber, std::string& location, Result& result,
+                                                 const Request& asked) {
     // A line break smuggled into an address would forge headers or a second request.
     for (const std::string* part : {&address.Host, &address.Target})
         if (part->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
@@ -216,8 +221,10 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
     request += "\r\nHost: " + address.HostHeader() + "\r\nAccept: ";
     request += Accept;
     request += "\r\nUser-Agent: ";
-    request += UserAgent;
+    request += asked.UserAgent.empty() ? std::string(UserAgent) : asked.UserAgent;
     request += "\r\n";
+    if (!asked.AcceptLanguage.empty())
+        request += "Accept-Language: " + asked.AcceptLanguage + "\r\n";
     if (const std::string cookie = cookies_.CookieHeader(address); !cookie.empty())
         request += "Cookie: " + cookie + "\r\n";
     request += "\r\n";
@@ -288,16 +295,19 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
     case Exchange::Kind::Final:
         if (parser.GetState() == HttpResponseParser::State::Failed)
             throw HttpError(parser.Error());
-        status = exchange.status;
+        result.Status = exchange.status;
+        result.ContentType = exchange.contentType;
         co_return Outcome::Final;
     case Exchange::Kind::Redirect:
         // The redirect's own body and its errors do not matter.
         if (exchange.location.empty())
             throw HttpError("The server answered \"" + exchange.statusLine + "\" without a Location");
         location = exchange.location;
-        status = exchange.status;
+        result.Status = exchange.status;
         co_return requestNumber >= limits_.MaxRequests ? Outcome::RedirectLimit : Outcome::Redirect;
     case Exchange::Kind::Error:
+        result.RefusedStatus = exchange.status;
+        result.RetryAfter = exchange.retryAfter;
         break;
     }
     throw HttpError("The server answered \"" + exchange.statusLine + "\"");
@@ -305,9 +315,9 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
 
 QCoro::Task<HttpClient::Result> HttpClient::Get(Request request, HttpSink& sink) {
     if (busy_)
-        co_return Result{0, "The HTTP client is busy with another request; try again when it has finished"};
+        co_return Result::Failed("The HTTP client is busy with another request; try again when it has finished");
     if (request.Cancel.Cancelled())
-        co_return Result{0, "Stopped before the request was sent"};
+        co_return Result::Failed("Stopped before the request was sent");
     busy_ = true;
     disconnectRequested_ = false;
     idleFired_ = false;
@@ -322,7 +332,7 @@ QCoro::Task<HttpClient::Result> HttpClient::Get(Request request, HttpSink& sink)
         HttpAddress current = ParseHttpAddress(request.Address);
         for (int requestNumber = 1;; ++requestNumber) {
             std::string location;
-            const Outcome outcome = co_await Ask(current, sink, requestNumber, location, result.Status);
+            const Outcome outcome = co_await Ask(current, sink, requestNumber, location, result, request);
             if (outcome == Outcome::Final)
                 break;
             sink.Clear();

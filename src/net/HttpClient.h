@@ -63,19 +63,36 @@ public:
         std::string Address;
         Settings Limits;
         CancelToken Cancel;
+        // Header values of this request; empty: the described ones (no Accept-Language).
+        std::string UserAgent;
+        std::string AcceptLanguage;
     };
     // How a GET ended: the final answer's status, or what went wrong.
     struct Result {
         int Status = 0;
         std::string Error; // empty on success
+        static Result Failed(std::string error) {
+            Result result;
+            result.Error = std::move(error);
+            return result;
+        }
         bool Ok() const { return Error.empty(); }
+        std::string ContentType; // of the final answer
+        // An error answer's status and Retry-After, for callers that back off.
+        int RefusedStatus = 0;
+        std::string RetryAfter;
     };
 
     explicit HttpClient(QObject* parent = nullptr);
     ~HttpClient() override;
 
     // A request for the address with the client's current limits and a fresh token.
-    Request For(std::string_view address) const { return {std::string(address), settings_, {}}; }
+    Request For(std::string_view address) const {
+        Request request;
+        request.Address = std::string(address);
+        request.Limits = settings_;
+        return request;
+    }
 
     // Fetches an http:// or https:// address into the sink, following redirects. A failure is a
     // result, never an exception of the network's; one refused while another GET is under way
@@ -112,7 +129,7 @@ private:
 
     struct Quiet; // the awaitable of Quiet()
     QCoro::Task<Outcome> Ask(const HttpAddress& address, HttpSink& sink, int requestNumber,
-                             std::string& location, int& status);
+                             std::string& location, Result& result, const Request& request);
     QCoro::Task<void> Connect(const HttpAddress& address);
     // Suspends until the socket has news, Disconnect() is called, or idleMs pass.
     Quiet Wait(int idleMs);

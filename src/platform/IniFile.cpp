@@ -4,6 +4,7 @@
 #include "platform/QStringBytes.h"
 
 #include <QString>
+#include <algorithm>
 
 namespace vorlith {
 
@@ -97,6 +98,26 @@ std::string ReadIniStringFromText(std::string_view text, std::string_view sectio
         return equals == std::string_view::npos ? std::string() : FinishValue(line.substr(equals + 1));
     }
     return {};
+}
+
+std::vector<std::string> ReadIniSectionNames(std::string_view text) {
+    if (text.starts_with("\xFF\xFE"))
+        return ReadIniSectionNames(FromUtf16Le(text.substr(2)));
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    std::vector<std::string> names;
+    while (!text.empty()) {
+        const auto end = text.find_first_of("\r\n");
+        const std::string_view line = Trim(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const auto close = line.rfind(']');
+        if (!line.starts_with('[') || close == std::string_view::npos)
+            continue;
+        const std::string_view name = Trim(line.substr(1, close - 1));
+        if (std::none_of(names.begin(), names.end(), [name](const std::string& seen) { return SameName(seen, name); }))
+            names.emplace_back(name);
+    }
+    return names;
 }
 
 std::string ReadIniString(const std::string& file, std::string_view section, std::string_view key) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorlith {
 
@@ -25,5 +26,9 @@ std::string ReadIniString(const std::string& file, std::string_view section, std
 
 // The same rules over text already in memory.
 std::string ReadIniStringFromText(std::string_view text, std::string_view section, std::string_view key);
+
+// The section names of the text in file order, blanks trimmed; a name repeated (case ignored) is
+// listed once, since only its first section is ever read.
+std::vector<std::string> ReadIniSectionNames(std::string_view text);
 
 } // namespace vorlith

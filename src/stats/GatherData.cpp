@@ -1,12 +1,15 @@
 #include "stats/GatherData.h"
 
+#include "stats/CountEngines.h"
 #include "stats/SearchEngineTable.h"
+#include "workspace/SourceFetch.h"
 #include "workspace/PageFetcher.h"
 #include "workspace/RunGuard.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,48 @@ bool AnyEngineFailed(const KeywordTable& table, int row) {
         if (table.Failed(row, CellOf(engine.Target)))
             return true;
     return false;
+}
+
+// What one lookup brought for a cell.
+struct CellOutcome {
+    bool Ok = false;
+    std::string Value;
+    std::string Reason;
+    bool Blocked = false;
+};
+
+// The described engines through FetchPage, as described; the file's engines politely, in memory.
+QCoro::Task<CellOutcome> AskEngine(Workspace& ws, const CountEngine& engine, std::string address) {
+    CellOutcome outcome;
+    if (engine.Builtin()) {
+        const FetchResult fetched = co_await FetchPage(ws, address);
+        outcome.Ok = fetched.Ok;
+        outcome.Reason = fetched.Reason;
+        if (fetched.Ok)
+            outcome.Value = engine.Read(fetched.Page).Count;
+        co_return outcome;
+    }
+    if (ws.Runs.Aborted()) {
+        outcome.Reason = AbortedText;
+        co_return outcome;
+    }
+    ws.SetMainStatus(std::string(GettingUrlText) + address + std::string(GettingUrlEllipsis));
+    const SourceAnswer answer = co_await AskEntry(ws.http, engine.Entry(), address, ws.Runs.Token());
+    if (answer.What == SourceAnswer::Outcome::Read) {
+        CountEngine::Reading reading = engine.Read(answer.Text);
+        outcome.Ok = reading.Ok;
+        outcome.Value = std::move(reading.Count);
+        outcome.Reason = std::move(reading.Reason);
+    } else if (answer.What == SourceAnswer::Outcome::Blocked) {
+        outcome.Blocked = true;
+        outcome.Reason = BlockedText(engine.Entry(), answer.Reason);
+    } else if (answer.What == SourceAnswer::Outcome::Stopped) {
+        outcome.Reason = AbortedText;
+    } else {
+        outcome.Reason = engine.Entry().Name + ": " + answer.Reason;
+    }
+    ws.SetMainStatus(outcome.Ok ? CompletedText : std::string_view(outcome.Reason));
+    co_return outcome;
 }
 
 // The loop of a run. Only the failed cells when onlyFailed. Rows are visited by id: sorting,
@@ -34,6 +79,7 @@ QCoro::Task<void> GatherCells(Workspace& ws, bool onlyFailed) {
         if (!onlyFailed || AnyEngineFailed(ws.table, row))
             visit.push_back(ws.table.Id(row));
     const auto started = std::chrono::steady_clock::now();
+    std::array<std::string, SearchEngineTable.size()> blocked; // per engine, for the rest of the run
     for (std::size_t k = 0; k < visit.size(); ++k) {
         if (ws.Runs.Aborted())
             co_return;
@@ -45,31 +91,42 @@ QCoro::Task<void> GatherCells(Workspace& ws, bool onlyFailed) {
         }
         ws.Ui.ShowStatus(StatusPanel::Run,
                          RunProgressText(static_cast<int>(k) + 1, static_cast<int>(visit.size()), left));
-        for (const SearchEngine& engine : SearchEngineTable) {
+        for (std::size_t e = 0; e < SearchEngineTable.size(); ++e) {
+            const CountEngine engine = CountEngineFor(ws.Sources, ws.Endpoints, e);
             int row = ws.table.Find(id);
             if (row < 0)
                 break;
-            const int cell = CellOf(engine.Target);
+            const int cell = CellOf(engine.Target());
             if (onlyFailed && !ws.table.Failed(row, cell))
                 continue;
-            const std::string address =
-                RequestAddress(engine, ws.Endpoints, ws.table.Cell(row, keywords), wrap);
             ++ws.LastRun.Asked;
-            const FetchResult fetched = co_await FetchPage(ws, address);
+            if (!blocked[e].empty()) {
+                // A blocked engine is not asked again in this run; its cells say why.
+                ++ws.LastRun.Failed;
+                ws.table.MarkFailed(row, cell, blocked[e]);
+                continue;
+            }
+            const std::string address = engine.Address(ws.table.Cell(row, keywords), wrap);
+            const CellOutcome outcome = co_await AskEngine(ws, engine, address);
             row = ws.table.Find(id);
             if (row < 0) {
                 --ws.LastRun.Asked;
                 break;
             }
-            if (fetched.Ok) {
+            if (outcome.Ok) {
                 ++ws.LastRun.Succeeded;
-                ws.table.SetCell(row, cell, CutCount(engine, fetched.Page));
+                ws.table.SetCell(row, cell, outcome.Value);
                 // The count is drawn before the next request starts.
                 co_await NextTurn();
             } else {
                 // The cell keeps its value; the mark tells it from one never asked.
                 ++ws.LastRun.Failed;
-                ws.table.MarkFailed(row, cell, fetched.Reason);
+                ws.table.MarkFailed(row, cell, outcome.Reason);
+                if (outcome.Blocked) {
+                    blocked[e] = outcome.Reason;
+                    ws.SetMainStatus(outcome.Reason);
+                    ws.BlockedNotices.push_back(outcome.Reason);
+                }
             }
             if (ws.Runs.Aborted())
                 co_return;

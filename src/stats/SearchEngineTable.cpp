@@ -1,6 +1,7 @@
 #include "stats/SearchEngineTable.h"
 
 #include "text/UUtils.h"
+#include "workspace/Sources.h"
 
 namespace vorlith {
 
@@ -19,8 +20,7 @@ std::string SearchQuery(std::string_view keyword, std::string_view wrap) {
     std::string query;
     query.reserve(keyword.size() + 2 * wrap.size());
     query += wrap;
-    for (char c : keyword)
-        query += c == ' ' ? '+' : c;
+    query += EncodeQuery(keyword, QueryEncoding::Plus);
     query += wrap;
     return query;
 }

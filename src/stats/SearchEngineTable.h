@@ -37,8 +37,8 @@ inline constexpr std::array<SearchEngine, 3> SearchEngineTable{{
 // "%22" around the keyword in precise mode (0); nothing in any other mode.
 std::string_view WrapText(std::int32_t searchMode);
 
-// The query text: the wrap, the keyword with every space made "+", the wrap again. Nothing else
-// in the keyword is changed or encoded.
+// The query text: the wrap, the keyword with every space made "+" and & # % + and control bytes
+// percent-encoded, the wrap again. Any other keyword is sent as it stands.
 std::string SearchQuery(std::string_view keyword, std::string_view wrap);
 
 std::string RequestAddress(const SearchEngine& engine, const Endpoints& endpoints, std::string_view keyword,

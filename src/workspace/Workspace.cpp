@@ -11,8 +11,10 @@ Workspace::Workspace(WorkspaceUi& ui, std::string programFolder, vorlith::Endpoi
 Workspace::Workspace(WorkspaceUi& ui, ProgramFolders folders, vorlith::Endpoints endpoints)
     : ProgramFolder(folders.Folder), SettingsFolders(folders.SettingsFolders),
       InstalledCopy(folders.Installed),
-      Endpoints(LoadEndpoints(FindSettingsFile(folders, EndpointsFileName), std::move(endpoints))), Ui(ui),
+      Endpoints(LoadEndpoints(FindSettingsFile(folders, EndpointsFileName), std::move(endpoints))),
+      Sources(LoadSources(FindSettingsFile(folders, SourcesFileName))), Ui(ui),
       mainKeywordStatus_(MainKeywordPanelPrefix), secondStatus_(InitialItemCountText) {
+    Harvest.SourceIds = Sources.EnabledSuggestIds();
     AttachProgressHandlers(*this);
     Runs.OnChange = [this] {
         Ui.SetGatherDataCaption(GatherDataCaption());

@@ -8,11 +8,13 @@
 #include "workspace/Gauge.h"
 #include "workspace/KeywordTable.h"
 #include "workspace/Runs.h"
+#include "workspace/Sources.h"
 #include "workspace/WorkspaceUi.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vorlith {
@@ -71,6 +73,16 @@ public:
     // The first settings folder's file of that name; ProgramFolder + name when none has it.
     std::string SettingsFile(std::string_view name) const;
     vorlith::Endpoints Endpoints;
+    // sources.ini of the first settings folder that holds one, over the built-in entries.
+    SourcesList Sources;
+    // The Harvest Options dialog's choices; the sources ticked at start come from Enabled.
+    HarvestOptions Harvest;
+    // The sources that suggested a row, by row id; rows no source suggested have no entry.
+    std::unordered_map<RowId, std::string> RowSources;
+    // "Name: blocked (reason)" for every source or engine blocked since the terminal last said so.
+    std::vector<std::string> BlockedNotices;
+    // The Source column is shown: saves add it as the last column.
+    bool SourceColumnShown = false;
     WorkspaceUi& Ui;
     // The desktop shell that opens pages and starts programs; null starts nothing.
     vorlith::Shell* Shell = nullptr;
@@ -95,6 +107,14 @@ public:
         int Succeeded = 0;
         int Failed = 0;
     } LastRun;
+    // The last Gather Keywords: requests sent, rows appended, sources blocked, and whether every
+    // chosen source failed or was blocked.
+    struct HarvestCounts {
+        int Requests = 0;
+        int NewKeywords = 0;
+        int Blocked = 0;
+        bool AllFailed = false;
+    } LastHarvest;
 
     // Rows added or changed since the last successful save (ticks and sorting do not count): the
     // work that closing the window would lose.
