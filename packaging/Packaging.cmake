@@ -40,6 +40,12 @@ endforeach()
 install(FILES ${VORLITH_PACKAGING_DIR}/vorlith-cli.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vorlith-cli)
 
+# The shipped sources: read after the user's own (platform/ProgramFolder.h); dpkg keeps a user's
+# edits to it as a conffile.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/sources.ini DESTINATION ${VORLITH_SETTINGS_DIR})
+file(WRITE ${PROJECT_BINARY_DIR}/packaging/conffiles "${VORLITH_SETTINGS_DIR}/sources.ini\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/conffiles)
+
 # Debian ships manual pages compressed.
 set(vorlith_man_page ${PROJECT_BINARY_DIR}/packaging/vorlith-cli.1.gz)
 add_custom_command(OUTPUT ${vorlith_man_page}

@@ -37,9 +37,16 @@ lay_out() {
     } >"$run/dbconfig.dat"
     if [ -d "$demo" ]; then
         for file in "$demo"/*; do
-            if [ -f "$file" ] && [ "$(basename "$file")" != dbconfig-settings.ini ]; then cp "$file" "$run/"; fi
+            case "$(basename "$file")" in dbconfig-settings.ini | sources-standin.ini) continue ;; esac
+            if [ -f "$file" ]; then cp "$file" "$run/"; fi
         done
     fi
+    # The shipped sources, then the stand-in's, which serve every shape the file reads.
+    {
+        cat "$root/resources/sources.ini"
+        printf '\n'
+        if [ -f "$demo/sources-standin.ini" ]; then sed "s|@STANDIN@|$base|g" "$demo/sources-standin.ini"; fi
+    } >"$run/sources.ini"
     printf '%s\n' "$base" >"$run/standin-address.txt"
 }
 

@@ -40,7 +40,11 @@ struct CliContext {
     ImportOptions Import = {};
     // A Gather Data run happened: the run fails when lookups are still failed at the end.
     bool LookupsAsked = false;
+    bool SourceProblemsSaid = false;
 };
+
+// The broken entries of sources.ini, once per run, and the blocks since the last call, on stderr.
+void SaySourceNews(CliContext& context);
 
 using Arguments = std::vector<std::string>;
 

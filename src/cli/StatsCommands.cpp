@@ -20,9 +20,11 @@ QCoro::Task<int> GatherData(CliContext& context, const Arguments& given) {
         co_return ExitFailed;
     }
     context.Ui.SearchTypeAnswers.push_back(mode == "precise");
+    SaySourceNews(context);
     GatherDataOrStop(context.Ws);
     co_await context.Ws.Runs.UntilIdle();
     context.Ui.RethrowReportedError();
+    SaySourceNews(context);
     context.LookupsAsked = true;
     std::fprintf(context.Err, "%s\n", GatherSummaryLine(context.Ws.LastRun).c_str());
     co_return ExitOk;
@@ -37,6 +39,7 @@ QCoro::Task<int> RetryFailedLookups(CliContext& context, const Arguments&) {
     RetryFailed(context.Ws);
     co_await context.Ws.Runs.UntilIdle();
     context.Ui.RethrowReportedError();
+    SaySourceNews(context);
     context.LookupsAsked = true;
     std::fprintf(context.Err, "%s\n", GatherSummaryLine(context.Ws.LastRun).c_str());
     co_return ExitOk;

@@ -55,7 +55,8 @@ int Save(CliContext& context, const Arguments& given, const std::vector<int>* ro
         context.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
         return ExitFailed;
     }
-    auto csvOf = [&] { return rows ? ResultsCsv(ws.table, *rows) : ResultsCsv(ws.table); };
+    const RowSourceNames* sources = ws.SourceColumnShown ? &ws.RowSources : nullptr;
+    auto csvOf = [&] { return rows ? ResultsCsv(ws.table, *rows, sources) : ResultsCsv(ws.table, sources); };
     if (given[0] == "-") {
         if (!WriteAll(context.Out, csvOf())) {
             std::fprintf(context.Err, "--save: cannot write the table to standard output\n");

@@ -10,6 +10,13 @@ void StartUp(Workspace& ws) {
     ws.SortColumn = -1;
     ws.SortAscending = true;
     LoadBranding(ws);
+    // A broken entry of sources.ini is left out; the user hears which and why once, at start.
+    if (!ws.Sources.Problems.empty()) {
+        std::string text;
+        for (const std::string& problem : ws.Sources.Problems)
+            text += (text.empty() ? "" : "\n") + problem;
+        ws.Ui.ShowMessage(MessageKind::Warning, text, MessageButtons::Ok);
+    }
     ws.Ui.ArmStartupTimer();
 }
 

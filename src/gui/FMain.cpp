@@ -8,6 +8,7 @@
 #include "gui/KeywordListTools.h"
 #include "gui/KeywordModel.h"
 #include "gui/dialogs/FAddKeywords.h"
+#include "gui/dialogs/FHarvestOptions.h"
 #include "gui/dialogs/FMainKeyword.h"
 #include "gui/dialogs/FSelectSearch.h"
 #include "gui/widgets/ErrorReporting.h"
@@ -37,6 +38,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QMovie>
 #include <QPushButton>
@@ -126,6 +128,8 @@ void TfrmMain::BuildControls() {
     lvwItems = new QTableView(bsSkinPanel3);
     lvwItems->setObjectName(QStringLiteral("lvwItems"));
     shownRows_ = new KeywordModel(ws_.table, this);
+    shownRows_->SetSourceNames(&ws_.RowSources);
+    shownRows_->SetCountCaptions({ws_.Sources.Counts[0].Name, ws_.Sources.Counts[1].Name, ws_.Sources.Counts[2].Name});
     lvwItems->setModel(shownRows_);
     lvwItems->setShowGrid(true);
     lvwItems->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -141,6 +145,9 @@ void TfrmMain::BuildControls() {
     lvwItems->horizontalHeader()->setHighlightSections(false);
     lvwItems->horizontalHeader()->setSectionsClickable(true);
     lvwItems->horizontalHeader()->setStretchLastSection(false);
+    lvwItems->horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lvwItems->horizontalHeader(), &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { Guarded("lvwItems header menu", [this, at] { ShowColumnMenu(at); }); });
     for (int c = 0; c < ColumnCount; ++c)
         lvwItems->setColumnWidth(c, Columns[static_cast<std::size_t>(c)].Width);
     lvwItems->verticalScrollBar()->setObjectName(QStringLiteral("bsSkinScrollBar1"));
@@ -251,7 +258,7 @@ void TfrmMain::BuildControls() {
 
     tools_ = new KeywordListTools(*this, ws_, *lvwItems, *shownRows_, *bsSkinPanel4);
     for (auto [button, keys] : {std::pair{btnMainKeyword, "Ctrl+K"},
-                                {btnGatherKeyword, "Ctrl+G"},
+                                {btnGatherKeyword, "Ctrl+G; Harvest Options…: Ctrl+Shift+G"},
                                 {btnAddKeyword, "Ctrl+O"},
                                 {btnGatherData, "F5; Esc stops"},
                                 {btnSaveResults, "Ctrl+S"},
@@ -362,6 +369,32 @@ void TfrmMain::btnMainKeywordClick() {
 }
 void TfrmMain::btnGatherKeywordClick() {
     ws_.Runs.Adopt(vorlith::GatherKeywords(ws_));
+}
+void TfrmMain::HarvestOptionsClick() {
+    TfrmHarvestOptions dialog(ws_.Sources, ws_.Harvest, this);
+    if (dialog.exec() == QDialog::Accepted)
+        ws_.Harvest = dialog.Chosen();
+}
+void TfrmMain::ShowColumnMenu(const QPoint& at) {
+    QMenu menu(this);
+    for (int column = static_cast<int>(Column::Searches); column <= ColumnCount; ++column) {
+        const bool source = column == ColumnCount;
+        QAction* action = menu.addAction(source ? QStringLiteral("Source")
+                                                : shownRows_->headerData(column, Qt::Horizontal).toString());
+        action->setCheckable(true);
+        action->setChecked(source ? shownRows_->SourceColumnShown() : !lvwItems->isColumnHidden(column));
+        connect(action, &QAction::toggled, this, [this, column, source](bool on) {
+            if (!source) {
+                lvwItems->setColumnHidden(column, !on);
+                return;
+            }
+            shownRows_->SetSourceColumnShown(on);
+            ws_.SourceColumnShown = on;
+            if (on)
+                lvwItems->setColumnWidth(ColumnCount, 180);
+        });
+    }
+    menu.exec(lvwItems->horizontalHeader()->mapToGlobal(at));
 }
 void TfrmMain::btnAddKeywordClick() {
     vorlith::AddKeywords(ws_);

@@ -41,6 +41,10 @@ public:
     // Handlers
     void btnMainKeywordClick();
     void btnGatherKeywordClick();
+    // "Harvest Options…" (Ctrl+Shift+G): the sources, expansion and depth of Gather Keywords.
+    void HarvestOptionsClick();
+    // The header's menu: shows or hides any column but No and Keywords.
+    void ShowColumnMenu(const QPoint& at);
     void btnAddKeywordClick();
     void btnGatherDataClick();
     void btnSaveResultsClick();

@@ -106,6 +106,7 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
         {QKeySequence(QStringLiteral("Ctrl+O")), &TfrmMain::btnAddKeywordClick},
         {QKeySequence(QStringLiteral("Ctrl+K")), &TfrmMain::btnMainKeywordClick},
         {QKeySequence(QStringLiteral("Ctrl+G")), &TfrmMain::btnGatherKeywordClick},
+        {QKeySequence(QStringLiteral("Ctrl+Shift+G")), &TfrmMain::HarvestOptionsClick},
         {QKeySequence(Qt::Key_F5), &TfrmMain::btnGatherDataClick},
         {QKeySequence(QKeySequence::Delete), &TfrmMain::bsSkinButton3Click},
         {QKeySequence(QStringLiteral("Ctrl+A")), &TfrmMain::bsSkinButton1Click},

@@ -187,7 +187,27 @@ int KeywordModel::rowCount(const QModelIndex& parent) const {
 }
 
 int KeywordModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : ColumnCount + (sourceShown_ ? 1 : 0);
+}
+
+void KeywordModel::SetSourceColumnShown(bool shown) {
+    if (shown == sourceShown_)
+        return;
+    if (shown) {
+        beginInsertColumns({}, ColumnCount, ColumnCount);
+        sourceShown_ = true;
+        endInsertColumns();
+    } else {
+        beginRemoveColumns({}, ColumnCount, ColumnCount);
+        sourceShown_ = false;
+        endRemoveColumns();
+    }
+}
+
+void KeywordModel::SetCountCaptions(const std::array<std::string, 3>& captions) {
+    for (std::size_t i = 0; i < captions.size(); ++i)
+        countCaptions_[i] = QString::fromUtf8(captions[i].data(), static_cast<qsizetype>(captions[i].size()));
+    emit headerDataChanged(Qt::Horizontal, static_cast<int>(Column::Google), static_cast<int>(Column::Msn));
 }
 
 QVariant KeywordModel::data(const QModelIndex& index, int role) const {
@@ -202,6 +222,12 @@ QVariant KeywordModel::data(const QModelIndex& index, int role) const {
         if (role == Qt::CheckStateRole)
             return table_.Checked(row) ? Qt::Checked : Qt::Unchecked;
         return {};
+    }
+    if (index.column() == ColumnCount) {
+        if (role != Qt::DisplayRole || !sourceNames_)
+            return {};
+        const auto found = sourceNames_->find(table_.Id(row));
+        return found == sourceNames_->end() ? QString() : QString::fromUtf8(found->second.c_str());
     }
     const int cell = index.column() - 1;
     if (role == Qt::DisplayRole)
@@ -224,8 +250,13 @@ bool KeywordModel::setData(const QModelIndex& index, const QVariant& value, int 
 }
 
 QVariant KeywordModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount())
         return {};
+    if (section == ColumnCount)
+        return QStringLiteral("Source");
+    const int count = section - static_cast<int>(Column::Google);
+    if (count >= 0 && count < 3 && !countCaptions_[static_cast<std::size_t>(count)].isEmpty())
+        return countCaptions_[static_cast<std::size_t>(count)];
     return QString::fromLatin1(Columns[static_cast<std::size_t>(section)].Header);
 }
 

@@ -4,7 +4,11 @@
 // and failed lookups tinted with their reason as a tooltip.
 
 #include <QAbstractTableModel>
+#include <QString>
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +30,14 @@ public:
     // The shown row of a table position, or -1 when it is hidden.
     int ShownRow(int sourceRow) const;
     int ShownCount() const { return rowCount(); }
+
+    // The Source column: a seventh column while shown, listing names by row id.
+    using SourceNames = std::unordered_map<std::uint32_t, std::string>;
+    void SetSourceNames(const SourceNames* names) { sourceNames_ = names; }
+    void SetSourceColumnShown(bool shown);
+    bool SourceColumnShown() const { return sourceShown_; }
+    // The captions of the count columns (Google, Yahoo, Msn) as the engines name them.
+    void SetCountCaptions(const std::array<std::string, 3>& captions);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -51,6 +63,9 @@ private:
     // when a notice comes, and the view must hear the count it knew before.
     int count_ = 0;
     bool removing_ = false; // the view was told that shown rows go
+    const SourceNames* sourceNames_ = nullptr;
+    bool sourceShown_ = false;
+    std::array<QString, 3> countCaptions_;
 };
 
 } // namespace vorlith

@@ -148,13 +148,13 @@ int CreateTemporary(const std::string& target, std::string& name) {
 
 } // namespace
 
-std::string ResultsCsv(const KeywordTable& table) {
+std::string ResultsCsv(const KeywordTable& table, const RowSourceNames* sources) {
     std::vector<int> rows(static_cast<std::size_t>(table.RowCount()));
     std::iota(rows.begin(), rows.end(), 0);
-    return ResultsCsv(table, rows);
+    return ResultsCsv(table, rows, sources);
 }
 
-std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows) {
+std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows, const RowSourceNames* sources) {
     // Sized up front: the cells, their quotes and commas, the line ends and room for row
     // numbers; a quoted quote or a formula mark grows it a little.
     std::size_t size = 64;
@@ -168,6 +168,15 @@ std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows) 
     for (int c = 0; c < ColumnCount; ++c)
         fields[static_cast<std::size_t>(c)] = Columns[static_cast<std::size_t>(c)].Header;
     AppendLine(out, fields);
+    // The Source column, last, only while it is shown.
+    const auto addSource = [&out, sources](std::string_view names) {
+        out.resize(out.size() - 2);
+        out.push_back(',');
+        AppendField(out, names);
+        out.append("\r\n");
+    };
+    if (sources)
+        addSource(SourceColumnHeader);
     char number[16];
     for (const int row : rows) {
         const auto end = std::to_chars(number, number + sizeof number, table.Number(row)).ptr;
@@ -175,6 +184,10 @@ std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows) 
         for (int c = 0; c < CellCount; ++c)
             fields[static_cast<std::size_t>(c + 1)] = table.Cell(row, c);
         AppendLine(out, fields);
+        if (sources) {
+            const auto found = sources->find(table.Id(row));
+            addSource(found == sources->end() ? std::string_view() : std::string_view(found->second));
+        }
     }
     return out;
 }
@@ -263,7 +276,8 @@ std::optional<std::string> SaveRowsTo(Workspace& ws, std::string_view chosen, co
     ws.SaveDialogFileName = path;
     std::string reason;
     try {
-        WriteFileReplacing(path, rows ? ResultsCsv(ws.table, *rows) : ResultsCsv(ws.table));
+        const RowSourceNames* sources = ws.SourceColumnShown ? &ws.RowSources : nullptr;
+        WriteFileReplacing(path, rows ? ResultsCsv(ws.table, *rows, sources) : ResultsCsv(ws.table, sources));
         // Only the whole table counts as saved work.
         if (!rows)
             ws.MarkSaved();

@@ -1,11 +1,13 @@
 #pragma once
 // "Save Results": the whole keyword table, headed by the column captions, as a CSV file.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vorlith {
@@ -25,11 +27,16 @@ bool IsPlainNumber(std::string_view value);
 // formula: it starts with = + - @ tab or CR and is not a plain number.
 bool NeedsFormulaQuote(std::string_view value);
 
+// The names of the sources that suggested each row, by row id.
+using RowSourceNames = std::unordered_map<std::uint32_t, std::string>;
+inline constexpr std::string_view SourceColumnHeader = "Source";
+
 // The file's bytes: the header and every row in display order, every field quoted (a quote
-// inside a value doubled), CR LF after every line.
-std::string ResultsCsv(const KeywordTable& table);
+// inside a value doubled), CR LF after every line; with sources, a last Source column.
+std::string ResultsCsv(const KeywordTable& table, const RowSourceNames* sources = nullptr);
 // The same for the rows at the given positions only, in that order.
-std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows);
+std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows,
+                       const RowSourceNames* sources = nullptr);
 
 // The name with ".csv" appended unless its extension already is ".csv" in any case.
 std::string WithCsvExtension(std::string path);

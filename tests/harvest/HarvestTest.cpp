@@ -93,10 +93,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SeedCase{"TwoWords", "golf clubs", "/?seed=golf+clubs" + Fixed},
                       SeedCase{"OuterAndDoubleSpaces", " golf  clubs ", "/?seed=+golf++clubs+" + Fixed},
                       SeedCase{"OnlySpaces", "  ", "/?seed=++" + Fixed},
-                      SeedCase{"ReservedCharactersAsTyped", "a&b%20c+d?e", "/?seed=a&b%20c+d?e" + Fixed},
+                      SeedCase{"ReservedCharactersEncoded", "a&b%20c+d?e", "/?seed=a%26b%2520c%2Bd?e" + Fixed},
                       SeedCase{"NonAsciiBytesAsTyped", "caf\xe9 cr\xc3\xa8me",
                                "/?seed=caf\xe9+cr\xc3\xa8me" + Fixed},
-                      SeedCase{"AHashStartsTheFragment", "golf #1 clubs", "/?seed=golf+"}),
+                      SeedCase{"AHashIsEncoded", "golf #1 clubs", "/?seed=golf+%231+clubs" + Fixed}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(Harvest, AppendsTheSuggestionsAfterTheRowsAlreadyThere) {

@@ -32,9 +32,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(AddressCase{"TwoWords", "golf clubs", "golf+clubs"},
                       AddressCase{"OuterAndDoubleSpaces", " golf  clubs ", "+golf++clubs+"},
                       AddressCase{"OnlySpaces", "   ", "+++"},
-                      AddressCase{"ReservedCharactersAsTyped", "a&b%20+c?d#e", "a&b%20+c?d#e"},
+                      AddressCase{"ReservedCharactersEncoded", "a&b%20+c?d#e", "a%26b%2520%2Bc?d%23e"},
                       AddressCase{"NonAscii", "caf\xe9 cr\xc3\xa8me", "caf\xe9+cr\xc3\xa8me"},
-                      AddressCase{"TabsStay", "a\tb", "a\tb"}),
+                      AddressCase{"ControlBytesEncoded", "a\tb\x7f", "a%09b%7F"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 struct Row {

@@ -40,13 +40,14 @@ done
 
 step "contents"
 dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's#^\./#/#; s#/$##' | grep -v '^/$' | sort >"$work/contents"
-outside=$(grep -v -e '^/usr$' -e '^/usr/' "$work/contents" || true)
-[[ -z $outside ]] || fail "files outside /usr: $outside"
+outside=$(grep -v -e '^/usr$' -e '^/usr/' -e '^/etc$' -e '^/etc/vorlith$' -e '^/etc/vorlith/sources.ini$' \
+    "$work/contents" || true)
+[[ -z $outside ]] || fail "files outside /usr and /etc/vorlith/sources.ini: $outside"
 expected=(
     /usr/bin/vorlith /usr/bin/vorlith-cli /usr/bin/vorlith-standin /usr/bin/vorlith-skin /usr/bin/vorlith-metafile
     "/usr/share/applications/$app_id.desktop" "/usr/share/metainfo/$app_id.metainfo.xml"
     /usr/share/icons/hicolor/scalable/apps/vorlith.svg /usr/share/man/man1/vorlith-cli.1.gz
-    /usr/share/bash-completion/completions/vorlith-cli
+    /usr/share/bash-completion/completions/vorlith-cli /etc/vorlith/sources.ini
 )
 for size in 16 24 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x$size/apps/vorlith.png")

@@ -203,11 +203,11 @@ TEST_F(GatherData, PreciseRunAsksEachEngineForEveryRowInOrder) {
     EXPECT_EQ(ws.MainStatusText(), CompletedText);
 }
 
-TEST_F(GatherData, BroadRunSendsTheWordsUnquotedWithOnlySpacesChanged) {
+TEST_F(GatherData, BroadRunSendsTheWordsUnquotedWithReservedCharactersEncoded) {
     AddRows({"golf clubs", "rock & roll", "c++ tips", "100%", "#1 golf"});
     Run(false);
     EXPECT_EQ(ws.SearchMode, 1);
-    const std::vector<std::string> queries = {"golf+clubs", "rock+&+roll", "c+++tips", "100%", "#1+golf"};
+    const std::vector<std::string> queries = {"golf+clubs", "rock+%26+roll", "c%2B%2B+tips", "100%25", "%231+golf"};
     std::vector<std::string> expected;
     for (const auto& q : queries) {
         expected.push_back(ws.Endpoints.GoogleSearchBase + "/search?q=" + q);
@@ -217,8 +217,8 @@ TEST_F(GatherData, BroadRunSendsTheWordsUnquotedWithOnlySpacesChanged) {
     EXPECT_EQ(GettingAddresses(), expected);
     const std::vector<std::string> targets = Targets();
     ASSERT_EQ(targets.size(), 15u);
-    EXPECT_EQ(targets[3], "/g/search?q=rock+&+roll");
-    EXPECT_EQ(targets[7], "/y/search?p=c+++tips");
+    EXPECT_EQ(targets[3], "/g/search?q=rock+%26+roll");
+    EXPECT_EQ(targets[7], "/y/search?p=c%2B%2B+tips");
     EXPECT_EQ(ResultsOf(1), NewResults("rock & roll", ""));
     ExpectIdle();
 }

@@ -53,11 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
                       // Any mode but 0 is broad.
                       AddressCase{0, 7, "golf clubs", "http://g.test/search?q=golf+clubs"},
                       AddressCase{0, -1, "a", "http://g.test/search?q=a"},
-                      // Nothing but spaces is changed: no encoding of &, +, #, %, quotes or tabs.
-                      AddressCase{0, 1, "rock & roll", "http://g.test/search?q=rock+&+roll"},
-                      AddressCase{1, 0, "c++ tips", "http://y.test:8080/search?p=%22c+++tips%22"},
-                      AddressCase{2, 1, "#1 golf", "http://m.test/results.aspx?q=#1+golf"},
-                      AddressCase{0, 1, "100% \"pure\"\tx", "http://g.test/search?q=100%+\"pure\"\tx"},
+                      // &, +, # and % and control bytes cannot change the question; quotes stay.
+                      AddressCase{0, 1, "rock & roll", "http://g.test/search?q=rock+%26+roll"},
+                      AddressCase{1, 0, "c++ tips", "http://y.test:8080/search?p=%22c%2B%2B+tips%22"},
+                      AddressCase{2, 1, "#1 golf", "http://m.test/results.aspx?q=%231+golf"},
+                      AddressCase{0, 1, "100% \"pure\"\tx", "http://g.test/search?q=100%25+\"pure\"%09x"},
                       AddressCase{0, 1, "  two  ", "http://g.test/search?q=++two++"},
                       // An empty keyword still makes a request.
                       AddressCase{0, 1, "", "http://g.test/search?q="},

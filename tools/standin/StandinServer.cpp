@@ -2,6 +2,7 @@
 
 #include "ChallengeImage.h"
 #include "StandinPages.h"
+#include "StandinSources.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -367,6 +368,17 @@ StandinServer::Reply StandinServer::Route(const httplib::Request& request, std::
         host = "127.0.0.1:" + std::to_string(port_);
 
     const std::string& path = target.Path;
+    if (path.starts_with(SourcesPathPrefix)) {
+        // ?delay=MS holds the answer back, as a distant service would.
+        int delay = 0;
+        const std::string wait = value("delay");
+        std::from_chars(wait.data(), wait.data() + wait.size(), delay);
+        if (delay > 0 && !WaitUnlessStopping(std::chrono::milliseconds(std::min(delay, 60'000))))
+            return {503, "text/html", {}, {}};
+        SourceReply answer = SourceAnswer(std::string_view(path).substr(SourcesPathPrefix.size()), value("q"),
+                                          value("callback"));
+        return {answer.Status, std::move(answer.ContentType), std::move(answer.Body), std::move(answer.RetryAfter)};
+    }
     if (path == SuggestionPath && has("seed"))
         return SuggestionOrChallenge(value("seed"), host);
     if (path == AnswerPath)
@@ -461,6 +473,8 @@ StandinServer::Reply StandinServer::ChallengeImage(const std::string& random, co
 
 void StandinServer::Deliver(httplib::Response& response, Reply reply) {
     response.status = reply.Status;
+    if (!reply.RetryAfter.empty())
+        response.set_header("Retry-After", reply.RetryAfter);
     if (options_.DripBytesPerSecond == 0) {
         response.set_content(reply.Body, reply.ContentType);
         return;

@@ -50,9 +50,14 @@ private:
         bool Answered = false;
     };
     struct Reply {
-        int Status = 200;
-        std::string ContentType = "text/html";
+        Reply(int status = 200, std::string contentType = "text/html", std::string body = {},
+              std::string retryAfter = {})
+            : Status(status), ContentType(std::move(contentType)), Body(std::move(body)),
+              RetryAfter(std::move(retryAfter)) {}
+        int Status;
+        std::string ContentType;
         std::string Body;
+        std::string RetryAfter;
     };
 
     void Handle(const httplib::Request& request, httplib::Response& response);
