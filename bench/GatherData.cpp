@@ -68,7 +68,8 @@ private:
     std::vector<double> lateness_;
 };
 
-// Arguments: rows, the stand-in's latency before every answer (ms), its drip rate (bytes/s, 0 = full speed).
+// Arguments: rows, the stand-in's latency before every answer (ms), its drip rate (bytes/s, 0 = full
+// speed), and 1 to ask a row's engines at once.
 void BM_GatherData(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     standin::Options options;
@@ -86,6 +87,7 @@ void BM_GatherData(benchmark::State& state) {
     QTemporaryDir folder;
     BenchUi ui;
     Workspace ws(ui, folder.path().toStdString(), endpoints);
+    ws.AskEnginesAtOnce = state.range(3) != 0;
     for (int i = 0; i < rows; ++i)
         ws.table.AppendKeyword("golf clubs " + std::to_string(i));
 
@@ -114,10 +116,12 @@ void BM_GatherData(benchmark::State& state) {
 }
 
 BENCHMARK(BM_GatherData)
-    ->ArgNames({"rows", "latency_ms", "drip_Bps"})
-    ->Args({300, 0, 0})
-    ->Args({20, 20, 0})
-    ->Args({10, 0, 20000})
+    ->ArgNames({"rows", "latency_ms", "drip_Bps", "at_once"})
+    ->Args({300, 0, 0, 0})
+    ->Args({20, 20, 0, 0})
+    ->Args({10, 0, 20000, 0})
+    ->Args({40, 50, 0, 0})
+    ->Args({40, 50, 0, 1})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);

@@ -136,6 +136,15 @@ void RegisterHarvestCommands(CommandTable& table) {
                "print the suggestion sources and count engines: id, name, format, enabled; broken ones marked",
                {},
                ListSources});
+    table.Add({"--parallel",
+               {},
+               "later --gather-data and --retry-failed ask a row's three engines at the same time, each on a "
+               "kept connection",
+               {},
+               [](CliContext& context, const Arguments&) {
+                   context.Ws.AskEnginesAtOnce = true;
+                   return ExitOk;
+               }});
     table.Add({"--with-source",
                {},
                "later saves add the Source column: the sources that suggested each row",

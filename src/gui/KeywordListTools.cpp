@@ -92,6 +92,11 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
     menu_->addSeparator();
     add(QStringLiteral("Remove Duplicates"), {}, [this] { RemoveDuplicates(ws_); });
     add(QStringLiteral("Retry Failed"), {}, [this] { RetryFailed(ws_); });
+    QAction* atOnce = add(QStringLiteral("Ask the Engines at Once"), {}, [] {});
+    atOnce->setObjectName(QStringLiteral("actAskEnginesAtOnce"));
+    atOnce->setCheckable(true);
+    atOnce->setChecked(ws_.AskEnginesAtOnce);
+    connect(atOnce, &QAction::toggled, this, [this](bool on) { ws_.AskEnginesAtOnce = on; });
     add(QStringLiteral("Save Shown\u2026"), {}, [this] { SaveShown(ws_); });
     connect(&table_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { menu_->popup(table_.viewport()->mapToGlobal(at)); });

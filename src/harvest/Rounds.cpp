@@ -32,14 +32,6 @@ struct SourceRun {
     int Read = 0;
 };
 
-// Delay +-25%, so that several copies of the program do not ask in step.
-int Jittered(int delayMs, std::mt19937& random) {
-    if (delayMs <= 0)
-        return 0;
-    std::uniform_int_distribution<int> spread(delayMs - delayMs / 4, delayMs + delayMs / 4);
-    return spread(random);
-}
-
 std::string SourceAddress(const Workspace& ws, const SourceEntry& entry, std::string_view query) {
     if (!entry.Polite())
         return SuggestionAddress(ws.Endpoints.SuggestionServiceBase, query);

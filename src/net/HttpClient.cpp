@@ -8,6 +8,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <optional>
 #include <qcoro/qcorotask.h>
@@ -33,10 +34,15 @@ struct HttpClient::Exchange final : HttpResponseListener {
     Exchange(HttpClient& client, HttpSink& sink, const HttpAddress& address)
         : client(client), sink(sink), address(address) {}
 
-    void OnHead(const HttpResponseHead& head, BodyFraming) override {
+    void OnHead(const HttpResponseHead& head, BodyFraming framing) override {
         client.cookies_.StoreFromAnswer(head, address);
         statusLine = head.StatusLine;
         status = head.Status;
+        this->framing = framing;
+        std::string connection(head.Find("Connection").value_or(std::string_view{}));
+        for (char& c : connection)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        closes = connection.find("close") != std::string::npos;
         contentType = std::string(head.Find("Content-Type").value_or(std::string_view{}));
         retryAfter = std::string(head.Find("Retry-After").value_or(std::string_view{}));
         const auto where = head.Find("Location");
@@ -82,6 +88,8 @@ struct HttpClient::Exchange final : HttpResponseListener {
     std::string location;
     std::string errorBody;
     std::optional<Clock::time_point> bodyDeadline;
+    BodyFraming framing = BodyFraming::None;
+    bool closes = false; // "Connection: close"
 };
 
 // Suspends the GET's coroutine; Wake() or the idle timer resumes it from the event loop.
@@ -213,7 +221,13 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
     for (const std::string* part : {&address.Host, &address.Target})
         if (part->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
             throw HttpError("The address holds a line break or NUL: " + address.Text());
-    co_await Connect(address);
+    const std::string hostKey = (address.Secure ? "https://" : "http://") + address.HostHeader();
+    const bool reused = asked.KeepAlive && reusable_ && Connected() && connectedTo_ == hostKey;
+    reusable_ = false;
+    if (!reused) {
+        co_await Connect(address);
+        connectedTo_ = hostKey;
+    }
 
     std::string request = "GET " + address.Target + " HTTP/1.1\r\n";
     request += "Content-Type: ";
@@ -243,6 +257,7 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
 
     // Connecting has its own limit; from here on only silence counts.
     auto silentSince = Clock::now();
+    bool heard = false;
     for (;;) {
         if (disconnectRequested_) {
             parser.Finish();
@@ -250,6 +265,7 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
         }
         if (socket_->bytesAvailable() > 0) {
             silentSince = Clock::now();
+            heard = true;
             const QByteArray data = socket_->read(256 * 1024);
             std::string_view rest(data.constData(), static_cast<std::size_t>(data.size()));
             while (!rest.empty() && !parser.Done() && !disconnectRequested_)
@@ -287,6 +303,17 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
         }
     }
 
+    // A kept connection may have been closed by the server while it idled: ask once more anew.
+    if (reused && !heard && !disconnectRequested_ && exchange.kind == Exchange::Kind::None) {
+        DropSocket();
+        unhook.parser = nullptr;
+        const Outcome again = co_await Ask(address, sink, requestNumber, location, result, asked);
+        co_return again;
+    }
+    // Only a complete answer of known length leaves the connection fit for the next request.
+    reusable_ = asked.KeepAlive && parser.GetState() == HttpResponseParser::State::Complete && !exchange.closes &&
+                exchange.framing != BodyFraming::UntilClose &&
+                exchange.kind != Exchange::Kind::None && Connected();
     switch (exchange.kind) {
     case Exchange::Kind::None:
         throw HttpError(disconnectRequested_     ? "Disconnected before the server answered"

@@ -66,6 +66,9 @@ public:
         // Header values of this request; empty: the described ones (no Accept-Language).
         std::string UserAgent;
         std::string AcceptLanguage;
+        // Keep the connection open after a complete answer and reuse it for the next request to
+        // the same host (off: every request connects anew, as described).
+        bool KeepAlive = false;
     };
     // How a GET ended: the final answer's status, or what went wrong.
     struct Result {
@@ -148,6 +151,9 @@ private:
     bool disconnectRequested_ = false;
     bool idleFired_ = false;
     bool gaveUp_ = false;
+    // The host the socket is connected to, and whether its last answer left it fit for another.
+    std::string connectedTo_;
+    bool reusable_ = false;
     class HttpResponseParser* parser_ = nullptr;
 };
 

@@ -10,6 +10,9 @@
 #include <cmath>
 #include <cstdio>
 #include <array>
+#include <memory>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,26 @@ struct CellOutcome {
     bool Blocked = false;
 };
 
+CellOutcome OutcomeOf(const CountEngine& engine, const SourceAnswer& answer) {
+    CellOutcome outcome;
+    if (answer.What == SourceAnswer::Outcome::Read) {
+        CountEngine::Reading reading = engine.Read(answer.Text);
+        outcome.Ok = reading.Ok;
+        outcome.Value = std::move(reading.Count);
+        outcome.Reason = std::move(reading.Reason);
+    } else if (answer.What == SourceAnswer::Outcome::Blocked) {
+        outcome.Blocked = true;
+        outcome.Reason = BlockedText(engine.Entry(), answer.Reason);
+    } else if (answer.What == SourceAnswer::Outcome::Stopped) {
+        outcome.Reason = AbortedText;
+    } else if (engine.Builtin()) {
+        outcome.Reason = ConnectionErrorText;
+    } else {
+        outcome.Reason = engine.Entry().Name + ": " + answer.Reason;
+    }
+    return outcome;
+}
+
 // The described engines through FetchPage, as described; the file's engines politely, in memory.
 QCoro::Task<CellOutcome> AskEngine(Workspace& ws, const CountEngine& engine, std::string address) {
     CellOutcome outcome;
@@ -49,21 +72,134 @@ QCoro::Task<CellOutcome> AskEngine(Workspace& ws, const CountEngine& engine, std
     }
     ws.SetMainStatus(std::string(GettingUrlText) + address + std::string(GettingUrlEllipsis));
     const SourceAnswer answer = co_await AskEntry(ws.http, engine.Entry(), address, ws.Runs.Token());
-    if (answer.What == SourceAnswer::Outcome::Read) {
-        CountEngine::Reading reading = engine.Read(answer.Text);
-        outcome.Ok = reading.Ok;
-        outcome.Value = std::move(reading.Count);
-        outcome.Reason = std::move(reading.Reason);
-    } else if (answer.What == SourceAnswer::Outcome::Blocked) {
-        outcome.Blocked = true;
-        outcome.Reason = BlockedText(engine.Entry(), answer.Reason);
-    } else if (answer.What == SourceAnswer::Outcome::Stopped) {
-        outcome.Reason = AbortedText;
-    } else {
-        outcome.Reason = engine.Entry().Name + ": " + answer.Reason;
-    }
+    outcome = OutcomeOf(engine, answer);
     ws.SetMainStatus(outcome.Ok ? CompletedText : std::string_view(outcome.Reason));
     co_return outcome;
+}
+
+// Writes what one lookup brought: the count, or the failure mark (and the engine's block).
+void Apply(Workspace& ws, int row, int cell, const CellOutcome& outcome, std::string& blocked) {
+    if (outcome.Ok) {
+        ++ws.LastRun.Succeeded;
+        ws.table.SetCell(row, cell, outcome.Value);
+        return;
+    }
+    // The cell keeps its value; the mark tells it from one never asked.
+    ++ws.LastRun.Failed;
+    ws.table.MarkFailed(row, cell, outcome.Reason);
+    if (outcome.Blocked) {
+        blocked = outcome.Reason;
+        ws.SetMainStatus(outcome.Reason);
+        ws.BlockedNotices.push_back(outcome.Reason);
+    }
+}
+
+using Clock = std::chrono::steady_clock;
+
+// One engine of a parallel run: its own client, whose connection is kept, and its pause.
+struct Lane {
+    std::unique_ptr<HttpClient> Client;
+    std::optional<Clock::time_point> LastStart;
+};
+
+// Never throws: the row's other engines are still under way on the run's data.
+QCoro::Task<CellOutcome> AskLane(Lane& lane, CountEngine engine, std::string address, int pauseMs,
+                                 CancelToken cancel) {
+    CellOutcome outcome;
+    outcome.Reason = AbortedText;
+    try {
+        if (lane.LastStart && pauseMs > 0) {
+            const auto due = *lane.LastStart + std::chrono::milliseconds(pauseMs);
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
+            const bool waited =
+                co_await PauseUnlessCancelled(static_cast<int>(std::max<long long>(left.count(), 0)), cancel);
+            if (!waited)
+                co_return outcome;
+        }
+        lane.LastStart = Clock::now();
+        const SourceAnswer answer = co_await AskEntry(*lane.Client, engine.Entry(), std::move(address), cancel, true);
+        outcome = OutcomeOf(engine, answer);
+    } catch (const std::exception& error) {
+        outcome.Reason = error.what();
+    }
+    co_return outcome;
+}
+
+// Which rows a run visits, fixed at its start like the row count.
+std::vector<RowId> RowsToVisit(const KeywordTable& table, bool onlyFailed) {
+    std::vector<RowId> visit;
+    for (int row = 0; row < table.RowCount(); ++row)
+        if (!onlyFailed || AnyEngineFailed(table, row))
+            visit.push_back(table.Id(row));
+    return visit;
+}
+
+double SecondsLeft(Clock::time_point started, std::size_t done, std::size_t all) {
+    if (done == 0)
+        return -1;
+    const std::chrono::duration<double> spent = Clock::now() - started;
+    return spent.count() / static_cast<double>(done) * static_cast<double>(all - done);
+}
+
+// The run with the engines of a row asked at the same time.
+QCoro::Task<void> GatherCellsAtOnce(Workspace& ws, bool onlyFailed) {
+    constexpr std::size_t engines = SearchEngineTable.size();
+    ws.LastRun = {};
+    const std::string_view wrap = WrapText(ws.SearchMode);
+    const int keywords = CellOf(Column::Keywords);
+    const std::vector<RowId> visit = RowsToVisit(ws.table, onlyFailed);
+    const CancelToken cancel = ws.Runs.Token();
+    std::array<Lane, engines> lanes;
+    for (Lane& lane : lanes) {
+        lane.Client = std::make_unique<HttpClient>();
+        lane.Client->Options() = ws.http.Options();
+    }
+    std::array<std::string, engines> blocked;
+    std::mt19937 random(std::random_device{}());
+    const auto started = Clock::now();
+    for (std::size_t k = 0; k < visit.size(); ++k) {
+        if (ws.Runs.Aborted())
+            co_return;
+        const RowId id = visit[k];
+        ws.Ui.ShowStatus(StatusPanel::Run, RunProgressText(static_cast<int>(k) + 1, static_cast<int>(visit.size()),
+                                                           SecondsLeft(started, k, visit.size())));
+        int row = ws.table.Find(id);
+        if (row < 0)
+            continue;
+        const std::string keyword(ws.table.Cell(row, keywords));
+        std::array<std::optional<QCoro::Task<CellOutcome>>, engines> asking;
+        for (std::size_t e = 0; e < engines; ++e) {
+            const CountEngine engine = CountEngineFor(ws.Sources, ws.Endpoints, e);
+            const int cell = CellOf(engine.Target());
+            if (onlyFailed && !ws.table.Failed(row, cell))
+                continue;
+            ++ws.LastRun.Asked;
+            if (!blocked[e].empty()) {
+                ++ws.LastRun.Failed;
+                ws.table.MarkFailed(row, cell, blocked[e]);
+                continue;
+            }
+            const int pause = engine.Builtin() ? 0 : Jittered(engine.Entry().DelayMs, random);
+            asking[e].emplace(AskLane(lanes[e], engine, engine.Address(keyword, wrap), pause, cancel));
+        }
+        std::string said;
+        for (std::size_t e = 0; e < engines; ++e) {
+            if (!asking[e])
+                continue;
+            CellOutcome outcome = co_await std::move(*asking[e]);
+            row = ws.table.Find(id);
+            if (row < 0) {
+                --ws.LastRun.Asked;
+                continue;
+            }
+            if (!outcome.Ok && said.empty())
+                said = outcome.Reason;
+            Apply(ws, row, CellOf(CountEngineFor(ws.Sources, ws.Endpoints, e).Target()), outcome, blocked[e]);
+        }
+        ws.SetMainStatus(said.empty() ? std::string(CompletedText) : said);
+        // The row's counts are drawn before the next row's requests start.
+        co_await NextTurn();
+    }
 }
 
 // The loop of a run. Only the failed cells when onlyFailed. Rows are visited by id: sorting,
@@ -73,24 +209,15 @@ QCoro::Task<void> GatherCells(Workspace& ws, bool onlyFailed) {
     ws.LastRun = {};
     const std::string_view wrap = WrapText(ws.SearchMode);
     const int keywords = CellOf(Column::Keywords);
-    // Which rows the run visits, fixed at its start like the row count.
-    std::vector<RowId> visit;
-    for (int row = 0; row < ws.table.RowCount(); ++row)
-        if (!onlyFailed || AnyEngineFailed(ws.table, row))
-            visit.push_back(ws.table.Id(row));
-    const auto started = std::chrono::steady_clock::now();
+    const std::vector<RowId> visit = RowsToVisit(ws.table, onlyFailed);
+    const auto started = Clock::now();
     std::array<std::string, SearchEngineTable.size()> blocked; // per engine, for the rest of the run
     for (std::size_t k = 0; k < visit.size(); ++k) {
         if (ws.Runs.Aborted())
             co_return;
         const RowId id = visit[k];
-        double left = -1;
-        if (k > 0) {
-            const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - started;
-            left = spent.count() / static_cast<double>(k) * static_cast<double>(visit.size() - k);
-        }
-        ws.Ui.ShowStatus(StatusPanel::Run,
-                         RunProgressText(static_cast<int>(k) + 1, static_cast<int>(visit.size()), left));
+        ws.Ui.ShowStatus(StatusPanel::Run, RunProgressText(static_cast<int>(k) + 1, static_cast<int>(visit.size()),
+                                                           SecondsLeft(started, k, visit.size())));
         for (std::size_t e = 0; e < SearchEngineTable.size(); ++e) {
             const CountEngine engine = CountEngineFor(ws.Sources, ws.Endpoints, e);
             int row = ws.table.Find(id);
@@ -113,21 +240,10 @@ QCoro::Task<void> GatherCells(Workspace& ws, bool onlyFailed) {
                 --ws.LastRun.Asked;
                 break;
             }
-            if (outcome.Ok) {
-                ++ws.LastRun.Succeeded;
-                ws.table.SetCell(row, cell, outcome.Value);
-                // The count is drawn before the next request starts.
+            Apply(ws, row, cell, outcome, blocked[e]);
+            // The count is drawn before the next request starts.
+            if (outcome.Ok)
                 co_await NextTurn();
-            } else {
-                // The cell keeps its value; the mark tells it from one never asked.
-                ++ws.LastRun.Failed;
-                ws.table.MarkFailed(row, cell, outcome.Reason);
-                if (outcome.Blocked) {
-                    blocked[e] = outcome.Reason;
-                    ws.SetMainStatus(outcome.Reason);
-                    ws.BlockedNotices.push_back(outcome.Reason);
-                }
-            }
             if (ws.Runs.Aborted())
                 co_return;
         }
@@ -138,7 +254,10 @@ QCoro::Task<void> Run(Workspace& ws, RunKind kind) {
     const auto running = ws.Runs.Begin(kind);
     bool stopped = true;
     try {
-        co_await GatherCells(ws, kind == RunKind::RetryFailed);
+        if (ws.AskEnginesAtOnce)
+            co_await GatherCellsAtOnce(ws, kind == RunKind::RetryFailed);
+        else
+            co_await GatherCells(ws, kind == RunKind::RetryFailed);
         stopped = ws.Runs.Aborted();
     } catch (...) {
         ws.Ui.ReportError(std::current_exception(), "Gather Data");

@@ -40,6 +40,13 @@ HttpClient::Request EntryRequest(const HttpClient& client, const SourceEntry& en
     return request;
 }
 
+int Jittered(int delayMs, std::mt19937& random) {
+    if (delayMs <= 0)
+        return 0;
+    std::uniform_int_distribution<int> spread(delayMs - delayMs / 4, delayMs + delayMs / 4);
+    return spread(random);
+}
+
 QCoro::Task<bool> PauseUnlessCancelled(int ms, CancelToken cancel) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!cancel.Cancelled()) {
@@ -53,7 +60,7 @@ QCoro::Task<bool> PauseUnlessCancelled(int ms, CancelToken cancel) {
 }
 
 QCoro::Task<SourceAnswer> AskEntry(HttpClient& client, const SourceEntry& entry, std::string address,
-                                   CancelToken cancel) {
+                                   CancelToken cancel, bool keepAlive) {
     SourceAnswer answer;
     const int attempts = entry.Polite() ? 1 + MaxRetries : 1;
     for (int attempt = 1; attempt <= attempts; ++attempt) {
@@ -63,8 +70,11 @@ QCoro::Task<SourceAnswer> AskEntry(HttpClient& client, const SourceEntry& entry,
         }
         MemorySink sink;
         ++answer.Requests;
-        const HttpClient::Result got = co_await client.Get(EntryRequest(client, entry, address, cancel), sink);
-        client.Disconnect();
+        HttpClient::Request request = EntryRequest(client, entry, address, cancel);
+        request.KeepAlive = keepAlive;
+        const HttpClient::Result got = co_await client.Get(std::move(request), sink);
+        if (!keepAlive)
+            client.Disconnect();
         if (cancel.Cancelled()) {
             answer.What = SourceAnswer::Outcome::Stopped;
             answer.Reason = AbortedText;

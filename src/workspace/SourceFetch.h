@@ -6,6 +6,7 @@
 #include "workspace/Sources.h"
 
 #include <qcoro/qcorotask.h>
+#include <random>
 #include <string>
 
 namespace vorlith {
@@ -37,9 +38,13 @@ HttpClient::Request EntryRequest(const HttpClient& client, const SourceEntry& en
                                  const CancelToken& cancel);
 
 // One request for a built-in entry; for the file's entries, up to MaxRetries more after a 429 or
-// 503 (waiting for Retry-After), and a 200 page holding a Blocked text is a block.
+// 503 (waiting for Retry-After), and a 200 page holding a Blocked text is a block. keepAlive leaves
+// the connection open for the client's next request to the host.
 QCoro::Task<SourceAnswer> AskEntry(HttpClient& client, const SourceEntry& entry, std::string address,
-                                   CancelToken cancel);
+                                   CancelToken cancel, bool keepAlive = false);
+
+// Delay +-25%, so that several copies of the program do not ask in step.
+int Jittered(int delayMs, std::mt19937& random);
 
 // Waits ms; false as soon as the token is cancelled.
 QCoro::Task<bool> PauseUnlessCancelled(int ms, CancelToken cancel);

@@ -77,6 +77,9 @@ public:
     SourcesList Sources;
     // The Harvest Options dialog's choices; the sources ticked at start come from Enabled.
     HarvestOptions Harvest;
+    // "Ask the Engines at Once": Gather Data asks a row's engines at the same time, each on a kept
+    // connection, for the rest of this run of the program.
+    bool AskEnginesAtOnce = false;
     // The sources that suggested a row, by row id; rows no source suggested have no entry.
     std::unordered_map<RowId, std::string> RowSources;
     // "Name: blocked (reason)" for every source or engine blocked since the terminal last said so.

@@ -49,6 +49,7 @@ public:
     struct Request {
         Engine Asked;
         std::string Target; // raw path and query as sent
+        int ClientPort = 0; // tells one connection from another
     };
     using AnswerFn = std::function<EngineAnswer(Engine, const std::string& query, int number)>;
     using HoldFn = std::function<bool(Engine, const std::string& query, int number)>;
@@ -112,7 +113,7 @@ private:
                                           : std::string();
             std::unique_lock lock(mutex_);
             const int number = static_cast<int>(requests_.size());
-            requests_.push_back({engine, req.target});
+            requests_.push_back({engine, req.target, req.remote_port});
             if (hold_ && hold_(engine, query, number))
                 wake_.wait(lock, [this] { return released_; });
             const EngineAnswer answer = answer_ ? answer_(engine, query, number) : EngineAnswer{};

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <optional>
+#include <set>
 
 namespace vorlith {
 namespace {
@@ -639,6 +640,71 @@ TEST_F(GatherData, AStoppedLookupIsMarkedAbortedAndLaterCellsStayUnmarked) {
     EXPECT_EQ(ws.table.FailedCount(), 1u) << "cells never asked are not failures";
     EXPECT_EQ(ui.Status[StatusPanel::Run], RunOutcomeText(ws.LastRun, true));
 }
+
+// Asking a row's engines at once fills and marks the same cells as asking them in turn; each engine
+// keeps one connection for the whole run.
+class EnginesAtOnce : public GatherData, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EnginesAtOnce, FillsAndMarksTheSameCellsAsInTurn) {
+    ws.AskEnginesAtOnce = GetParam();
+    server.Answer([](Engine engine, const std::string& query, int) {
+        if (engine == Engine::Yahoo && query == "%22tennis%22")
+            return EngineAnswer{500, "down"};
+        return EngineAnswer{200, test::PageFor(engine, CountFor(engine, query))};
+    });
+    AddRows({"golf clubs", "tennis", "golf & more"});
+    Run(true);
+    EXPECT_EQ(ResultsOf(0), NewResults("golf clubs", "%22"));
+    EXPECT_EQ(ResultsOf(2), NewResults("golf & more", "%22"));
+    EXPECT_EQ(ResultsOf(1), (Results{CountFor(0, "tennis", "%22"), "old", CountFor(2, "tennis", "%22")}));
+    EXPECT_TRUE(ws.table.Failed(1, 3));
+    EXPECT_EQ(ws.table.FailedCount(), 1);
+    EXPECT_EQ(ws.LastRun.Asked, 9);
+    EXPECT_EQ(ws.LastRun.Failed, 1);
+
+    server.Answer([](Engine engine, const std::string& query, int) {
+        return EngineAnswer{200, test::PageFor(engine, CountFor(engine, query))};
+    });
+    Retry();
+    EXPECT_EQ(ResultsOf(1), NewResults("tennis", "%22"));
+    EXPECT_EQ(ws.table.FailedCount(), 0);
+    EXPECT_EQ(server.Requests().size(), 10u);
+    if (GetParam()) {
+        std::array<std::set<int>, 3> ports;
+        for (const auto& request : server.Requests())
+            ports[static_cast<std::size_t>(request.Asked)].insert(request.ClientPort);
+        // One connection an engine a run: the first run's three, and the retry's one.
+        EXPECT_EQ(ports[0].size(), 1u);
+        EXPECT_EQ(ports[2].size(), 1u);
+        EXPECT_EQ(ports[1].size(), 2u);
+    }
+    ExpectIdle();
+}
+
+TEST_F(GatherData, AStopWhileEnginesAreAskedAtOnceEndsTheRunAtOnce) {
+    ws.AskEnginesAtOnce = true;
+    AddRows({"golf", "tennis", "chess"});
+    HoldRequest(1, "%22tennis%22");
+    bool clicked = false;
+    ui.OnTurn = [&] {
+        const auto requests = server.Requests();
+        if (!clicked && !requests.empty() && requests.back().Target == "/y/search?p=%22tennis%22") {
+            clicked = true;
+            GatherDataOrStop(ws);
+        }
+    };
+    Run(true);
+    server.Release();
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(ResultsOf(0), NewResults("golf", "%22"));
+    EXPECT_EQ(ws.table.Cell(1, 3), "old");
+    EXPECT_EQ(ws.table.FailureReason(1, 3), AbortedText);
+    EXPECT_EQ(ResultsOf(2), (Results{"old", "old", "old"}));
+    ExpectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, EnginesAtOnce, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "AtOnce" : "InTurn"; });
 
 struct ProgressCase {
     int Row, Rows;
