@@ -33,6 +33,7 @@ void BM_HarvestRounds(benchmark::State& state) {
     QTemporaryDir folder;
     {
         std::ofstream file(folder.filePath(QStringLiteral("sources.ini")).toStdString());
+        file << "[Suggest builtin]\nEnabled=0\n"; // the stand-in's sources alone
         for (int i = 0; i < sources; ++i)
             file << "[Suggest s" << i << "]\nName=S" << i << "\nURL=http://127.0.0.1:" << server.Port() << "/sources/"
                  << Shapes[i % 8][0] << "?delay=" << state.range(1) << "&q={query}\nQuery=percent\nFormat="
@@ -55,15 +56,17 @@ void BM_HarvestRounds(benchmark::State& state) {
         rows = ws.table.RowCount();
     }
     server.Stop();
-    if (requests != sources * 27)
-        state.SkipWithError("not every request was made");
     state.counters["requests"] = requests;
     state.counters["rows"] = rows;
+    if (requests != sources * 27)
+        state.SkipWithError(("not every request was made: " + std::to_string(requests)).c_str());
 }
 
 BENCHMARK(BM_HarvestRounds)
     ->ArgNames({"sources", "wait_ms"})
     ->Args({8, 150})
+    ->Args({1, 150})
+    ->Args({8, 0})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
