@@ -380,7 +380,7 @@ void TfrmMain::ShowColumnMenu(const QPoint& at) {
     for (int column = static_cast<int>(Column::Searches); column <= ColumnCount; ++column) {
         const bool source = column == ColumnCount;
         QAction* action = menu.addAction(source ? QStringLiteral("Source")
-                                                : shownRows_->headerData(column, Qt::Horizontal).toString());
+                                                : shownRows_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
         action->setCheckable(true);
         action->setChecked(source ? shownRows_->SourceColumnShown() : !lvwItems->isColumnHidden(column));
         connect(action, &QAction::toggled, this, [this, column, source](bool on) {

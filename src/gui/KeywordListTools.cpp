@@ -132,6 +132,8 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
     connect(escape, &QShortcut::activated, this, [this] {
         if (ws_.Runs.GatherDataRunning())
             Guarded("Escape", [this] { frm_.btnGatherDataClick(); });
+        else if (ws_.Runs.Kind() == RunKind::GatherKeywords && !ws_.Runs.Idle())
+            ws_.Runs.Stop(); // the whole harvest ends, its rows so far kept
         else if (edtFilter_->hasFocus())
             edtFilter_->clear();
     });

@@ -207,7 +207,7 @@ void KeywordModel::SetSourceColumnShown(bool shown) {
 void KeywordModel::SetCountCaptions(const std::array<std::string, 3>& captions) {
     for (std::size_t i = 0; i < captions.size(); ++i)
         countCaptions_[i] = QString::fromUtf8(captions[i].data(), static_cast<qsizetype>(captions[i].size()));
-    emit headerDataChanged(Qt::Horizontal, static_cast<int>(Column::Google), static_cast<int>(Column::Msn));
+    Q_EMIT headerDataChanged(Qt::Horizontal, static_cast<int>(Column::Google), static_cast<int>(Column::Msn));
 }
 
 QVariant KeywordModel::data(const QModelIndex& index, int role) const {

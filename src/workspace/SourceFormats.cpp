@@ -150,7 +150,8 @@ ReadTexts ReadXml(std::string_view text, std::string_view path, std::size_t limi
         }
         onPath.push_back(matches);
     }
-    if (reader.hasError() && out.texts.empty())
+    // A broken or cut answer is a failure, whatever was read before the break.
+    if (reader.hasError())
         return {{}, "the answer is not XML (" + Utf8(reader.errorString()) + ")"};
     return {std::move(out.texts), {}};
 }
@@ -276,8 +277,11 @@ int RetryAfterMs(std::string_view value, long long nowUtcSeconds) {
             return MissingRetryAfterMs;
         return static_cast<int>(std::min<long long>(seconds * 1000, MaxRetryAfterMs));
     }
-    const QDateTime when = QDateTime::fromString(QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size())),
-                                                 Qt::RFC2822Date);
+    // HTTP dates end in "GMT", which Qt's RFC 2822 reading wants as an offset.
+    QString text = QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size()));
+    if (text.endsWith(QStringLiteral(" GMT")))
+        text = text.left(text.size() - 3) + QStringLiteral("+0000");
+    const QDateTime when = QDateTime::fromString(text, Qt::RFC2822Date);
     if (!when.isValid())
         return MissingRetryAfterMs;
     const long long left = when.toSecsSinceEpoch() - nowUtcSeconds;

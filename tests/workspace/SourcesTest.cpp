@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{SourceFormat::Json, "suggestions/*/value", R"({"suggestions":[{"value":"a"},{"value":"b"}]})", {"a", "b"}},
         FormatCase{SourceFormat::Json, "1/*/0", R"(["q",[["a",0,[512]],["b",0]]])", {"a", "b"}},
         FormatCase{SourceFormat::Json, "1/9", R"(["q",["a"]])", {}},
-        FormatCase{SourceFormat::Jsonp, "1/*/0", R"(window.f(["q",[["a (x)",0]],{"k":1}]);)", {"a (x)"}},
+        FormatCase{SourceFormat::Jsonp, "1/*/0", R"x(window.f(["q",[["a (x)",0]],{"k":1}]);)x", {"a (x)"}},
         FormatCase{SourceFormat::Xml, "CompleteSuggestion/suggestion/@data",
                    R"(<t><CompleteSuggestion><suggestion data="a &amp; b &#233;"/></CompleteSuggestion><Other><suggestion data="no"/></Other></t>)",
                    {"a & b \xc3\xa9"}},
@@ -157,7 +157,7 @@ struct RetryCase {
 };
 class RetryAfter : public ::testing::TestWithParam<RetryCase> {};
 TEST_P(RetryAfter, WaitsWhatTheServerAsksUpToAMinute) {
-    const long long now = QDateTime::fromString("Wed, 21 Oct 2015 07:28:00 GMT", Qt::RFC2822Date).toSecsSinceEpoch();
+    const long long now = QDateTime::fromString(QStringLiteral("Wed, 21 Oct 2015 07:28:00 +0000"), Qt::RFC2822Date).toSecsSinceEpoch();
     EXPECT_EQ(RetryAfterMs(GetParam().Value, now), GetParam().Expected);
 }
 INSTANTIATE_TEST_SUITE_P(Table, RetryAfter,

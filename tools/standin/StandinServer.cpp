@@ -259,9 +259,11 @@ int StandinServer::Start() {
     if (thread_.joinable())
         return port_;
     // cpp-httplib's default SO_REUSEPORT would let a second stand-in share the port silently.
-    server_->set_socket_options([](int socket) {
+    int listening = -1;
+    server_->set_socket_options([&listening](int socket) {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        listening = socket;
     });
     // Enough workers that a few slow clients leave room for the program; one request per
     // connection, so that the deadline covers every request.
@@ -282,6 +284,10 @@ int StandinServer::Start() {
         port_ = -1;
         return -1;
     }
+    // cpp-httplib listens with a backlog of 5: several sources asking at once overflow it, and a
+    // dropped connection waits a second for its SYN to be sent again. Listening again raises it.
+    if (listening >= 0)
+        ::listen(listening, 256);
     listenEnded_ = false;
     thread_ = std::thread([this] {
         server_->listen_after_bind();
