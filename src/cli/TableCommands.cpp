@@ -138,7 +138,8 @@ void RegisterTableCommands(CommandTable& table) {
     table.Add(
         {"--filter",
          {"TEXT"},
-         "the filter box: later --save-shown writes only rows whose keyword contains TEXT, case ignored",
+         "the filter box: later --save-shown writes only rows whose keyword contains TEXT, case ignored, and "
+         "later --select-all and --clear-selection act on those rows only",
          {},
          [](CliContext& context, const Arguments& given) {
              context.Ws.Filter = given[0];
