@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@ TEST(TableEditing, CtrlZAfterAFilteredDeleteLeavesTheTableAsBefore) {
     frm.show();
     frm.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frm));
+    auto* view = test::Find<QTableView>(&frm, "lvwItems");
     for (const char* k : {"golf", "salsa", "tennis", "sale"})
         frm.Ws().table.AppendKeyword(k);
     const auto before = frm.Ws().table.Rows();
@@ -33,13 +35,15 @@ TEST(TableEditing, CtrlZAfterAFilteredDeleteLeavesTheTableAsBefore) {
     });
     frm.bsSkinButton3Click();
     ASSERT_EQ(frm.Ws().table.RowCount(), 2);
-    QTest::keyClick(&frm, Qt::Key_Z, Qt::ControlModifier);
+    frm.activateWindow(); // back from the message boxes
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frm));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     ASSERT_EQ(frm.Ws().table.RowCount(), 4);
     for (int r = 0; r < 4; ++r) {
         EXPECT_EQ(frm.Ws().table.Row(r).Cell, before[static_cast<std::size_t>(r)].Cell);
         EXPECT_EQ(frm.Ws().table.Checked(r), r != 2);
     }
-    QTest::keyClick(&frm, Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(frm.Ws().table.RowCount(), 2);
     const QStringList entries = [&] {
         QStringList texts;
@@ -48,7 +52,7 @@ TEST(TableEditing, CtrlZAfterAFilteredDeleteLeavesTheTableAsBefore) {
         return texts;
     }();
     EXPECT_EQ(entries.mid(0, 2), (QStringList{QStringLiteral("Undo"), QStringLiteral("Redo")}));
-    QTest::keyClick(&frm, Qt::Key_Escape);
+    QTest::keyClick(view, Qt::Key_Escape);
     EXPECT_TRUE(frm.Tools().FilterBox()->text().isEmpty());
 }
 
