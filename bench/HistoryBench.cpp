@@ -19,7 +19,8 @@ void Fill(Workspace& ws) {
     std::mt19937 rng(7);
     std::vector<Cells> rows(Rows);
     for (int r = 0; r < Rows; ++r)
-        rows[static_cast<std::size_t>(r)] = {"keyword number " + std::to_string(rng() % 100000) + " golf shoes",
+        rows[static_cast<std::size_t>(r)] = {"keyword number " + std::to_string(rng() % 100000) +
+                                                 " golf shoes",
                                              std::to_string(rng() % 100000), "1,234,567", "", "-"};
     ws.table.AppendMany(std::move(rows));
 }

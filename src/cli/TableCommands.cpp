@@ -8,9 +8,9 @@
 #include "workspace/ListEditing.h"
 #include "workspace/ResultsExport.h"
 #include "workspace/ResultsImport.h"
-#include "workspace/XlsxExport.h"
 #include "workspace/RowFilter.h"
 #include "workspace/Workspace.h"
+#include "workspace/XlsxExport.h"
 
 #include <strings.h>
 
@@ -165,12 +165,13 @@ void RegisterTableCommands(CommandTable& table) {
                    }
                    return ExitOk;
                }});
-    table.Add({"--save-xlsx",
-               {"FILE"},
-               "Export XLSX to FILE (\".xlsx\" appended unless it ends so): counts as numbers, keywords as text",
-               {},
-               {},
-               SaveXlsx});
+    table.Add(
+        {"--save-xlsx",
+         {"FILE"},
+         "Export XLSX to FILE (\".xlsx\" appended unless it ends so): counts as numbers, keywords as text",
+         {},
+         {},
+         SaveXlsx});
     table.Add(Button("--remove-duplicates",
                      "Remove Duplicates: keep the first of rows with equal keywords (case ignored)",
                      RemoveDuplicates));

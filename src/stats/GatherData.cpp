@@ -1,8 +1,8 @@
 #include "stats/GatherData.h"
 
 #include "stats/SearchEngineTable.h"
-#include "workspace/PageFetcher.h"
 #include "workspace/HiddenRows.h"
+#include "workspace/PageFetcher.h"
 #include "workspace/RunGuard.h"
 
 #include <chrono>
@@ -134,7 +134,8 @@ void RetryFailed(Workspace& ws) {
     std::vector<bool> failed(static_cast<std::size_t>(ws.table.RowCount()));
     for (int r = 0; r < ws.table.RowCount(); ++r)
         for (int c = 1; c < CellCount; ++c)
-            failed[static_cast<std::size_t>(r)] = failed[static_cast<std::size_t>(r)] || ws.table.Failed(r, c);
+            failed[static_cast<std::size_t>(r)] =
+                failed[static_cast<std::size_t>(r)] || ws.table.Failed(r, c);
     if (!AgreeToHiddenRows(ws, failed, HiddenFailedQuestion))
         return;
     ws.Runs.Adopt(Run(ws, RunKind::RetryFailed));

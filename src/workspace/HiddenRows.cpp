@@ -34,7 +34,8 @@ std::size_t HiddenAmong(const std::vector<bool>& marked, const std::vector<bool>
 
 std::string HiddenTickedQuestion(std::size_t hidden, std::size_t shown) {
     return "The filter hides " + std::to_string(hidden) + " of the " + Rows(hidden + shown) +
-           " ticked. Delete the " + Rows(hidden) + " hidden too? No deletes only the " + Rows(shown) + " shown.";
+           " ticked. Delete the " + Rows(hidden) + " hidden too? No deletes only the " + Rows(shown) +
+           " shown.";
 }
 
 std::string HiddenDuplicatesQuestion(std::size_t rows, std::size_t hidden) {
@@ -43,8 +44,8 @@ std::string HiddenDuplicatesQuestion(std::size_t rows, std::size_t hidden) {
 }
 
 std::string HiddenFailedQuestion(std::size_t rows, std::size_t hidden) {
-    return "Retry Failed will ask again for the failed counts of " + Rows(rows) + ", " + std::to_string(hidden) +
-           " of them hidden by the filter.";
+    return "Retry Failed will ask again for the failed counts of " + Rows(rows) + ", " +
+           std::to_string(hidden) + " of them hidden by the filter.";
 }
 
 bool AgreeToHiddenRows(Workspace& ws, const std::vector<bool>& marked,
@@ -55,7 +56,8 @@ bool AgreeToHiddenRows(Workspace& ws, const std::vector<bool>& marked,
     if (hidden == 0)
         return true;
     const auto rows = static_cast<std::size_t>(std::count(marked.begin(), marked.end(), true));
-    return ws.Ui.ShowMessage(MessageKind::Information, question(rows, hidden), MessageButtons::OkCancel) == mrOk;
+    return ws.Ui.ShowMessage(MessageKind::Information, question(rows, hidden), MessageButtons::OkCancel) ==
+           mrOk;
 }
 
 } // namespace vorlith

@@ -190,7 +190,8 @@ std::size_t TableHistory::Bytes() const {
             if (const auto* rows = std::get_if<RowsChange>(&change))
                 bytes += rows->Block.Bytes() + rows->Ranges.capacity() * sizeof(rows->Ranges[0]);
             else
-                bytes += std::get<CellChange>(change).Before.capacity() + std::get<CellChange>(change).After.capacity();
+                bytes += std::get<CellChange>(change).Before.capacity() +
+                         std::get<CellChange>(change).After.capacity();
         }
     }
     return bytes;

@@ -116,7 +116,9 @@ public:
     // Cells marked failed in the whole table.
     std::size_t FailedCount() const;
     // The cell's failure mark as FailureReason keeps it (0 none), and a write that sets both back.
-    std::uint8_t FailureMark(int row, int cell) const { return Slot(row).Failure.at(static_cast<std::size_t>(cell)); }
+    std::uint8_t FailureMark(int row, int cell) const {
+        return Slot(row).Failure.at(static_cast<std::size_t>(cell));
+    }
     void RestoreCell(int row, int cell, std::string text, std::uint8_t mark);
 
     // Rows taken out with their ids, numbers, ticks and text, and put back where they were.
@@ -247,7 +249,8 @@ public:
     std::uint32_t Number(std::size_t row) const { return slots_[row].Number; }
     std::string_view Cell(std::size_t row, int cell) const {
         const KeywordTable::RowSlot& slot = slots_[row];
-        return {text_.data() + KeywordTable::CellStart(slot, cell), slot.Length[static_cast<std::size_t>(cell)]};
+        return {text_.data() + KeywordTable::CellStart(slot, cell),
+                slot.Length[static_cast<std::size_t>(cell)]};
     }
 
 private:

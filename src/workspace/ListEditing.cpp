@@ -185,8 +185,9 @@ void DeleteSelected(Workspace& ws) {
         const std::size_t hidden = HiddenAmong(marked, shown);
         if (hidden > 0) {
             const auto ticked = static_cast<std::size_t>(std::count(marked.begin(), marked.end(), true));
-            const int answer = ws.Ui.ShowMessage(MessageKind::Information, HiddenTickedQuestion(hidden, ticked - hidden),
-                                                 MessageButtons::YesNoCancel);
+            const int answer =
+                ws.Ui.ShowMessage(MessageKind::Information, HiddenTickedQuestion(hidden, ticked - hidden),
+                                  MessageButtons::YesNoCancel);
             if (answer != mrYes && answer != mrNo)
                 return;
             if (answer == mrNo)
@@ -194,7 +195,8 @@ void DeleteSelected(Workspace& ws) {
                     marked[r] = marked[r] && shown[r];
         }
     }
-    if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) == mrOk) {
+    if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) ==
+        mrOk) {
         const auto step = ws.History.Command("Delete Selected");
         if (marked.empty())
             ws.table.DeleteChecked();

@@ -126,8 +126,8 @@ Layout ReadHeader(const std::vector<std::string>& header) {
     layout.Fields = static_cast<int>(header.size());
     for (int f = 0; f < layout.Fields; ++f) {
         const std::string& caption = header[static_cast<std::size_t>(f)];
-        if (layout.Keyword < 0 &&
-            (SameCaption(caption, "keyword") || SameCaption(caption, "keywords") || SameCaption(caption, "query")))
+        if (layout.Keyword < 0 && (SameCaption(caption, "keyword") || SameCaption(caption, "keywords") ||
+                                   SameCaption(caption, "query")))
             layout.Keyword = f;
         for (int c = 1; c < CellCount; ++c)
             if (layout.Counts[static_cast<std::size_t>(c - 1)] < 0 &&
@@ -143,7 +143,8 @@ Layout ReadHeader(const std::vector<std::string>& header) {
 }
 
 std::string CellValue(std::string&& field, bool ours) {
-    if (ours && field.size() > 1 && field.front() == '\'' && NeedsFormulaQuote(std::string_view(field).substr(1)))
+    if (ours && field.size() > 1 && field.front() == '\'' &&
+        NeedsFormulaQuote(std::string_view(field).substr(1)))
         field.erase(0, 1);
     return std::move(field);
 }
@@ -187,10 +188,10 @@ std::size_t AppendResultsText(KeywordTable& table, std::string_view text) {
         text.remove_prefix(3);
     CheckIsText(text);
     const std::string_view firstLine = text.substr(0, text.find('\n'));
-    const char separator =
-        std::count(firstLine.begin(), firstLine.end(), '\t') > std::count(firstLine.begin(), firstLine.end(), ',')
-            ? '\t'
-            : ',';
+    const char separator = std::count(firstLine.begin(), firstLine.end(), '\t') >
+                                   std::count(firstLine.begin(), firstLine.end(), ',')
+                               ? '\t'
+                               : ',';
     // Checked whole before the first row goes in, so that a wrong line changes nothing.
     const std::size_t rows = Walk(text, separator, nullptr);
     // Added in batches: a notice for each bounds the memory the parsed rows take on the way.
@@ -224,7 +225,8 @@ std::string ReadResultsFile(const std::string& path) {
     if (!S_ISREG(info.st_mode))
         throw ResultsFileError("this is not a regular file");
     const auto tooLarge = [] {
-        return ResultsFileError("the file is larger than " + std::to_string(OpenResultsMaxBytes >> 20) + " MiB");
+        return ResultsFileError("the file is larger than " + std::to_string(OpenResultsMaxBytes >> 20) +
+                                " MiB");
     };
     if (static_cast<std::uintmax_t>(info.st_size) > OpenResultsMaxBytes)
         throw tooLarge();

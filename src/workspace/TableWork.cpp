@@ -2,8 +2,8 @@
 
 #include "workspace/Workspace.h"
 
-#include <qcoro/qcorotimer.h>
 #include <exception>
+#include <qcoro/qcorotimer.h>
 #include <stdexcept>
 #include <thread>
 
@@ -16,7 +16,8 @@ bool TableWork::Cancel() {
     return true;
 }
 
-QCoro::Task<bool> TableWork::Run(std::function<void(Control&)> job, std::function<void(std::size_t)> progress) {
+QCoro::Task<bool> TableWork::Run(std::function<void(Control&)> job,
+                                 std::function<void(std::size_t)> progress) {
     if (control_)
         throw std::logic_error("Long table work is already under way");
     auto control = std::make_shared<Control>();

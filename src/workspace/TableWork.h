@@ -3,12 +3,12 @@
 // command's coroutine awaits it while the window stays live; once it has taken 300 ms its
 // progress is shown, and Esc cancels it. One piece of work at a time.
 
-#include <qcoro/qcorotask.h>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <qcoro/qcorotask.h>
 
 namespace vorlith {
 

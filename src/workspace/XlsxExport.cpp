@@ -20,7 +20,9 @@ namespace vorlith {
 bool IsXlsxNumber(std::string_view value) {
     std::size_t i = value.starts_with('-') ? 1 : 0;
     int digits = 0;
-    const auto isDigit = [&](std::size_t at) { return at < value.size() && value[at] >= '0' && value[at] <= '9'; };
+    const auto isDigit = [&](std::size_t at) {
+        return at < value.size() && value[at] >= '0' && value[at] <= '9';
+    };
     if (!isDigit(i))
         return false;
     for (; i < value.size(); ++i) {
@@ -44,8 +46,8 @@ std::string WithXlsxExtension(std::string path) {
 
 namespace {
 
-// A worksheet holds UTF-8 text without control characters but tab and line feed, at most 32767 characters a cell:
-// a byte that is not part of good UTF-8 becomes U+FFFD, a control character a space.
+// A worksheet holds UTF-8 text without control characters but tab and line feed, at most 32767 characters a
+// cell: a byte that is not part of good UTF-8 becomes U+FFFD, a control character a space.
 std::string_view CellText(std::string_view text, std::string& scratch, std::size_t& characters) {
     characters = 0;
     bool clean = true;
@@ -60,7 +62,11 @@ std::string_view CellText(std::string_view text, std::string& scratch, std::size
     scratch.clear();
     for (std::size_t i = 0; i < text.size() && characters < 32767; ++characters) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 6 ? 2 : (byte >> 4) == 14 ? 3 : (byte >> 3) == 30 ? 4 : 0;
+        std::size_t length = byte < 0x80         ? 1
+                             : (byte >> 5) == 6  ? 2
+                             : (byte >> 4) == 14 ? 3
+                             : (byte >> 3) == 30 ? 4
+                                                 : 0;
         bool good = length != 0 && i + length <= text.size();
         for (std::size_t k = 1; good && k < length; ++k)
             good = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
@@ -140,13 +146,14 @@ bool WriteXlsx(const RowBlock& rows, const std::string& path, TableWork::Control
         }
     }
     for (int c = 0; c < ColumnCount; ++c)
-        Check(worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
-                                   static_cast<double>(std::min<std::size_t>(widths[static_cast<std::size_t>(c)], 80) + 2),
-                                   nullptr));
+        Check(worksheet_set_column(
+            sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
+            static_cast<double>(std::min<std::size_t>(widths[static_cast<std::size_t>(c)], 80) + 2),
+            nullptr));
     worksheet_freeze_panes(sheet, 1, 0);
     for (int c = 0; c < ColumnCount; ++c)
-        Check(worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c), Columns[static_cast<std::size_t>(c)].Header,
-                                     bold));
+        Check(worksheet_write_string(sheet, 0, static_cast<lxw_col_t>(c),
+                                     Columns[static_cast<std::size_t>(c)].Header, bold));
     for (std::size_t r = 0; r < rows.Count(); ++r) {
         if (control.Cancelled)
             return false;
@@ -191,12 +198,13 @@ QCoro::Task<std::optional<std::string>> ExportXlsxTo(Workspace& ws, std::string 
         };
         auto progress = [&ws, total](std::size_t done) {
             const auto percent = total == 0 ? 100 : done * 100 / total;
-            ws.Ui.ShowStatus(StatusPanel::Main, "Exporting XLSX: " + std::to_string(percent) +
-                                                    "% (Esc cancels)");
+            ws.Ui.ShowStatus(StatusPanel::Main,
+                             "Exporting XLSX: " + std::to_string(percent) + "% (Esc cancels)");
         };
         const bool finished = co_await ws.Work.Run(job, progress);
-        ws.Ui.ShowStatus(StatusPanel::Main, finished ? "Exported " + std::to_string(total) + " rows to " + path
-                                                     : std::string("Export XLSX cancelled."));
+        ws.Ui.ShowStatus(StatusPanel::Main, finished
+                                                ? "Exported " + std::to_string(total) + " rows to " + path
+                                                : std::string("Export XLSX cancelled."));
     } catch (const SaveError& e) {
         failure = SaveFailedMessage(path, e.what());
     } catch (const std::bad_alloc&) {

@@ -21,7 +21,9 @@ protected:
         args.insert(args.begin(), {"--folder", folder.path().toStdString()});
         return RunCli(table, std::move(args));
     }
-    std::string In(const char* name) const { return folder.filePath(QString::fromLatin1(name)).toStdString(); }
+    std::string In(const char* name) const {
+        return folder.filePath(QString::fromLatin1(name)).toStdString();
+    }
     std::string Write(const char* name, const std::string& bytes) {
         std::ofstream(In(name), std::ios::binary) << bytes;
         return In(name);
@@ -50,7 +52,8 @@ TEST_F(OpenExportCli, OpenThenSaveGivesTheSameBytesAndBrokenFilesNameTheLine) {
     EXPECT_EQ(run.Out, Read(first));
     run = Cli({"--add", "kept", "--open", Write("bad.csv", "Keyword,Google\na,1\nb,2,3\n"), "--save", "-"});
     EXPECT_EQ(run.Status, ExitFailed);
-    EXPECT_NE(run.Err.find(": line 3: the row has 3 fields where the header has 2."), std::string::npos) << run.Err;
+    EXPECT_NE(run.Err.find(": line 3: the row has 3 fields where the header has 2."), std::string::npos)
+        << run.Err;
     EXPECT_EQ(run.Out, "");
 }
 
@@ -59,13 +62,14 @@ TEST_F(OpenExportCli, TheWorkbookHoldsNumbersAsNumbersAndTextAsText) {
     const auto run = Cli({"--open", Write("in.csv", Sample), "--save-xlsx", In("out")});
     ASSERT_EQ(run.Status, 0) << run.Err;
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import openpyxl,sys\n"
-                                 "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
-                                 "print(ws.freeze_panes, ws['A1'].font.b, ws.column_dimensions['B'].width > 8)\n"
-                                 "for row in ws.iter_rows(values_only=True): print(repr(row))\n"),
-                  QString::fromStdString(xlsx)});
+    python.start(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import openpyxl,sys\n"
+                        "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
+                        "print(ws.freeze_panes, ws['A1'].font.b, ws.column_dimensions['B'].width > 8)\n"
+                        "for row in ws.iter_rows(values_only=True): print(repr(row))\n"),
+         QString::fromStdString(xlsx)});
     ASSERT_TRUE(python.waitForFinished(60000));
     EXPECT_EQ(python.readAllStandardOutput().toStdString(),
               "A2 True True\n"

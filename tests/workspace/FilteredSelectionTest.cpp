@@ -1,8 +1,7 @@
-#include "workspace/HiddenRows.h"
-
 #include "support/Await.h"
 #include "support/ScriptedUi.h"
 #include "workspace/Duplicates.h"
+#include "workspace/HiddenRows.h"
 #include "workspace/ListEditing.h"
 #include "workspace/TableWork.h"
 #include "workspace/Workspace.h"
@@ -43,8 +42,9 @@ TEST_P(UnderAFilter, HiddenRowsChangeOnlyWhenTheUserAgreed) {
     EXPECT_TRUE(ui.ScriptDone());
 }
 
-const std::string HiddenTicked = "The filter hides 1 of the 2 rows ticked. Delete the 1 row hidden too? No deletes "
-                                 "only the 1 row shown.";
+const std::string HiddenTicked =
+    "The filter hides 1 of the 2 rows ticked. Delete the 1 row hidden too? No deletes "
+    "only the 1 row shown.";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, UnderAFilter,
@@ -54,18 +54,20 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"ClearSelectionUnticksTheShownRows",
                    [](Workspace& ws, test::ScriptedUi&) { ClearSelection(ws); },
                    "golf+ salsa sale tennis salad golf Sale "},
-        FilterCase{"DeleteSelectedYesTakesTheHiddenToo",
-                   [](Workspace& ws, test::ScriptedUi& ui) {
-                       ui.AnswerMessage(HiddenTicked, mrYes).AnswerMessage(std::string(DeleteSelectedQuestion));
-                       DeleteSelected(ws);
-                   },
-                   "sale tennis salad golf Sale "},
-        FilterCase{"DeleteSelectedNoKeepsTheHidden",
-                   [](Workspace& ws, test::ScriptedUi& ui) {
-                       ui.AnswerMessage(HiddenTicked, mrNo).AnswerMessage(std::string(DeleteSelectedQuestion));
-                       DeleteSelected(ws);
-                   },
-                   "golf+ sale tennis salad golf Sale "},
+        FilterCase{
+            "DeleteSelectedYesTakesTheHiddenToo",
+            [](Workspace& ws, test::ScriptedUi& ui) {
+                ui.AnswerMessage(HiddenTicked, mrYes).AnswerMessage(std::string(DeleteSelectedQuestion));
+                DeleteSelected(ws);
+            },
+            "sale tennis salad golf Sale "},
+        FilterCase{
+            "DeleteSelectedNoKeepsTheHidden",
+            [](Workspace& ws, test::ScriptedUi& ui) {
+                ui.AnswerMessage(HiddenTicked, mrNo).AnswerMessage(std::string(DeleteSelectedQuestion));
+                DeleteSelected(ws);
+            },
+            "golf+ sale tennis salad golf Sale "},
         FilterCase{"DeleteSelectedCancelEndsIt",
                    [](Workspace& ws, test::ScriptedUi& ui) {
                        ui.AnswerMessage(HiddenTicked, mrCancel);
@@ -74,15 +76,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "golf+ salsa+ sale tennis salad golf Sale "},
         FilterCase{"RemoveDuplicatesSaysHowManyAreHidden",
                    [](Workspace& ws, test::ScriptedUi& ui) {
-                       ui.AnswerMessage("Remove Duplicates will remove 2 rows, 1 of them hidden by the filter.")
+                       ui.AnswerMessage(
+                             "Remove Duplicates will remove 2 rows, 1 of them hidden by the filter.")
                            .AnswerMessage("2 duplicate keywords removed.");
                        RemoveDuplicates(ws);
                    },
                    "golf+ salsa+ sale tennis salad "},
         FilterCase{"RemoveDuplicatesCancelled",
                    [](Workspace& ws, test::ScriptedUi& ui) {
-                       ui.AnswerMessage("Remove Duplicates will remove 2 rows, 1 of them hidden by the filter.",
-                                        mrCancel);
+                       ui.AnswerMessage(
+                           "Remove Duplicates will remove 2 rows, 1 of them hidden by the filter.", mrCancel);
                        RemoveDuplicates(ws);
                    },
                    "golf+ salsa+ sale tennis salad golf Sale "}),

@@ -28,7 +28,7 @@ std::string Dump(const KeywordTable& table) {
 struct EditCase {
     const char* Name;
     std::function<void(Workspace&, test::ScriptedUi&)> Edit;
-    std::size_t Steps; // undo steps the edit leaves
+    std::size_t Steps;                                // undo steps the edit leaves
     std::function<void(Workspace&)> Before = nullptr; // not undone: before the table is taken
 };
 
@@ -70,59 +70,57 @@ const auto Sorted = [](Workspace& ws) {
     ws.table.Reorder(order);
 };
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Undo,
-    ::testing::Values(
-        EditCase{"DeleteSelected",
-                 [](Workspace& ws, test::ScriptedUi& ui) {
-                     ui.AnswerMessage(std::string(DeleteSelectedQuestion));
-                     DeleteSelected(ws);
-                 },
-                 1},
-        EditCase{"DeleteAll",
-                 [](Workspace& ws, test::ScriptedUi& ui) {
-                     ui.AnswerMessage(std::string(DeleteAllQuestion));
-                     DeleteAll(ws);
-                 },
-                 1},
-        EditCase{"DeleteOneRowFromTheMenu",
-                 [](Workspace& ws, test::ScriptedUi& ui) {
-                     ui.AnswerMessage(std::string(DeleteSelectedQuestion));
-                     DeleteRows(ws, {3});
-                 },
-                 1},
-        EditCase{"RemoveDuplicatesThenAdd",
-                 [](Workspace& ws, test::ScriptedUi& ui) {
-                     ui.AnswerMessage("2 duplicate keywords removed.");
-                     RemoveDuplicates(ws);
-                     AddKeywords(ws, AddKeywordsAnswer{"new one", ""});
-                 },
-                 2},
-        EditCase{"RunWritesCellsAndACommandSplitsIt",
-                 [](Workspace& ws, test::ScriptedUi& ui) {
-                     const auto run = ws.History.Run("Gather Data");
-                     ws.table.SetCell(2, 1, "5");
-                     ws.table.SetCell(0, 2, "7");
-                     ui.AnswerMessage(std::string(DeleteSelectedQuestion));
-                     DeleteRows(ws, {2});
-                     ws.table.MarkFailed(0, 3, "Stopped");
-                     ws.table.SetCell(0, 2, "8");
-                 },
-                 3},
-        EditCase{"HarvestAppendsOneByOne",
-                 [](Workspace& ws, test::ScriptedUi&) {
-                     const auto run = ws.History.Run("Gather Keywords");
-                     for (const char* k : {"a", "b", "c"})
-                         ws.table.Append({k, "10", "", "", ""});
-                 },
-                 1},
-        EditCase{"DeleteAfterASortPutsRowsBackInTheSortedOrder",
-                 [](Workspace& ws, test::ScriptedUi& ui) {
-                     ui.AnswerMessage(std::string(DeleteSelectedQuestion));
-                     DeleteSelected(ws);
-                 },
-                 1, Sorted}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Table, Undo,
+                         ::testing::Values(EditCase{"DeleteSelected",
+                                                    [](Workspace& ws, test::ScriptedUi& ui) {
+                                                        ui.AnswerMessage(std::string(DeleteSelectedQuestion));
+                                                        DeleteSelected(ws);
+                                                    },
+                                                    1},
+                                           EditCase{"DeleteAll",
+                                                    [](Workspace& ws, test::ScriptedUi& ui) {
+                                                        ui.AnswerMessage(std::string(DeleteAllQuestion));
+                                                        DeleteAll(ws);
+                                                    },
+                                                    1},
+                                           EditCase{"DeleteOneRowFromTheMenu",
+                                                    [](Workspace& ws, test::ScriptedUi& ui) {
+                                                        ui.AnswerMessage(std::string(DeleteSelectedQuestion));
+                                                        DeleteRows(ws, {3});
+                                                    },
+                                                    1},
+                                           EditCase{"RemoveDuplicatesThenAdd",
+                                                    [](Workspace& ws, test::ScriptedUi& ui) {
+                                                        ui.AnswerMessage("2 duplicate keywords removed.");
+                                                        RemoveDuplicates(ws);
+                                                        AddKeywords(ws, AddKeywordsAnswer{"new one", ""});
+                                                    },
+                                                    2},
+                                           EditCase{"RunWritesCellsAndACommandSplitsIt",
+                                                    [](Workspace& ws, test::ScriptedUi& ui) {
+                                                        const auto run = ws.History.Run("Gather Data");
+                                                        ws.table.SetCell(2, 1, "5");
+                                                        ws.table.SetCell(0, 2, "7");
+                                                        ui.AnswerMessage(std::string(DeleteSelectedQuestion));
+                                                        DeleteRows(ws, {2});
+                                                        ws.table.MarkFailed(0, 3, "Stopped");
+                                                        ws.table.SetCell(0, 2, "8");
+                                                    },
+                                                    3},
+                                           EditCase{"HarvestAppendsOneByOne",
+                                                    [](Workspace& ws, test::ScriptedUi&) {
+                                                        const auto run = ws.History.Run("Gather Keywords");
+                                                        for (const char* k : {"a", "b", "c"})
+                                                            ws.table.Append({k, "10", "", "", ""});
+                                                    },
+                                                    1},
+                                           EditCase{"DeleteAfterASortPutsRowsBackInTheSortedOrder",
+                                                    [](Workspace& ws, test::ScriptedUi& ui) {
+                                                        ui.AnswerMessage(std::string(DeleteSelectedQuestion));
+                                                        DeleteSelected(ws);
+                                                    },
+                                                    1, Sorted}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(UndoHistory, ARecordedStepDropsTheUndoneOnesAndUnrecordedEditsAreNotReplayed) {
     test::ScriptedUi ui;

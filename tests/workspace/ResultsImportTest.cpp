@@ -61,7 +61,8 @@ TEST_P(ReadText, ReadsOrRefusesWithTheLine) {
     for (std::size_t r = 0; r < c.Rows.size(); ++r) {
         EXPECT_EQ(table.Number(static_cast<int>(r + 1)), r + 2);
         for (std::size_t f = 0; f < c.Rows[r].size(); ++f)
-            EXPECT_EQ(table.Cell(static_cast<int>(r + 1), static_cast<int>(f)), c.Rows[r][f]) << r << "," << f;
+            EXPECT_EQ(table.Cell(static_cast<int>(r + 1), static_cast<int>(f)), c.Rows[r][f])
+                << r << "," << f;
     }
 }
 
@@ -69,17 +70,27 @@ using namespace std::string_literals;
 INSTANTIATE_TEST_SUITE_P(
     Table, ReadText,
     ::testing::Values(
-        ReadCase{"TsvWithQueryAndCaptionsInAnyCaseAndOrder", "Clicks\tgoogle\tQUERY\nx\t12\tgolf\n",
-                 {{"golf", "", "12", "", ""}}, ""},
-        ReadCase{"CsvWithBomCrLfAndBlankLines", "\xEF\xBB\xBFKeyword,Searches\r\n\r\nsalsa,9\r\n",
-                 {{"salsa", "9", "", "", ""}}, ""},
-        ReadCase{"OtherToolsKeepTheirQuote", "Keywords,Msn\n'-golf,'-5\n", {{"'-golf", "", "", "", "'-5"}}, ""},
+        ReadCase{"TsvWithQueryAndCaptionsInAnyCaseAndOrder",
+                 "Clicks\tgoogle\tQUERY\nx\t12\tgolf\n",
+                 {{"golf", "", "12", "", ""}},
+                 ""},
+        ReadCase{"CsvWithBomCrLfAndBlankLines",
+                 "\xEF\xBB\xBFKeyword,Searches\r\n\r\nsalsa,9\r\n",
+                 {{"salsa", "9", "", "", ""}},
+                 ""},
+        ReadCase{
+            "OtherToolsKeepTheirQuote", "Keywords,Msn\n'-golf,'-5\n", {{"'-golf", "", "", "", "'-5"}}, ""},
         ReadCase{"HeaderOnly", "Keywords\n", {}, ""},
-        ReadCase{"RaggedRow", "Keyword,Searches\na,1\nb\n", {}, "line 3: the row has 1 fields where the header has 2"},
+        ReadCase{"RaggedRow",
+                 "Keyword,Searches\na,1\nb\n",
+                 {},
+                 "line 3: the row has 1 fields where the header has 2"},
         ReadCase{"UnterminatedQuote", "Keyword\na\n\"b\nc\n", {}, "line 3: a quoted field is not closed"},
         ReadCase{"TextAfterQuote", "Keyword\n\"a\"b\n", {}, "line 2: text follows a closing quote"},
         ReadCase{"NotText", "Keyword\na\nb\0c\n"s, {}, "line 3: this is not a text file"},
-        ReadCase{"NoKeywordColumn", "Term,Searches\na,1\n", {},
+        ReadCase{"NoKeywordColumn",
+                 "Term,Searches\na,1\n",
+                 {},
                  "line 1: the header names no Keyword, Keywords or Query column"},
         ReadCase{"Empty", "", {}, "line 1: the file is empty"}),
     [](const auto& info) { return std::string(info.param.Name); });
