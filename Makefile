@@ -21,7 +21,8 @@ PACKAGES := build-essential cmake ninja-build pkg-config ccache python3 \
             libwmf-dev fonts-urw-base35 libemf2svg-dev qt6-svg-dev \
             libicu-dev python3-pandas imagemagick \
             xvfb xauth fonts-dejavu-core xdotool \
-            dpkg-dev desktop-file-utils appstream man-db librsvg2-bin
+            dpkg-dev desktop-file-utils appstream man-db librsvg2-bin \
+            libxlsxwriter-dev python3-openpyxl
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

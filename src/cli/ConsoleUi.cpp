@@ -31,6 +31,10 @@ int ConsoleUi::ShowMessage(MessageKind kind, std::string_view text, MessageButto
         Line(err_, "", "  -> Cancel (no more input for the security image)");
         return mrCancel;
     }
+    if (buttons == MessageButtons::YesNoCancel) {
+        Line(err_, "", yes_ ? "  -> Yes" : "  -> Cancel (give --yes to answer Yes)");
+        return yes_ ? mrYes : mrCancel;
+    }
     Line(err_, "", yes_ ? "  -> OK" : "  -> Cancel (give --yes to answer OK)");
     return yes_ ? mrOk : mrCancel;
 }

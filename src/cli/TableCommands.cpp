@@ -7,8 +7,10 @@
 #include "workspace/KeywordTable.h"
 #include "workspace/ListEditing.h"
 #include "workspace/ResultsExport.h"
+#include "workspace/ResultsImport.h"
 #include "workspace/RowFilter.h"
 #include "workspace/Workspace.h"
+#include "workspace/XlsxExport.h"
 
 #include <strings.h>
 
@@ -80,6 +82,20 @@ Command ImportOption(const char* name, const char* help, bool ImportOptions::*op
             }};
 }
 
+// Export XLSX to the given name; the workbook is written off the event loop's thread.
+QCoro::Task<int> SaveXlsx(CliContext& context, const Arguments& given) {
+    if (context.Ws.table.RowCount() == 0) {
+        context.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
+        co_return ExitFailed;
+    }
+    const std::optional<std::string> failed = co_await ExportXlsxTo(context.Ws, given[0]);
+    if (failed) {
+        context.Ui.ShowMessage(MessageKind::Warning, *failed, MessageButtons::Ok);
+        co_return ExitFailed;
+    }
+    co_return ExitOk;
+}
+
 Command Button(const char* name, const char* help, void (*click)(Workspace&)) {
     return {name, {}, help, {}, [click](CliContext& context, const Arguments&) {
                 click(context.Ws);
@@ -122,7 +138,8 @@ void RegisterTableCommands(CommandTable& table) {
     table.Add(
         {"--filter",
          {"TEXT"},
-         "the filter box: later --save-shown writes only rows whose keyword contains TEXT, case ignored",
+         "the filter box: later --save-shown writes only rows whose keyword contains TEXT, case ignored, and "
+         "later --select-all and --clear-selection act on those rows only",
          {},
          [](CliContext& context, const Arguments& given) {
              context.Ws.Filter = given[0];
@@ -136,6 +153,25 @@ void RegisterTableCommands(CommandTable& table) {
                    const std::vector<int> rows = ShownRows(context.Ws);
                    return Save(context, given, &rows);
                }});
+    table.Add({"--open",
+               {"FILE"},
+               "Open Results: append the rows of a CSV or TSV file (one Save Results wrote, or one whose "
+               "header names a Keyword, Keywords or Query column)",
+               {},
+               [](CliContext& context, const Arguments& given) {
+                   if (const auto failed = OpenResultsFrom(context.Ws, given[0])) {
+                       context.Ui.ShowMessage(MessageKind::Warning, *failed, MessageButtons::Ok);
+                       return ExitFailed;
+                   }
+                   return ExitOk;
+               }});
+    table.Add(
+        {"--save-xlsx",
+         {"FILE"},
+         "Export XLSX to FILE (\".xlsx\" appended unless it ends so): counts as numbers, keywords as text",
+         {},
+         {},
+         SaveXlsx});
     table.Add(Button("--remove-duplicates",
                      "Remove Duplicates: keep the first of rows with equal keywords (case ignored)",
                      RemoveDuplicates));

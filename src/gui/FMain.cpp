@@ -7,6 +7,7 @@
 #include "gui/FCaptcha.h"
 #include "gui/KeywordListTools.h"
 #include "gui/KeywordModel.h"
+#include "gui/TableEditing.h"
 #include "gui/dialogs/FAddKeywords.h"
 #include "gui/dialogs/FMainKeyword.h"
 #include "gui/dialogs/FSelectSearch.h"
@@ -250,6 +251,7 @@ void TfrmMain::BuildControls() {
     gifBanner->installEventFilter(this);
 
     tools_ = new KeywordListTools(*this, ws_, *lvwItems, *shownRows_, *bsSkinPanel4);
+    editing_ = new TableEditing(*this, ws_, *tools_->ContextMenu());
     for (auto [button, keys] : {std::pair{btnMainKeyword, "Ctrl+K"},
                                 {btnGatherKeyword, "Ctrl+G"},
                                 {btnAddKeyword, "Ctrl+O"},
@@ -336,6 +338,13 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         closeAgreed_ = true;
         // Nothing new starts once the close is agreed: not the start-up check either.
         Timer1->stop();
+    }
+    if (ws_.Work.Busy()) {
+        // An export stops within a row of its cancel; the window and the workspace go after it.
+        ws_.Work.Cancel();
+        event->ignore();
+        QTimer::singleShot(30, this, &QWidget::close);
+        return;
     }
     if (!vorlith::StopForClosing(ws_)) {
         // The stopped runs end within a turn or two of the event loop; the window and the
@@ -501,6 +510,18 @@ std::optional<std::string> TfrmMain::AskSaveFile(std::string_view folder, std::s
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     if (!fileName.empty())
         dialog.selectFile(ToQString(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return ToBytes(dialog.selectedFiles().constFirst());
+}
+
+std::optional<std::string> TfrmMain::AskFile(bool save, std::string_view title, std::string_view filter,
+                                             std::string_view folder) {
+    QFileDialog dialog(this, ToQString(title), ToQString(folder));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(ToQString(filter));
+    dialog.setOptions(QFileDialog::DontUseNativeDialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return ToBytes(dialog.selectedFiles().constFirst());

@@ -22,6 +22,7 @@ QCoro::Task<HarvestEnd> GatherKeywords(Workspace& ws) {
         co_return HarvestEnd::Refused;
     }
     const auto running = ws.Runs.Begin(RunKind::GatherKeywords);
+    const auto step = ws.History.Run("Gather Keywords");
     try {
         FetchResult fetched =
             co_await FetchPage(ws, SuggestionAddress(ws.Endpoints.SuggestionServiceBase, ws.MainKeyword));

@@ -6,8 +6,10 @@
 #include "platform/ProgramFolder.h"
 #include "workspace/Endpoints.h"
 #include "workspace/Gauge.h"
+#include "workspace/History.h"
 #include "workspace/KeywordTable.h"
 #include "workspace/Runs.h"
+#include "workspace/TableWork.h"
 #include "workspace/WorkspaceUi.h"
 
 #include <cstdint>
@@ -58,6 +60,10 @@ public:
     bool SortAscending = false;
 
     KeywordTable table;
+    // Undo and Redo of the table's edits; declared after the table it listens to.
+    TableHistory History{table};
+    // Long table work under way off the window's thread (an export).
+    TableWork Work;
     Gauge gauge;
     // The one HTTP client of the run; its progress handlers drive the gauge.
     HttpClient http;
