@@ -1,6 +1,6 @@
 // Start-up with the largest skin the program accepts: from constructing the main window (which
 // reads dbconfig.dat and dbskin.dat and applies the style sheet) until it has been shown and has
-// handled its pending events. Target: under 1 s.
+// handled its pending events. Target: under 300 ms.
 #include "branding/SkinFile.h"
 #include "gui/FMain.h"
 #include "gui/widgets/Skin.h"

@@ -11,7 +11,7 @@ namespace vorlith {
 inline constexpr std::string_view SkinFileMagic = "VRLSKIN1";
 // No skin is this large; a bigger declared or inflated size is treated as damage. Qt parses a
 // style sheet slowly enough that a larger one would stall the start.
-inline constexpr std::size_t MaxSkinStyleSheetSize = 1024 * 1024;
+inline constexpr std::size_t MaxSkinStyleSheetSize = 256 * 1024;
 
 // The bytes of a skin file holding the style sheet.
 std::string PackSkin(std::string_view styleSheet);

