@@ -130,11 +130,20 @@ TEST_F(HostileBranding, StyleSheetUrlsLoadOnlyFiles) {
 
 // Parsing a style sheet costs the window time in proportion to its size: a skin larger than the
 // cap is damage, not a reason to stall the start.
-TEST(SkinCap, AStyleSheetOver256KibibytesIsRefused) {
+TEST(SkinCap, AStyleSheetOver256KibibytesOrOver1000SelectorsIsRefused) {
     EXPECT_EQ(MaxSkinStyleSheetSize, 256u * 1024u);
     const std::string largest(MaxSkinStyleSheetSize, ' ');
     EXPECT_EQ(UnpackSkin(PackSkin(largest)), largest);
     EXPECT_THROW(UnpackSkin(PackSkin(largest + " ")), std::runtime_error);
+    // Counted by selector, so that neither many rules nor one rule of many selectors gets through.
+    const std::pair<std::string, std::size_t> sheets[] = {
+        {"a { b: c(1, 2); } d, e { f: g; }", 3}, {"a{b{c}}", 1}, {"}, x {", 2}};
+    for (const auto& [sheet, selectors] : sheets)
+        EXPECT_EQ(SkinSelectorCount(sheet), selectors) << sheet;
+    std::string many;
+    for (std::size_t i = 0; i <= MaxSkinSelectors; ++i)
+        many += "QWidget, ";
+    EXPECT_THROW(UnpackSkin(PackSkin(many + "QLabel { color: red; }")), std::runtime_error);
 }
 
 // Nobody can stop the silent start-up check: it gives up on a server that says nothing. The
