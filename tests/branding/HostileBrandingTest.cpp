@@ -135,13 +135,10 @@ TEST(SkinCap, AStyleSheetOver256KibibytesOrOver1000SelectorsIsRefused) {
     const std::string largest(MaxSkinStyleSheetSize, ' ');
     EXPECT_EQ(UnpackSkin(PackSkin(largest)), largest);
     EXPECT_THROW(UnpackSkin(PackSkin(largest + " ")), std::runtime_error);
-    // Counted by selector, so that neither many rules nor one rule of many selectors gets through.
-    const std::pair<std::string, std::size_t> sheets[] = {
-        {"a { b: c(1, 2); } d, e { f: g; }", 3}, {"a{b{c}}", 1}, {"}, x {", 2}};
-    for (const auto& [sheet, selectors] : sheets)
-        EXPECT_EQ(SkinSelectorCount(sheet), selectors) << sheet;
+    // Counted by selector: neither many rules nor one rule of many selectors gets through.
+    EXPECT_EQ(SkinSelectorCount("a { b: c(1, 2); } d, e { f: g{} }"), 3u);
     std::string many;
-    for (std::size_t i = 0; i <= MaxSkinSelectors; ++i)
+    for (std::size_t i = 0; i < MaxSkinSelectors; ++i)
         many += "QWidget, ";
     EXPECT_THROW(UnpackSkin(PackSkin(many + "QLabel { color: red; }")), std::runtime_error);
 }

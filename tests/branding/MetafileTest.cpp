@@ -259,11 +259,9 @@ TEST(MetafileHelper, DrawsAnEmfWithItsRectangleAndPolygon) {
 // The strip shows no more than 2048 x 512: a larger banner is decoded at the size that fits, its
 // proportions kept, so a tiny file cannot make the helper draw and send a huge picture.
 TEST(MetafileHelper, ABannerLargerThanTheStripIsDecodedToFitIt) {
-    const std::pair<std::string, QSize> cases[] = {{SampleWmf(5792, 5792, 96), QSize(512, 512)},
-                                                   {SampleEmf(4096, 256), QSize(2048, 128)},
-                                                   {SampleEmf(2048, 512), QSize(2048, 512)}};
-    for (const auto& [bytes, size] : cases)
-        EXPECT_EQ(DecodeMetafile(bytes).size(), size);
+    EXPECT_EQ(DecodeMetafile(SampleWmf(5792, 5792, 96)).size(), QSize(512, 512));
+    EXPECT_EQ(DecodeMetafile(SampleEmf(4096, 256)).size(), QSize(2048, 128));
+    EXPECT_EQ(DecodeMetafile(SampleEmf(2048, 512)).size(), QSize(2048, 512));
 }
 
 // libwmf dereferences a null pointer drawing text in a font 24576 units wide (found by fuzzing).

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <optional>
 #include <stdexcept>
 
@@ -181,27 +180,16 @@ TEST_F(ProgramFoldersTest, AFolderThatCannotBeMadeIsAClearError) {
     }
 }
 
-// A data folder that is there but cannot be used says why, not "File exists".
-TEST_F(ProgramFoldersTest, AnUnusableDataFolderSaysWhy) {
-    const std::pair<const char*, const char*> cases[] = {{"dangling", "a link to "}, {"readonly", "cannot be written"}};
-    for (const auto& [kind, why] : cases) {
-        fs::create_directories(Path(kind));
-        if (std::string_view(kind) == "dangling") {
-            fs::create_symlink(Path("nowhere"), Path("dangling/vorlith"));
-        } else {
-            fs::create_directory(Path("readonly/vorlith"));
-            fs::permissions(Path("readonly/vorlith"), fs::perms(0500));
-        }
-        const ScopedEnv data("XDG_DATA_HOME", Path(kind));
-        try {
-            RunningProgramFolders(Path("usr/bin"), layout_);
-            if (::geteuid() != 0 || std::string_view(kind) == "dangling")
-                ADD_FAILURE() << kind << ": no error";
-        } catch (const std::runtime_error& error) {
-            EXPECT_NE(std::string(error.what()).find(why), std::string::npos) << error.what();
-        }
-        if (std::string_view(kind) == "readonly")
-            fs::permissions(Path("readonly/vorlith"), fs::perms(0700));
+// A data folder that is a dangling link says so, not "File exists".
+TEST_F(ProgramFoldersTest, ADanglingDataFolderSaysWhy) {
+    fs::create_directories(Path("data"));
+    fs::create_symlink(Path("nowhere"), Path("data/vorlith"));
+    const ScopedEnv data("XDG_DATA_HOME", Path("data"));
+    try {
+        RunningProgramFolders(Path("usr/bin"), layout_);
+        ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("a link to " + Path("nowhere")), std::string::npos) << error.what();
     }
 }
 

