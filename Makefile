@@ -18,7 +18,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config ccache python3 \
             qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev \
             zlib1g-dev clang libclang-rt-14-dev \
-            libwmf-dev fonts-urw-base35 libemf2svg-dev qt6-svg-dev \
+            libwmf-dev fonts-urw-base35 libemf2svg-dev qt6-svg-dev libseccomp-dev \
             libicu-dev python3-pandas imagemagick \
             xvfb xauth fonts-dejavu-core xdotool \
             dpkg-dev desktop-file-utils appstream man-db librsvg2-bin \

@@ -153,13 +153,17 @@ namespace {
 QCoro::Task<UpdateCheckEnd> Check(Workspace& ws, bool Silent, char decimalSeparator) {
     // Nobody can stop the silent check: it gives up on a silent server.
     int readTimeout = ws.http.Options().ReadTimeoutMs;
+    int totalTimeout = ws.http.Options().TotalTimeoutMs;
     if (Silent && (readTimeout == 0 || readTimeout > SilentCheckGiveUpMs))
         readTimeout = SilentCheckGiveUpMs;
+    // Nor can a trickle hold it: the whole download has the same limit.
+    if (Silent && (totalTimeout == 0 || totalTimeout > SilentCheckGiveUpMs))
+        totalTimeout = SilentCheckGiveUpMs;
     const std::string description = ws.ProgramFolder + std::string(UpdateDescriptionFile);
     const std::string address = UpdateFolderURL(ws) + std::string(UpdateDescriptionFile);
     bool downloaded = false;
     if (!ReservedHost(address))
-        downloaded = co_await DownloadFile(ws, address, description, readTimeout);
+        downloaded = co_await DownloadFile(ws, address, description, readTimeout, totalTimeout);
     if (downloaded && FileExists(description)) {
         const std::string remoteText = ReadIniString(description, UpdateSection, UpdateVersionKey);
         if (VersionNumber < ReadVersionNumber(remoteText, decimalSeparator)) {

@@ -1,8 +1,10 @@
 #include "cli/CommandTable.h"
 
 #include "cli/ConsoleUi.h"
+#include "platform/Files.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QStringBytes.h"
+#include "workspace/Endpoints.h"
 #include "workspace/Workspace.h"
 
 #include <QCoreApplication>
@@ -80,8 +82,10 @@ QCoro::Task<int> CommandTable::Run(std::vector<std::string> args, std::FILE* out
     std::vector<Step> steps;
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            std::fputs(Usage(program).c_str(), out);
-            co_return ExitOk;
+            if (WriteAll(out, Usage(program)))
+                co_return ExitOk;
+            std::fprintf(err, "%s: cannot write to standard output\n", program.c_str());
+            co_return ExitFailed;
         }
         const Command* command = Find(args[i]);
         if (!command) {
@@ -95,8 +99,14 @@ QCoro::Task<int> CommandTable::Run(std::vector<std::string> args, std::FILE* out
             co_return ExitUsage;
         }
         Step step{command, {}};
-        for (std::size_t a = 0; a < command->Arguments.size(); ++a)
+        for (std::size_t a = 0; a < command->Arguments.size(); ++a) {
             step.Given.push_back(args[++i]);
+            if (command->NonEmptyArguments && step.Given.back().empty()) {
+                std::fprintf(err, "%s: %s needs a non-empty %s\n", program.c_str(), command->Name.c_str(),
+                             command->Arguments[a].c_str());
+                co_return ExitUsage;
+            }
+        }
         steps.push_back(std::move(step));
     }
     if (steps.empty()) {
@@ -133,17 +143,25 @@ QCoro::Task<int> CommandTable::Run(std::vector<std::string> args, std::FILE* out
 
     ConsoleUi ui(err, setup.Yes, setup.Verbose);
     Workspace ws(ui, std::move(folders));
+    // Its [Endpoints] are the defaults then: say why.
+    if (const std::string warning = NotAFileWarning(ws.SettingsFile(EndpointsFileName)); !warning.empty())
+        std::fprintf(err, "%s: warning: %s\n", program.c_str(), warning.c_str());
     // The sort state as the window's creation step leaves it; there is no window here to brand.
     ws.SortColumn = -1;
     ws.SortAscending = true;
     ws.http.Options().ReadTimeoutMs = setup.TimeoutSeconds * 1000;
+    ws.http.Options().TotalTimeoutMs = setup.TimeoutSeconds * 1000;
     CliContext context{ws, ui, out, err};
     // A command that gave up on a silent server failed, whatever else it reports.
     const auto gaveUp = [&] {
         if (!ws.http.GaveUp())
             return false;
-        std::fprintf(err, "%s: gave up: the server sent nothing for %d seconds (see --timeout)\n",
-                     program.c_str(), setup.TimeoutSeconds);
+        if (ws.http.GaveUpOnTotal())
+            std::fprintf(err, "%s: gave up: the request took longer than %d seconds (see --timeout)\n",
+                         program.c_str(), setup.TimeoutSeconds);
+        else
+            std::fprintf(err, "%s: gave up: the server sent nothing for %d seconds (see --timeout)\n",
+                         program.c_str(), setup.TimeoutSeconds);
         return true;
     };
     try {

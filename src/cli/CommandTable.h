@@ -24,7 +24,7 @@ struct CliSetup {
     std::string Folder; // ProgramFolder; empty: the copy's own (see platform/ProgramFolder.h)
     bool Yes = false;   // OK/Cancel questions answered OK
     bool Verbose = false;
-    int TimeoutSeconds = 120; // without data; 0: no limit; -1: not a valid value
+    int TimeoutSeconds = 120; // without data, and for the whole request; 0: no limit; -1: not a valid value
 };
 
 // Longest --timeout: larger values would overflow the client's milliseconds.
@@ -54,6 +54,8 @@ struct Command {
     std::function<void(CliSetup&, const vorlith::cli::Arguments&)> Setup;
     std::function<int(CliContext&, const vorlith::cli::Arguments&)> Run;
     std::function<QCoro::Task<int>(CliContext&, const vorlith::cli::Arguments&)> Await = {};
+    // An empty argument is a usage error (a file name or a keyword that cannot be empty).
+    bool NonEmptyArguments = false;
 };
 
 class CommandTable {

@@ -19,7 +19,8 @@ void RegisterGeneralCommands(CommandTable& table) {
                {}});
     table.Add({"--timeout",
                {"SECONDS"},
-               "give up a request after SECONDS without data from the server (default 120; 0: never)",
+               "give up a request after SECONDS without data from the server, or SECONDS after it began "
+               "(default 120; 0: never)",
                [](CliSetup& setup, const Arguments& given) {
                    int seconds = -1;
                    const char* end = given[0].data() + given[0].size();

@@ -112,14 +112,18 @@ void RegisterTableCommands(CommandTable& table) {
                {},
                [](CliContext& context, const Arguments& given) {
                    return AddKeywords(context, {given[0], ""});
-               }});
+               },
+               {},
+               true});
     table.Add({"--keywords",
                {"FILE"},
                "Add Keywords: one row per line of FILE, after the rows already there",
                {},
                [](CliContext& context, const Arguments& given) {
                    return AddKeywords(context, {"", given[0]});
-               }});
+               },
+               {},
+               true});
     table.Add(Button("--select-all", "Select All: tick every row", SelectAll));
     table.Add(Button("--clear-selection", "Clear Selection: untick every row", ClearSelection));
     table.Add(Button("--delete-selected", "Delete Selected: remove the ticked rows (asks; see --yes)",

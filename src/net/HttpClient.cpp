@@ -178,7 +178,9 @@ QCoro::Task<void> HttpClient::Connect(const HttpAddress& address) {
     else
         socket->connectToHost(host, address.Port);
 
-    const auto deadline = Clock::now() + std::chrono::milliseconds(limits_.ConnectTimeoutMs);
+    auto deadline = Clock::now() + std::chrono::milliseconds(limits_.ConnectTimeoutMs);
+    if (limits_.TotalTimeoutMs > 0)
+        deadline = std::min(deadline, totalDeadline_);
     for (;;) {
         if (disconnectRequested_)
             throw HttpError("Disconnected while connecting to " + address.HostHeader());
@@ -191,6 +193,11 @@ QCoro::Task<void> HttpClient::Connect(const HttpAddress& address) {
                             ToBytes(socket_->errorString()));
         if (Clock::now() >= deadline) {
             DropSocket();
+            if (limits_.TotalTimeoutMs > 0 && Clock::now() >= totalDeadline_) {
+                gaveUp_ = true;
+                throw HttpError("Gave up: " + address.HostHeader() + " did not answer within " +
+                                std::to_string(limits_.TotalTimeoutMs / 1000) + " seconds");
+            }
             throw HttpError("Timed out connecting to " + address.HostHeader());
         }
         co_await Wait(std::min(limits_.ConnectIdleMs, MsUntil(deadline)));
@@ -234,15 +241,25 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
         ~Unhook() { parser = nullptr; }
     } unhook{parser_};
 
-    // Connecting has its own limit; from here on only silence counts.
+    // Connecting has its own limit; from here on silence counts, and the whole GET's limit.
     auto silentSince = Clock::now();
+    bool heard = false;
     for (;;) {
         if (disconnectRequested_) {
-            parser.Finish();
+            parser.FinishCut();
             break;
+        }
+        // Checked before reading, so that neither a trickle nor a flood outlasts it.
+        if (limits_.TotalTimeoutMs > 0 && Clock::now() >= totalDeadline_) {
+            gaveUp_ = true;
+            gaveUpOnTotal_ = heard;
+            DropSocket();
+            throw HttpError("Gave up: " + address.HostHeader() + " did not finish its answer within " +
+                            std::to_string(limits_.TotalTimeoutMs / 1000) + " seconds");
         }
         if (socket_->bytesAvailable() > 0) {
             silentSince = Clock::now();
+            heard = true;
             const QByteArray data = socket_->read(256 * 1024);
             std::string_view rest(data.constData(), static_cast<std::size_t>(data.size()));
             while (!rest.empty() && !parser.Done() && !disconnectRequested_)
@@ -256,7 +273,7 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
             break;
         }
         if (exchange.bodyDeadline && Clock::now() >= *exchange.bodyDeadline) {
-            parser.Finish();
+            parser.FinishCut();
             break;
         }
         int idle = limits_.ReadIdleMs;
@@ -272,6 +289,8 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
             }
             idle = std::min(idle, std::max(MsUntil(giveUp), 1));
         }
+        if (limits_.TotalTimeoutMs > 0)
+            idle = std::min(idle, std::max(MsUntil(totalDeadline_), 1));
         co_await Wait(idle);
         if (idleFired_) {
             idleFired_ = false;
@@ -312,6 +331,7 @@ QCoro::Task<HttpClient::Result> HttpClient::Get(Request request, HttpSink& sink)
     disconnectRequested_ = false;
     idleFired_ = false;
     limits_ = request.Limits;
+    totalDeadline_ = Clock::now() + std::chrono::milliseconds(std::max(limits_.TotalTimeoutMs, 0));
     struct Release {
         bool& busy;
         ~Release() { busy = false; }
@@ -326,8 +346,10 @@ QCoro::Task<HttpClient::Result> HttpClient::Get(Request request, HttpSink& sink)
             if (outcome == Outcome::Final)
                 break;
             sink.Clear();
-            if (outcome == Outcome::RedirectLimit)
+            if (outcome == Outcome::RedirectLimit) {
+                result.StillRedirecting = true;
                 break;
+            }
             current = ResolveLocation(current, location);
         }
     } catch (const HttpError& error) {

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <chrono>
 #include <coroutine>
 #include <cstdint>
 #include <functional>
@@ -48,6 +49,7 @@ public:
         int MaxRequests = 15; // per GET: the first and up to 14 redirects
         int ConnectTimeoutMs = 120'000;
         int ReadTimeoutMs = 0;             // give up after this long without data; 0: no limit
+        int TotalTimeoutMs = 0;            // give up a GET, redirects included, after this long; 0: no limit
         int ConnectIdleMs = 125;           // OnIdle while connecting
         int ReadIdleMs = 250;              // OnIdle after this long without data
         int RedirectBodyMs = 4000;         // a redirect's body is read this long at most
@@ -68,6 +70,7 @@ public:
     struct Result {
         int Status = 0;
         std::string Error; // empty on success
+        bool StillRedirecting = false; // the last request allowed was answered with a redirect
         bool Ok() const { return Error.empty(); }
     };
 
@@ -88,10 +91,12 @@ public:
     // handler and when nothing is connected.
     void Disconnect();
     bool Connected() const;
-    // True once a GET gave up because the server sent nothing for ReadTimeoutMs; stays set until
-    // ClearGaveUp().
+    // True once a GET gave up because the server sent nothing for ReadTimeoutMs, or because it
+    // took longer than TotalTimeoutMs; stays set until ClearGaveUp().
     bool GaveUp() const { return gaveUp_; }
-    void ClearGaveUp() { gaveUp_ = false; }
+    // Of those, true when the server had sent something but the GET ran out of time.
+    bool GaveUpOnTotal() const { return gaveUpOnTotal_; }
+    void ClearGaveUp() { gaveUp_ = gaveUpOnTotal_ = false; }
 
     CookieStore& Cookies() { return cookies_; }
     // The limits of the next requests (For()), and those of the GET under way.
@@ -131,6 +136,8 @@ private:
     bool disconnectRequested_ = false;
     bool idleFired_ = false;
     bool gaveUp_ = false;
+    bool gaveUpOnTotal_ = false;
+    std::chrono::steady_clock::time_point totalDeadline_; // when TotalTimeoutMs is set
     class HttpResponseParser* parser_ = nullptr;
 };
 

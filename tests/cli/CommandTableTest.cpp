@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace vorlith::cli {
@@ -126,6 +127,32 @@ TEST_F(Cli, UsageErrors) {
 TEST_F(Cli, UsageErrorsNameTheProblem) {
     EXPECT_NE(RunCli(table, {"--nope"}).Err.find("\"--nope\""), std::string::npos);
     EXPECT_NE(RunCli(table, {"download", "x"}).Err.find("download needs 2"), std::string::npos);
+}
+
+TEST_F(Cli, EmptyArgumentsAndAnUnwritableHelpFail) {
+    RegisterTableCommands(table);
+    for (const char* command : {"--keywords", "--add"})
+        EXPECT_EQ(RunCli(table, {"--folder", Folder(), command, ""}).Status, ExitUsage) << command;
+    std::FILE* full = std::fopen("/dev/full", "w");
+    EXPECT_EQ(test::Await(table.Run({"vorlith-cli", "--help"}, full, stderr)), ExitFailed);
+    std::fclose(full);
+}
+
+// Something in dbconfig.dat's place that is no file is named, and the run goes on without it.
+TEST_F(Cli, ASettingsFileThatIsNoFileIsNamed) {
+    const std::string config = Folder() + "/dbconfig.dat";
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[&] { std::filesystem::create_directory(config); }, "it is a folder"},
+        {[&] { std::filesystem::create_symlink("/dev/zero", config); }, "it is not a regular file"},
+        {[&] { std::filesystem::create_symlink(Folder() + "/gone", config); }, "it is a link to nothing"}};
+    for (const auto& [make, why] : cases) {
+        std::filesystem::remove_all(config);
+        make();
+        server.Next().Send(Reply::Answer(200, "ok"));
+        const auto run = RunCli(table, {"--folder", Folder(), "fetch", server.Url("/")});
+        EXPECT_EQ(run.Status, ExitOk);
+        EXPECT_NE(run.Err.find("The file " + config + " is not read: " + why), std::string::npos) << run.Err;
+    }
 }
 
 TEST(CommandTable, RefusesTwoCommandsOfOneName) {
