@@ -66,6 +66,7 @@ public:
     ChallengeAnswer AskChallenge(const ChallengePrompt& prompt) override;
     std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
+    void ShowStatusCause(StatusPanel panel, std::string_view cause) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
     void SetGatherDataCaption(std::string_view caption) override;

@@ -3,6 +3,7 @@
 
 #include "CliCapture.h"
 #include "cli/ConsoleUi.h"
+#include "workspace/PageFetcher.h"
 #include "support/ScriptedHttpServer.h"
 
 #include <QTemporaryDir>
@@ -126,6 +127,33 @@ TEST_F(Cli, UsageErrors) {
 TEST_F(Cli, UsageErrorsNameTheProblem) {
     EXPECT_NE(RunCli(table, {"--nope"}).Err.find("\"--nope\""), std::string::npos);
     EXPECT_NE(RunCli(table, {"download", "x"}).Err.find("download needs 2"), std::string::npos);
+}
+
+TEST_F(Cli, VersionProxyAndTheCauseOfAFailureOnTheNextLine) {
+    const std::string proxy = "127.0.0.1:" + std::to_string(server.Port());
+    const std::string status(ConnectionErrorText);
+    server.Next().Send(Reply::Answer(404, "")).Close();
+    server.Next().Send(Reply::Answer(200, "via proxy")).Close();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out;
+        std::string errHas;
+    };
+    const std::vector<Case> cases = {
+        {{"--version"}, 0, "vorlith-cli 1.04\n", ""},
+        {{"--folder", Folder(), "fetch", server.Url("/gone")}, 1, "", status + "\n" + proxy + ": HTTP status 404\n"},
+        {{"--folder", Folder(), "fetch", "http://far.example/p", "--proxy", proxy}, 0, "via proxy\r\n", ""},
+        {{"--proxy", "socks5://h:1", "fetch", "http://far.example/"}, 2, "", "not an http:// proxy address"},
+    };
+    for (const auto& c : cases) {
+        const auto run = RunCli(table, c.args);
+        EXPECT_EQ(run.Status, c.status) << ::testing::PrintToString(c.args) << run.Err;
+        EXPECT_EQ(run.Out, c.out);
+        EXPECT_NE(run.Err.find(c.errHas), std::string::npos) << run.Err;
+    }
+    ASSERT_EQ(server.Requests.size(), 2u);
+    EXPECT_TRUE(server.Requests[1].starts_with("GET http://far.example/p HTTP/1.1\r\n")) << server.Requests[1];
 }
 
 TEST(CommandTable, RefusesTwoCommandsOfOneName) {
