@@ -342,9 +342,11 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
     case Exchange::Kind::None:
         if (disconnectRequested_)
             Fail(HttpFailure::Kind::Stopped, address.HostHeader(), "Disconnected before the server answered");
-        if (parser.Error().empty())
-            Fail(HttpFailure::Kind::Closed, address.HostHeader(), "The server closed the connection without answering");
-        Fail(HttpFailure::Kind::Other, address.HostHeader(), parser.Error());
+        // A closed connection is the cause; a malformed head arrives while it is still open.
+        Fail(socket_->state() == QAbstractSocket::UnconnectedState ? HttpFailure::Kind::Closed
+                                                                   : HttpFailure::Kind::Other,
+             address.HostHeader(),
+             parser.Error().empty() ? "The server closed the connection without answering" : parser.Error());
     case Exchange::Kind::Final:
         if (parser.GetState() == HttpResponseParser::State::Failed)
             Fail(socket_->state() == QAbstractSocket::UnconnectedState ? HttpFailure::Kind::Closed

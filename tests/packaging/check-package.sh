@@ -92,7 +92,7 @@ for size in 16 24 32 48 64 128 256; do
 done
 
 step "lintian"
-lintian --fail-on error,warning --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1 ||
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1 ||
     fail "lintian: $(cat "$work/lintian.txt")"
 grep -E '^[EW]: ' "$work/lintian.txt" && fail "lintian reports errors or warnings"
 
