@@ -92,9 +92,7 @@ for size in 16 24 32 48 64 128 256; do
 done
 
 step "lintian"
-lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1 ||
-    fail "lintian: $(cat "$work/lintian.txt")"
-grep -E '^[EW]: ' "$work/lintian.txt" && fail "lintian reports errors or warnings"
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1 || fail "$(cat "$work/lintian.txt")"
 
 step "man -l"
 for page in "$share"/man/man1/*.1.gz; do
@@ -105,17 +103,12 @@ for page in "$share"/man/man1/*.1.gz; do
 done
 LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$share/man/man1/vorlith-cli.1.gz" >"$work/man.txt" 2>/dev/null
 
-step "the desktop file names the window's class"
+step "the window's class, and --version and --help without a display"
 [[ $(entry StartupWMClass) == Vorlith ]] || fail "StartupWMClass is '$(entry StartupWMClass)'"
-
-step "--version and --help need no display"
-for program in vorlith vorlith-cli; do
-    version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$program" --version) ||
-        fail "$program --version exited with $?"
-    [[ $version == "$program 1.04" ]] || fail "$program --version printed '$version'"
-done
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/vorlith" --help | grep -q '^Usage: vorlith' ||
-    fail "vorlith --help prints no usage"
+headless() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$1" "$2"; }
+[[ $(headless vorlith --version) == "vorlith 1.04" && $(headless vorlith-cli --version) == "vorlith-cli 1.04" ]] ||
+    fail "--version printed '$(headless vorlith --version)' and '$(headless vorlith-cli --version)'"
+headless vorlith --help | grep -q '^Usage: vorlith' || fail "vorlith --help prints no usage"
 
 step "the unpacked vorlith-cli --help"
 cli=$root/usr/bin/vorlith-cli
