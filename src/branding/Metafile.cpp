@@ -245,7 +245,10 @@ QImage ReadMetafileReply(std::string_view reply, const MetafileHeader& header) {
 std::string MetafileHelperPath() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (program.parent_path() / MetafileHelperName).string();
+    const std::filesystem::path beside = program.parent_path() / MetafileHelperName;
+    const std::filesystem::path installed = program.parent_path().parent_path() / "lib/vorlith" / MetafileHelperName;
+    return (std::filesystem::exists(beside, error) || !std::filesystem::exists(installed, error) ? beside : installed)
+        .string();
 }
 
 MetafileHeader DecodeSize(const MetafileHeader& stated) {

@@ -56,7 +56,8 @@ inline constexpr std::size_t MaxMetafileReasonSize = 200;
 // reason or with what is wrong with the answer.
 QImage ReadMetafileReply(std::string_view reply, const MetafileHeader& header);
 
-// The helper beside the running program.
+// The helper beside the running program (the build folder, a portable copy), else in
+// ../lib/vorlith/ from it (an installed copy keeps helpers out of the bin folder).
 std::string MetafileHelperPath();
 
 // The helper and its time limits. A banner decodes in a fraction of a second; the deadline

@@ -25,6 +25,9 @@ struct CliSetup {
     bool Yes = false;   // OK/Cancel questions answered OK
     bool Verbose = false;
     int TimeoutSeconds = 120; // without data, and for the whole request; 0: no limit; -1: not a valid value
+    // --trim, --skip-blank, --skip-existing: on for every --keywords and --add, wherever they stand.
+    ImportOptions Import = {};
+    std::string Proxy; // --proxy: for plain and secure requests alike, instead of the environment's
 };
 
 // Longest --timeout: larger values would overflow the client's milliseconds.
@@ -36,13 +39,17 @@ struct CliContext {
     ConsoleUi& Ui;
     std::FILE* Out;
     std::FILE* Err;
-    // --trim, --skip-blank, --skip-existing: on for every later --keywords and --add.
+    // The command line's import options (CliSetup::Import).
     ImportOptions Import = {};
     // A Gather Data run happened: the run fails when lookups are still failed at the end.
     bool LookupsAsked = false;
 };
 
 using Arguments = std::vector<std::string>;
+
+// The main status text on standard error, and a failed request's host and cause on the next line
+// (unless --verbose printed them already).
+void PrintStatus(CliContext& context);
 
 struct Command {
     std::string Name;                   // "fetch", "--save", ...

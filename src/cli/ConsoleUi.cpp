@@ -87,6 +87,11 @@ void ConsoleUi::ShowStatus(StatusPanel panel, std::string_view text) {
         Line(err_, "", text);
 }
 
+void ConsoleUi::ShowStatusCause(StatusPanel, std::string_view cause) {
+    if (verbose_ && !cause.empty())
+        Line(err_, "", cause);
+}
+
 void ConsoleUi::SetTitle(std::string_view title) {
     Branding.Title = title;
 }

@@ -29,6 +29,12 @@ void RegisterGeneralCommands(CommandTable& table) {
                        error == std::errc() && stop == end && seconds <= MaxTimeoutSeconds ? seconds : -1;
                },
                {}});
+    table.Add({"--proxy",
+               {"URL"},
+               "send every request through the HTTP proxy at URL (http://[user:password@]host:port); "
+               "default: http_proxy, https_proxy and no_proxy from the environment",
+               [](CliSetup& setup, const Arguments& given) { setup.Proxy = given[0]; },
+               {}});
     table.Add({"--verbose",
                {},
                "print every status text to standard error as it changes",

@@ -75,11 +75,9 @@ int Save(CliContext& context, const Arguments& given, const std::vector<int>* ro
     return ExitOk;
 }
 
+// Set before any command runs: an option written after its --keywords still applies to it.
 Command ImportOption(const char* name, const char* help, bool ImportOptions::*option) {
-    return {name, {}, help, {}, [option](CliContext& context, const Arguments&) {
-                context.Import.*option = true;
-                return ExitOk;
-            }};
+    return {name, {}, help, [option](CliSetup& setup, const Arguments&) { setup.Import.*option = true; }, {}};
 }
 
 // Export XLSX to the given name; the workbook is written off the event loop's thread.
@@ -179,12 +177,12 @@ void RegisterTableCommands(CommandTable& table) {
     table.Add(Button("--remove-duplicates",
                      "Remove Duplicates: keep the first of rows with equal keywords (case ignored)",
                      RemoveDuplicates));
-    table.Add(ImportOption("--trim", "later imports strip blanks and control bytes from both ends of a line",
+    table.Add(ImportOption("--trim", "every --keywords and --add strips blanks and control bytes from both ends of a line",
                            &ImportOptions::Trim));
-    table.Add(ImportOption("--skip-blank", "later imports skip lines that are empty (after --trim)",
+    table.Add(ImportOption("--skip-blank", "every import skips lines that are empty (after --trim)",
                            &ImportOptions::SkipBlank));
     table.Add(ImportOption("--skip-existing",
-                           "later imports skip keywords already in the table (case ignored)",
+                           "every import skips keywords already in the table (case ignored)",
                            &ImportOptions::SkipExisting));
 }
 

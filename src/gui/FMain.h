@@ -70,6 +70,7 @@ public:
                                        std::string_view folder) override;
     TableEditing& Editing() { return *editing_; }
     void ShowStatus(StatusPanel panel, std::string_view text) override;
+    void ShowStatusCause(StatusPanel panel, std::string_view cause) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
     void SetGatherDataCaption(std::string_view caption) override;

@@ -6,6 +6,8 @@
 #include "net/CookieStore.h"
 #include "net/HttpAddress.h"
 #include "net/HttpError.h"
+#include "net/HttpFailure.h"
+#include "net/Proxy.h"
 
 #include <QObject>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -71,6 +74,7 @@ public:
         int Status = 0;
         std::string Error; // empty on success
         bool StillRedirecting = false; // the last request allowed was answered with a redirect
+        HttpFailure Cause; // What is None on success
         bool Ok() const { return Error.empty(); }
     };
 
@@ -99,6 +103,10 @@ public:
     void ClearGaveUp() { gaveUp_ = gaveUpOnTotal_ = false; }
 
     CookieStore& Cookies() { return cookies_; }
+    // The proxies of the next requests; all empty (the default) connects directly.
+    ProxySettings& Proxies() { return proxies_; }
+    // Why the last GET failed; What is None after a success.
+    const HttpFailure& LastFailure() const { return lastFailure_; }
     // The limits of the next requests (For()), and those of the GET under way.
     Settings& Options() { return settings_; }
     const Settings& CurrentLimits() const { return limits_; }
@@ -124,10 +132,16 @@ private:
     void Wake();
     void Resume();
     void DropSocket();
+    // Records why the GET fails, then throws.
+    [[noreturn]] void Fail(HttpFailure::Kind kind, std::string host, const std::string& message, int status = 0);
 
     Settings settings_;
     Settings limits_; // the GET under way's
     CookieStore cookies_;
+    ProxySettings proxies_;
+    std::optional<ProxyEndpoint> proxy_; // the connection's, when it goes through one
+    HttpFailure failure_;
+    HttpFailure lastFailure_;
     std::unique_ptr<QAbstractSocket> socket_;
     QTimer idle_;
     std::coroutine_handle<> waiter_;

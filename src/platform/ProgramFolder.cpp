@@ -1,6 +1,10 @@
 #include "platform/ProgramFolder.h"
 
 #include "platform/Files.h"
+#include "platform/QStringBytes.h"
+
+#include <QDir>
+#include <QStandardPaths>
 
 #include <cstdlib>
 #include <filesystem>
@@ -92,6 +96,15 @@ ProgramFolders FindProgramFolders(std::string_view executableFolder, const Insta
     folders.Folder = UserDataFolder(xdgDataHome, home);
     folders.SettingsFolders = {folders.Folder, WithSlash(layout.SettingsFolder)};
     return folders;
+}
+
+std::string UserDocumentsFolder() {
+    for (const QString& folder :
+         {QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), QDir::homePath()}) {
+        if (!folder.isEmpty() && QDir::isAbsolutePath(folder) && QDir(folder).exists())
+            return WithSlash(ToBytes(folder));
+    }
+    return "/";
 }
 
 ProgramFolders RunningProgramFolders(std::string_view executableFolder) {

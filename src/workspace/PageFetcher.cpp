@@ -247,6 +247,7 @@ QCoro::Task<FetchResult> FetchPage(Workspace& ws, std::string address) {
         ws.http.Disconnect();
         result.Status = got.Status;
         result.Detail = got.Error;
+        result.Cause = got.Cause;
         if (ws.Runs.Aborted()) {
             result.Reason = AbortedText;
         } else if (got.Ok()) {
@@ -261,8 +262,11 @@ QCoro::Task<FetchResult> FetchPage(Workspace& ws, std::string address) {
         result = {};
         result.Reason = ws.Runs.Aborted() ? AbortedText : ConnectionErrorText;
         result.Detail = error.what();
+        result.Cause = {HttpFailure::Kind::Other, {}, 0, error.what()};
     }
-    ws.SetMainStatus(result.Ok ? CompletedText : result.Reason);
+    if (!result.Ok && ws.Runs.Aborted())
+        result.Cause.What = HttpFailure::Kind::Stopped;
+    ws.SetMainStatus(result.Ok ? CompletedText : result.Reason, result.Ok ? std::string() : result.Cause.Text());
     // The lock goes only after the name: another fetch never sees our page half-removed.
     file.RemoveName();
     file.CloseQuietly();

@@ -31,6 +31,7 @@ struct FetchResult {
     // what went wrong as the client saw it (empty when nothing was sent).
     std::string_view Reason;
     std::string Detail;
+    HttpFailure Cause; // the host and the kind of failure; None on success
 };
 
 // Fetches a page into text. Fails at once when Aborted was already set (nothing sent, nothing

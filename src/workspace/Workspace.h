@@ -74,6 +74,9 @@ public:
     const std::vector<std::string> SettingsFolders;
     // The copy lies in the install prefix: a package manager updates it, not the updater.
     const bool InstalledCopy = false;
+    // Where the file dialogs open at first: ProgramFolder for a portable copy, the user's documents
+    // folder (platform UserDocumentsFolder) for an installed one.
+    const std::string DialogFolder;
     // The first settings folder's file of that name; ProgramFolder + name when none has it.
     std::string SettingsFile(std::string_view name) const;
     vorlith::Endpoints Endpoints;
@@ -82,10 +85,12 @@ public:
     vorlith::Shell* Shell = nullptr;
 
     // Status bar writers: keep the core's record and show the text.
-    void SetMainStatus(std::string_view text);
+    // cause: the host and what went wrong there when the text reports a failed request, else empty.
+    void SetMainStatus(std::string_view text, std::string_view cause = {});
     void SetMainKeywordStatus(std::string_view text);
     void SetSecondStatus(std::string_view text);
     const std::string& MainStatusText() const { return mainStatus_; }
+    const std::string& MainStatusCause() const { return mainStatusCause_; }
     const std::string& MainKeywordStatusText() const { return mainKeywordStatus_; }
     const std::string& SecondStatusText() const { return secondStatus_; }
     void ShowGauge() { Ui.ShowGauge(gauge); }
@@ -111,6 +116,7 @@ public:
 
 private:
     std::string mainStatus_;
+    std::string mainStatusCause_;
     std::string mainKeywordStatus_;
     std::string secondStatus_;
     bool unsavedRows_ = false;

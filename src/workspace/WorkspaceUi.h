@@ -97,6 +97,8 @@ enum class StatusPanel { Main, MainKeyword, Second, Run };
 class WindowPort {
 public:
     virtual void ShowStatus(StatusPanel, std::string_view) {}
+    // Beside a failure's status text: the host and the cause ("a.example: timed out"); empty clears it.
+    virtual void ShowStatusCause(StatusPanel, std::string_view) {}
     virtual void ShowGauge(const Gauge&) {}
     virtual void SetTitle(std::string_view) {}
     virtual void SetGatherDataCaption(std::string_view) {}

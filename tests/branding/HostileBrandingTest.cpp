@@ -154,8 +154,10 @@ TEST_F(HostileBranding, OnlyTheSilentCheckGivesUpOnASilentServer) {
             if (ws().http.Busy())
                 limitDuringCheck = ws().http.CurrentLimits().ReadTimeoutMs;
         };
+        // The server closed without a word: a failure, said as one (it used to say "no new updates").
         if (!silent)
-            ui.AnswerMessage(std::string(NoUpdatesText));
+            ui.AnswerMessage(std::string(UpdateCheckFailedText) + "127.0.0.1:" + std::to_string(server.Port()) +
+                             ": the connection closed before the whole answer came");
         test::Await(CheckForUpdates(ws(), silent, '.'), eachTurn);
         EXPECT_EQ(limitDuringCheck, silent ? SilentCheckGiveUpMs : 0);
         EXPECT_EQ(ws().http.Options().ReadTimeoutMs, 0);

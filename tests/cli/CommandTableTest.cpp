@@ -44,7 +44,9 @@ TEST_F(Cli, FailedFetchExitsWithOne) {
     const auto run = RunCli(table, {"--folder", Folder(), "fetch", server.Url("/")});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Out, "");
-    EXPECT_EQ(run.Err, "Connection error, check if you are connected and url exists.\n");
+    // The host and the cause follow the described status on the next line.
+    EXPECT_EQ(run.Err, "Connection error, check if you are connected and url exists.\n127.0.0.1:" +
+                           std::to_string(server.Port()) + ": HTTP status 404\n");
 }
 
 TEST_F(Cli, APageThatCannotBeWrittenOutIsAFailure) {
@@ -153,6 +155,20 @@ TEST_F(Cli, ASettingsFileThatIsNoFileIsNamed) {
         EXPECT_EQ(run.Status, ExitOk);
         EXPECT_NE(run.Err.find("The file " + config + " is not read: " + why), std::string::npos) << run.Err;
     }
+}
+
+TEST_F(Cli, VersionAndProxy) {
+    server.Next().Send(Reply::Answer(200, "via proxy")).Close();
+    const std::string proxy = "127.0.0.1:" + std::to_string(server.Port());
+    auto run = RunCli(table, {"--version"});
+    EXPECT_EQ(run.Out, "vorlith-cli 1.04\n");
+    run = RunCli(table, {"--folder", Folder(), "fetch", "http://far.example/p", "--proxy", proxy});
+    EXPECT_EQ(run.Out, "via proxy\r\n") << run.Err;
+    ASSERT_EQ(server.Requests.size(), 1u);
+    EXPECT_TRUE(server.Requests[0].starts_with("GET http://far.example/p HTTP/1.1\r\n")) << server.Requests[0];
+    run = RunCli(table, {"--proxy", "socks5://h:1", "fetch", "http://far.example/"});
+    EXPECT_EQ(run.Status, ExitUsage);
+    EXPECT_NE(run.Err.find("not an http:// proxy address"), std::string::npos) << run.Err;
 }
 
 TEST(CommandTable, RefusesTwoCommandsOfOneName) {
