@@ -73,8 +73,8 @@ public:
     struct Result {
         int Status = 0;
         std::string Error; // empty on success
-        bool StillRedirecting = false; // the last request allowed was answered with a redirect
         HttpFailure Cause; // What is None on success
+        bool StillRedirecting = false; // the last request allowed was answered with a redirect
         bool Ok() const { return Error.empty(); }
     };
 
