@@ -18,10 +18,11 @@ PACKAGES := build-essential cmake ninja-build pkg-config ccache python3 \
             qt6-base-dev qt6-base-dev-tools qcoro-qt6-dev \
             libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev \
             zlib1g-dev clang libclang-rt-14-dev \
-            libwmf-dev fonts-urw-base35 libemf2svg-dev qt6-svg-dev \
+            libwmf-dev fonts-urw-base35 libemf2svg-dev qt6-svg-dev libseccomp-dev \
             libicu-dev python3-pandas imagemagick \
             xvfb xauth fonts-dejavu-core xdotool \
-            dpkg-dev desktop-file-utils appstream man-db librsvg2-bin
+            dpkg-dev desktop-file-utils appstream man-db librsvg2-bin lintian \
+            libxlsxwriter-dev python3-openpyxl
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -43,10 +44,15 @@ $(BUILD_DIR)/build.ninja:
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# What the demo runs, and nothing more: a first window does not wait for the test suite.
+RUN_TARGETS := vorlith vorlith-cli vorlith-metafile vorlith-standin
+
+run: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(RUN_TARGETS)
 	BUILD_DIR='$(BUILD_DIR)' STANDIN_ARGS='$(STANDIN_ARGS)' tools/run-demo.sh
 
-standin: build
+standin: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target vorlith-standin
 	./$(BUILD_DIR)/vorlith-standin --port $(STANDIN_PORT) $(STANDIN_ARGS)
 
 test: build

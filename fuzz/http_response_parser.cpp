@@ -49,7 +49,7 @@ struct Checker final : vorlith::HttpResponseListener {
     }
 };
 
-std::string Run(std::string_view data, std::size_t piece, bool close) {
+std::string Run(std::string_view data, std::size_t piece, bool close, bool cut) {
     Checker checker;
     vorlith::HttpResponseParser::Limits limits;
     limits.MaxLine = 64;
@@ -65,8 +65,14 @@ std::string Run(std::string_view data, std::size_t piece, bool close) {
             std::abort();
         pos += used;
     }
-    if (close)
+    if (close && cut)
+        parser.FinishCut();
+    else if (close)
         parser.Finish();
+    // Closed by the server, a body short of its length never completes.
+    if (close && !cut && parser.GetState() == vorlith::HttpResponseParser::State::Complete &&
+        parser.Framing() == vorlith::BodyFraming::Length && checker.Received < checker.Expected)
+        std::abort();
     if (checker.Total > limits.MaxBody || (parser.Done() && checker.InTransfer))
         std::abort();
     return checker.Events + "|" + std::to_string(static_cast<int>(parser.GetState())) + parser.Error();
@@ -79,8 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         return 0;
     const std::size_t piece = 1 + bytes[0] % 17;
     const bool close = bytes[1] & 1;
+    const bool cut = bytes[1] & 2; // closed by us rather than by the server
     const std::string_view data(reinterpret_cast<const char*>(bytes) + 2, size - 2);
-    if (Run(data, data.size() + 1, close) != Run(data, piece, close))
+    if (Run(data, data.size() + 1, close, cut) != Run(data, piece, close, cut))
         std::abort();
     return 0;
 }

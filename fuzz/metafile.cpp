@@ -39,6 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (header.Width <= 0 || header.Height <= 0 ||
         std::int64_t{header.Width} * header.Height * 4 > vorlith::MaxMetafileBytes())
         __builtin_trap();
+    // What the helper is asked to draw never exceeds the banner strip.
+    const vorlith::MetafileHeader fitted = vorlith::DecodeSize(header);
+    if (fitted.Width < 1 || fitted.Height < 1 || fitted.Width > vorlith::MaxBannerDecodeWidth ||
+        fitted.Height > vorlith::MaxBannerDecodeHeight)
+        __builtin_trap();
     if (header.Kind != Kind)
         return 0; // the other target's
     // The size only scales the drawing; small pictures keep the fuzzer fast.

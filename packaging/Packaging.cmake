@@ -20,12 +20,15 @@ set(VORLITH_SETTINGS_DIR ${CMAKE_INSTALL_FULL_SYSCONFDIR}/vorlith)
 target_compile_definitions(vorlith_platform PRIVATE VORLITH_INSTALL_BINDIR="${CMAKE_INSTALL_FULL_BINDIR}"
                                                     VORLITH_INSTALL_SETTINGSDIR="${VORLITH_SETTINGS_DIR}")
 
-# vorlith-metafile goes beside the program, where the program looks for it.
-set(vorlith_programs vorlith vorlith-cli vorlith-skin vorlith-metafile)
-if(TARGET vorlith-standin)
-    list(APPEND vorlith_programs vorlith-standin)
-endif()
+# What users start goes to the bin folder; the helpers the programs start (the metafile decoder)
+# and the test server go to /usr/lib/vorlith/, where the program looks second (branding/Metafile.h).
+set(vorlith_programs vorlith vorlith-cli vorlith-skin)
 install(TARGETS ${vorlith_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set(vorlith_helpers vorlith-metafile)
+if(TARGET vorlith-standin)
+    list(APPEND vorlith_helpers vorlith-standin)
+endif()
+install(TARGETS ${vorlith_helpers} RUNTIME DESTINATION lib/vorlith)
 
 install(FILES ${VORLITH_PACKAGING_DIR}/${VORLITH_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -46,14 +49,22 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/sources.ini DESTINATION ${VORLITH_
 file(WRITE ${PROJECT_BINARY_DIR}/packaging/conffiles "${VORLITH_SETTINGS_DIR}/sources.ini\n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/packaging/conffiles)
 
-# Debian ships manual pages compressed.
-set(vorlith_man_page ${PROJECT_BINARY_DIR}/packaging/vorlith-cli.1.gz)
-add_custom_command(OUTPUT ${vorlith_man_page}
-                   COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
-                   COMMAND gzip -9 -n -c ${VORLITH_PACKAGING_DIR}/vorlith-cli.1 > ${vorlith_man_page}
-                   DEPENDS ${VORLITH_PACKAGING_DIR}/vorlith-cli.1 VERBATIM)
-add_custom_target(vorlith_man_page ALL DEPENDS ${vorlith_man_page})
-install(FILES ${vorlith_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Debian ships manual pages and changelogs compressed, without a time stamp (gzip -n).
+set(vorlith_gzipped)
+foreach(page IN ITEMS vorlith.1 vorlith-cli.1 vorlith-skin.1 changelog)
+    set(zipped ${PROJECT_BINARY_DIR}/packaging/${page}.gz)
+    add_custom_command(OUTPUT ${zipped}
+                       COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging
+                       COMMAND gzip -9 -n -c ${VORLITH_PACKAGING_DIR}/${page} > ${zipped}
+                       DEPENDS ${VORLITH_PACKAGING_DIR}/${page} VERBATIM)
+    list(APPEND vorlith_gzipped ${zipped})
+endforeach()
+add_custom_target(vorlith_man_page ALL DEPENDS ${vorlith_gzipped})
+install(FILES ${PROJECT_BINARY_DIR}/packaging/vorlith.1.gz ${PROJECT_BINARY_DIR}/packaging/vorlith-cli.1.gz
+              ${PROJECT_BINARY_DIR}/packaging/vorlith-skin.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/changelog.gz ${VORLITH_PACKAGING_DIR}/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vorlith)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vorlith)
@@ -61,14 +72,13 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Vorlith")
 set(CPACK_PACKAGE_CONTACT "Vorlith <support@vorlith.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keyword-research tool")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "keyword-research tool\n"
-    " Vorlith harvests keywords related to a main keyword with their search counts\n"
-    " from a keyword-suggestion service, asks Google, Yahoo and MSN how many results\n"
-    " each keyword has, and saves the table as CSV. vorlith-cli runs the same\n"
-    " commands from a terminal; vorlith-standin answers like the web services on\n"
-    " 127.0.0.1, for trying the program offline.")
-string(REPLACE ";" "" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+# The extended description only: CPack puts the summary line before it and indents each line.
+# One string, not a list: a list's ";" would have to be stripped, and with it the text's own.
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+       "Vorlith harvests keywords related to a main keyword with their search counts\n"
+       "from a keyword-suggestion service, asks Google, Yahoo and MSN how many results\n"
+       "each keyword has, and saves the table as CSV. vorlith-cli runs the same\n"
+       "commands from a terminal.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.vorlith.example/")

@@ -27,7 +27,7 @@ _vorlith_cli() {
             COMPREPLY=($(compgen -W $'No\nKeywords\nSearches\nGoogle\nYahoo\nMsn\n0\n1\n2\n3\n4\n5' -- "$cur"))
             return
             ;;
-        --main-keyword | --add | --timeout | --filter | fetch)
+        --main-keyword | --add | --timeout | --filter | --proxy | fetch)
             return
             ;;
     esac
@@ -38,7 +38,7 @@ _vorlith_cli() {
     fi
     [[ $prev == download ]] && return
 
-    local commands=$'--help\n--folder\n--yes\n--verbose\n--timeout\n--main-keyword\n--gather-keywords\n--gather-data
+    local commands=$'--help\n--version\n--folder\n--yes\n--proxy\n--verbose\n--timeout\n--main-keyword\n--gather-keywords\n--gather-data
 --retry-failed\n--add\n--keywords\n--select-all\n--clear-selection\n--delete-selected\n--delete-all\n--sort
 --save\n--filter\n--save-shown\n--remove-duplicates\n--trim\n--skip-blank\n--skip-existing\n--branding\n--check-updates\nfetch\ndownload'
     COMPREPLY=($(compgen -W "$commands" -- "$cur"))

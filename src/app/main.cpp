@@ -2,11 +2,15 @@
 #include "gui/FMain.h"
 #include "gui/widgets/ErrorReporting.h"
 #include "gui/widgets/Skin.h"
+#include "net/Proxy.h"
 #include "platform/ProgramFolder.h"
+#include "platform/ProgramInfo.h"
 #include "platform/QStringBytes.h"
 
 #include <QIcon>
 #include <QMessageBox>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 
 namespace {
@@ -18,7 +22,36 @@ extern "C" Q_DECL_EXPORT vorlith::ErrorReporter* ExceptionManager() {
     return reporter;
 }
 
+namespace {
+
+constexpr const char* HelpText =
+    "Usage: vorlith [--help] [--version]\n"
+    "Opens the Vorlith keyword research window. Without a window, vorlith-cli runs its commands.\n\n"
+    "  --help      print this text and end\n"
+    "  --version   print the version and end\n\n"
+    "Requests go through the proxies that http_proxy, https_proxy and no_proxy name.\n";
+
+// Answered before the application exists: these need no display and open no window. Any other
+// argument is left to Qt, as before.
+int AnswerWithoutWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(HelpText, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs(vorlith::VersionText("vorlith").c_str(), stdout);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (const int answered = AnswerWithoutWindow(argc, argv); answered >= 0)
+        return answered;
     vorlith::VorlithApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Vorlith"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.04"));
@@ -42,6 +75,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     vorlith::TfrmMain frmMain(std::move(folders));
+    // A malformed variable fails each request with a clear cause rather than going direct.
+    frmMain.Ws().http.Proxies() = vorlith::ProxiesFromEnvironment();
     frmMain.show();
     return QApplication::exec();
 }

@@ -28,11 +28,28 @@ void CheckIconFile(const std::string& file) {
         throw std::runtime_error("Cannot load the icon file " + file + ": " + ToBytes(reader.errorString()));
 }
 
+void WarnIfNotAFile(Workspace& ws, const std::string& path) {
+    if (const std::string warning = NotAFileWarning(path); !warning.empty())
+        ws.Ui.ShowMessage(MessageKind::Warning, warning, MessageButtons::Ok);
+}
+
 } // namespace
 
 std::string_view FileNamePart(std::string_view value) {
     const auto separator = value.find_last_of("\\:");
     return separator == std::string_view::npos ? value : value.substr(separator + 1);
+}
+
+std::string_view IconFileName(std::string_view value) {
+    const std::string_view part = FileNamePart(value);
+    // A subfolder below the program folder is fine; a way out of it keeps only the name.
+    bool leaves = part.starts_with('/');
+    for (std::size_t start = 0; !leaves && start <= part.size();) {
+        const std::size_t end = std::min(part.find('/', start), part.size());
+        leaves = part.substr(start, end - start) == "..";
+        start = end + 1;
+    }
+    return leaves ? part.substr(part.rfind('/') + 1) : part;
 }
 
 void LoadBranding(Workspace& ws) {
@@ -43,8 +60,10 @@ BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
     BrandingResult result;
     // An installed copy falls back to the system-wide branding; a portable one reads its own folder.
     const std::string config = ws.SettingsFile(ConfigFileName);
-    if (!IsRegularFile(config))
+    if (!IsRegularFile(config)) {
+        WarnIfNotAFile(ws, config);
         return result;
+    }
     result.ConfigFound = true;
     const auto read = [&](const std::string& key) { return ReadIniString(config, SettingsSection, key); };
 
@@ -101,7 +120,9 @@ BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
     ws.Ui.SetLinkLabel(1, ws.Link1Name, ws.Link1URL);
     ws.Ui.SetLinkLabel(2, ws.Link2Name, ws.Link2URL);
 
-    if (const std::string skin = ws.SettingsFile(SkinFileName); FileExists(skin)) {
+    if (const std::string skin = ws.SettingsFile(SkinFileName); !FileExists(skin)) {
+        WarnIfNotAFile(ws, skin);
+    } else {
         result.SkinFile = skin;
         if (const auto styleSheet = ReadSkinFile(skin)) {
             ws.Ui.ApplySkinStyleSheet(KeepOnlyFileUrls(*styleSheet));
@@ -111,7 +132,7 @@ BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
 
     if (std::string icon = read("IconPath"); !icon.empty())
         ws.IconPath = std::move(icon);
-    if (const std::string iconFile = ws.ProgramFolder + std::string(FileNamePart(ws.IconPath));
+    if (const std::string iconFile = ws.ProgramFolder + std::string(IconFileName(ws.IconPath));
         FileExists(iconFile)) {
         CheckIconFile(iconFile);
         ws.Ui.SetApplicationIcon(iconFile);

@@ -31,6 +31,9 @@ struct BrandingResult {
 
 // The text after the last backslash or colon, or the whole value (a forward slash is no separator).
 std::string_view FileNamePart(std::string_view value);
+// The icon's name below the program folder: FileNamePart, cut to its last '/' step when it is
+// absolute or holds a ".." step.
+std::string_view IconFileName(std::string_view value);
 
 // Reads "dbconfig.dat" in the program folder and applies it, in the fixed order of its steps.
 // An error at the banner, skin or icon step throws and leaves the later steps undone.

@@ -10,7 +10,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
+#include <cstdio>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace vorlith {
@@ -243,11 +245,41 @@ QImage ReadMetafileReply(std::string_view reply, const MetafileHeader& header) {
 std::string MetafileHelperPath() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (program.parent_path() / MetafileHelperName).string();
+    const std::filesystem::path beside = program.parent_path() / MetafileHelperName;
+    const std::filesystem::path installed = program.parent_path().parent_path() / "lib/vorlith" / MetafileHelperName;
+    return (std::filesystem::exists(beside, error) || !std::filesystem::exists(installed, error) ? beside : installed)
+        .string();
 }
 
+MetafileHeader DecodeSize(const MetafileHeader& stated) {
+    if (stated.Width <= MaxBannerDecodeWidth && stated.Height <= MaxBannerDecodeHeight)
+        return stated;
+    const double scale = std::min(double(MaxBannerDecodeWidth) / stated.Width,
+                                  double(MaxBannerDecodeHeight) / stated.Height);
+    MetafileHeader fitted = stated;
+    fitted.Width = std::clamp(static_cast<int>(stated.Width * scale + 0.5), 1, MaxBannerDecodeWidth);
+    fitted.Height = std::clamp(static_cast<int>(stated.Height * scale + 0.5), 1, MaxBannerDecodeHeight);
+    return fitted;
+}
+
+namespace {
+
+// The helper limits its reads with Landlock where the kernel offers it; where not, say so once.
+void NoteMissingLandlock() {
+    static const bool noted = [] {
+        if (::syscall(SYS_landlock_create_ruleset, nullptr, 0, 1u /* the ABI version */) < 0)
+            std::fprintf(stderr, "vorlith: this kernel offers no Landlock; the metafile decoder's reads "
+                                 "are not limited to its fonts\n");
+        return true;
+    }();
+    (void)noted;
+}
+
+} // namespace
+
 QImage DecodeMetafile(std::string_view bytes, const MetafileHelper& helper) {
-    const MetafileHeader header = InspectMetafile(bytes);
+    const MetafileHeader header = DecodeSize(InspectMetafile(bytes));
+    NoteMissingLandlock();
     const std::size_t pictureBytes =
         static_cast<std::size_t>(header.Width) * static_cast<std::size_t>(header.Height) * 4;
     ChildLimits limits;

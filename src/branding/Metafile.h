@@ -56,19 +56,26 @@ inline constexpr std::size_t MaxMetafileReasonSize = 200;
 // reason or with what is wrong with the answer.
 QImage ReadMetafileReply(std::string_view reply, const MetafileHeader& header);
 
-// The helper beside the running program.
+// The helper beside the running program (the build folder, a portable copy), else in
+// ../lib/vorlith/ from it (an installed copy keeps helpers out of the bin folder).
 std::string MetafileHelperPath();
 
 // The helper and its time limits. A banner decodes in a fraction of a second; the deadline
-// leaves room for a busy machine.
+// leaves room for a busy machine without holding up the start for long.
 struct MetafileHelper {
     std::string Path = MetafileHelperPath();
-    int CpuSeconds = 5;
-    std::chrono::milliseconds Deadline{10000};
+    int CpuSeconds = 2;
+    std::chrono::milliseconds Deadline{2000};
 };
 
-// Decodes a metafile's bytes in the helper. Throws std::runtime_error with the reason for bad
-// input and for a helper that is missing, crashes, runs too long or answers nonsense.
+// The banner strip shows no more than this: a larger picture is decoded at the largest size that
+// fits inside it, its proportions kept.
+inline constexpr int MaxBannerDecodeWidth = 2048;
+inline constexpr int MaxBannerDecodeHeight = 512;
+MetafileHeader DecodeSize(const MetafileHeader& stated);
+
+// Decodes a metafile's bytes in the helper, at DecodeSize(). Throws std::runtime_error with the
+// reason for bad input and for a helper that is missing, crashes, runs too long or answers nonsense.
 QImage DecodeMetafile(std::string_view bytes, const MetafileHelper& helper = {});
 
 // Reads a metafile (a regular file of at most 64 MiB) and decodes it.

@@ -57,7 +57,24 @@ std::optional<std::string> UnpackSkin(std::string_view bytes) {
     inflateEnd(&stream);
     if (result != Z_STREAM_END || produced != declared)
         throw std::runtime_error("The skin file is damaged: its compressed style sheet cannot be unpacked.");
+    if (SkinSelectorCount(styleSheet) > MaxSkinSelectors)
+        throw std::runtime_error("The skin file is damaged: it holds more than " +
+                                 std::to_string(MaxSkinSelectors) + " style rules.");
     return styleSheet;
+}
+
+std::size_t SkinSelectorCount(std::string_view styleSheet) {
+    std::size_t selectors = 0;
+    int depth = 0;
+    for (const char c : styleSheet) {
+        if (c == '{' && depth++ == 0)
+            ++selectors;
+        else if (c == '}' && depth > 0)
+            --depth;
+        else if (c == ',' && depth == 0)
+            ++selectors;
+    }
+    return selectors;
 }
 
 std::optional<std::string> ReadSkinFile(const std::string& file) {

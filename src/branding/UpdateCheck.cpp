@@ -13,6 +13,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 namespace vorlith {
@@ -153,13 +154,28 @@ namespace {
 QCoro::Task<UpdateCheckEnd> Check(Workspace& ws, bool Silent, char decimalSeparator) {
     // Nobody can stop the silent check: it gives up on a silent server.
     int readTimeout = ws.http.Options().ReadTimeoutMs;
+    int totalTimeout = ws.http.Options().TotalTimeoutMs;
     if (Silent && (readTimeout == 0 || readTimeout > SilentCheckGiveUpMs))
         readTimeout = SilentCheckGiveUpMs;
+    // Nor can a trickle hold it: the whole download has the same limit.
+    if (Silent && (totalTimeout == 0 || totalTimeout > SilentCheckGiveUpMs))
+        totalTimeout = SilentCheckGiveUpMs;
     const std::string description = ws.ProgramFolder + std::string(UpdateDescriptionFile);
     const std::string address = UpdateFolderURL(ws) + std::string(UpdateDescriptionFile);
     bool downloaded = false;
-    if (!ReservedHost(address))
-        downloaded = co_await DownloadFile(ws, address, description, readTimeout);
+    const bool reserved = ReservedHost(address);
+    if (!reserved)
+        downloaded = co_await DownloadFile(ws, address, description, readTimeout, totalTimeout);
+    // Nothing came: saying "no new updates" would report a failure as success.
+    if (!reserved && !downloaded) {
+        if (!Silent) {
+            std::string cause = ws.http.LastFailure().Text();
+            if (cause.empty())
+                cause = address + ": the file could not be stored in " + ws.ProgramFolder;
+            ws.Ui.ShowMessage(MessageKind::Warning, std::string(UpdateCheckFailedText) + cause, MessageButtons::Ok);
+        }
+        co_return UpdateCheckEnd::DownloadFailed;
+    }
     if (downloaded && FileExists(description)) {
         const std::string remoteText = ReadIniString(description, UpdateSection, UpdateVersionKey);
         if (VersionNumber < ReadVersionNumber(remoteText, decimalSeparator)) {
@@ -170,8 +186,8 @@ QCoro::Task<UpdateCheckEnd> Check(Workspace& ws, bool Silent, char decimalSepara
             // A package manager updates an installed copy: the maker's site says what is new, and
             // there is no updater beside /usr/bin to start.
             if (ws.InstalledCopy) {
-                OpenInBrowser(ws, ws.Endpoints.MakerSiteBase + "/");
-                co_return UpdateCheckEnd::MakerSiteOpened;
+                const bool opened = OpenInBrowser(ws, ws.Endpoints.MakerSiteBase + "/");
+                co_return opened ? UpdateCheckEnd::MakerSiteOpened : UpdateCheckEnd::OpenerMissing;
             }
             const std::string updater = ws.ProgramFolder + std::string(UpdaterFile);
             if (!FileExists(updater)) {
@@ -181,8 +197,13 @@ QCoro::Task<UpdateCheckEnd> Check(Workspace& ws, bool Silent, char decimalSepara
             if (ws.Ui.ShowMessage(MessageKind::Information, CloseToUpdateText, MessageButtons::OkCancel) ==
                 mrCancel)
                 co_return UpdateCheckEnd::Declined;
-            if (ws.Shell)
-                ws.Shell->Open(updater, UpdaterParameters(ws, decimalSeparator));
+            // Started by its absolute path: a relative one would be taken from the updater's folder.
+            const std::string absolute = std::filesystem::absolute(updater).lexically_normal().string();
+            if (ws.Shell && !ws.Shell->Open(absolute, UpdaterParameters(ws, decimalSeparator))) {
+                ws.Ui.ShowMessage(MessageKind::Warning, "The updater could not be started: " + absolute,
+                                  MessageButtons::Ok);
+                co_return UpdateCheckEnd::UpdaterMissing;
+            }
             // The user has just agreed to the close; the window does not ask again.
             ws.CloseAgreed = true;
             ws.Ui.CloseMainWindow();

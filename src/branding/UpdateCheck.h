@@ -33,6 +33,8 @@ inline constexpr std::string_view CloseToUpdateText =
 inline constexpr int SilentCheckGiveUpMs = 30'000;
 
 inline constexpr std::string_view NoUpdatesText = "There's no new updates for this application!";
+// Followed by the host and the cause.
+inline constexpr std::string_view UpdateCheckFailedText = "The check for updates failed: ";
 
 // UpdateBase + "/liveupdate/vorlith/".
 std::string UpdateFolderURL(const Workspace& ws);
@@ -55,7 +57,17 @@ std::string UpdaterParameters(const Workspace& ws, char decimalSeparator);
 // the "no new updates" message back. An installed copy (Workspace::InstalledCopy) opens the maker's
 // site once the offer is accepted and stops there.
 // How a check ended, for callers that must tell a failure from a declined offer.
-enum class UpdateCheckEnd { ClientBusy, NoUpdate, Declined, MakerSiteOpened, UpdaterMissing, UpdaterStarted };
+// DownloadFailed: the description could not be downloaded (said as such unless Silent).
+enum class UpdateCheckEnd {
+    ClientBusy,
+    NoUpdate,
+    Declined,
+    MakerSiteOpened,
+    UpdaterMissing,
+    UpdaterStarted,
+    DownloadFailed,
+    OpenerMissing
+};
 
 // A run (ws.Runs): the window adopts it, the terminal awaits it. What escapes it goes to the
 // error window.

@@ -8,9 +8,18 @@
 
 namespace vorlith {
 
-void OpenInBrowser(Workspace& ws, std::string_view URL) {
-    if (ws.Shell)
-        OpenInBrowser(*ws.Shell, URL);
+namespace {
+
+bool Reported(Workspace& ws, bool opened, std::string_view URL) {
+    if (!opened)
+        ws.Ui.ShowMessage(MessageKind::Warning, std::string(NoOpenerText) + std::string(URL), MessageButtons::Ok);
+    return opened;
+}
+
+} // namespace
+
+bool OpenInBrowser(Workspace& ws, std::string_view URL) {
+    return !ws.Shell || Reported(ws, OpenInBrowser(*ws.Shell, URL), URL);
 }
 
 void OpenHelp(Workspace& ws) {
@@ -22,8 +31,9 @@ void OpenMakeMoney(Workspace& ws) {
 }
 
 void OpenLink(Workspace& ws, std::string_view address) {
-    if (ws.Shell)
-        ws.Shell->Open(address, "");
+    // A label without an address has nothing to report.
+    if (ws.Shell && !ws.Shell->Open(address, "") && !address.empty())
+        Reported(ws, false, address);
 }
 
 } // namespace vorlith

@@ -15,7 +15,11 @@ void OpenHelp(Workspace& ws);
 void OpenMakeMoney(Workspace& ws);
 // A link label's click: the shell opens its address, also an empty one.
 void OpenLink(Workspace& ws, std::string_view address);
-// OpenInBrowser through the workspace's shell (none: nothing happens).
-void OpenInBrowser(Workspace& ws, std::string_view URL);
+// Said when no program could take an address; the address follows.
+inline constexpr std::string_view NoOpenerText = "No program could open this address: ";
+
+// OpenInBrowser through the workspace's shell (none: nothing happens). When nothing could open
+// the address, the user is told which; false then.
+bool OpenInBrowser(Workspace& ws, std::string_view URL);
 
 } // namespace vorlith

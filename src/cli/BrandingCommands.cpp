@@ -66,8 +66,9 @@ QCoro::Task<int> CheckUpdates(CliContext& context, const Arguments&) {
     if (context.Ui.Closed)
         std::fprintf(context.Err, "The updater was started; the program ends here.\n");
     // A declined offer did what was asked; an updater that could not be started did not.
-    co_return end == UpdateCheckEnd::UpdaterMissing || end == UpdateCheckEnd::ClientBusy ? ExitFailed
-                                                                                         : ExitOk;
+    const bool failed = end == UpdateCheckEnd::UpdaterMissing || end == UpdateCheckEnd::ClientBusy ||
+                        end == UpdateCheckEnd::DownloadFailed || end == UpdateCheckEnd::OpenerMissing;
+    co_return failed ? ExitFailed : ExitOk;
 }
 
 } // namespace

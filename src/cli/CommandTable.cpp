@@ -1,8 +1,12 @@
 #include "cli/CommandTable.h"
 
 #include "cli/ConsoleUi.h"
+#include "platform/Files.h"
+#include "net/Proxy.h"
+#include "platform/ProgramInfo.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QStringBytes.h"
+#include "workspace/Endpoints.h"
 #include "workspace/Workspace.h"
 
 #include <QCoreApplication>
@@ -39,6 +43,15 @@ bool WriteAll(std::FILE* file, std::string_view bytes) {
     // fwrite's buffer may not be null, which an empty view's can be.
     const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fflush(file) == 0 && written && !std::ferror(file);
+}
+
+void PrintStatus(CliContext& context) {
+    const std::string& status = context.Ws.MainStatusText();
+    std::fwrite(status.data(), 1, status.size(), context.Err);
+    std::fputc('\n', context.Err);
+    const std::string& cause = context.Ws.MainStatusCause();
+    if (!cause.empty() && !context.Ui.Verbose())
+        std::fprintf(context.Err, "%s\n", cause.c_str());
 }
 
 void CommandTable::Add(Command command) {
@@ -80,7 +93,13 @@ QCoro::Task<int> CommandTable::Run(std::vector<std::string> args, std::FILE* out
     std::vector<Step> steps;
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            std::fputs(Usage(program).c_str(), out);
+            if (WriteAll(out, Usage(program)))
+                co_return ExitOk;
+            std::fprintf(err, "%s: cannot write to standard output\n", program.c_str());
+            co_return ExitFailed;
+        }
+        if (args[i] == "--version") {
+            std::fputs(VersionText("vorlith-cli").c_str(), out);
             co_return ExitOk;
         }
         const Command* command = Find(args[i]);
@@ -95,8 +114,14 @@ QCoro::Task<int> CommandTable::Run(std::vector<std::string> args, std::FILE* out
             co_return ExitUsage;
         }
         Step step{command, {}};
-        for (std::size_t a = 0; a < command->Arguments.size(); ++a)
+        for (std::size_t a = 0; a < command->Arguments.size(); ++a) {
             step.Given.push_back(args[++i]);
+            if (command->NonEmptyArguments && step.Given.back().empty()) {
+                std::fprintf(err, "%s: %s needs a non-empty %s\n", program.c_str(), command->Name.c_str(),
+                             command->Arguments[a].c_str());
+                co_return ExitUsage;
+            }
+        }
         steps.push_back(std::move(step));
     }
     if (steps.empty()) {
@@ -131,19 +156,42 @@ QCoro::Task<int> CommandTable::Run(std::vector<std::string> args, std::FILE* out
         co_return ExitFailed;
     }
 
+    ProxySettings proxies = ProxiesFromEnvironment();
+    if (!setup.Proxy.empty())
+        proxies = {setup.Proxy, setup.Proxy, proxies.NoProxy};
+    // A malformed proxy is a wrong command line (or environment), said before anything is sent.
+    for (const std::string* proxy : {&proxies.Http, &proxies.Https}) {
+        try {
+            if (!proxy->empty())
+                ParseProxy(*proxy);
+        } catch (const std::exception& error) {
+            std::fprintf(err, "%s: %s\n", program.c_str(), error.what());
+            co_return ExitUsage;
+        }
+    }
+
     ConsoleUi ui(err, setup.Yes, setup.Verbose);
     Workspace ws(ui, std::move(folders));
+    // Its [Endpoints] are the defaults then: say why.
+    if (const std::string warning = NotAFileWarning(ws.SettingsFile(EndpointsFileName)); !warning.empty())
+        std::fprintf(err, "%s: warning: %s\n", program.c_str(), warning.c_str());
+    ws.http.Proxies() = proxies;
     // The sort state as the window's creation step leaves it; there is no window here to brand.
     ws.SortColumn = -1;
     ws.SortAscending = true;
     ws.http.Options().ReadTimeoutMs = setup.TimeoutSeconds * 1000;
-    CliContext context{ws, ui, out, err};
+    ws.http.Options().TotalTimeoutMs = setup.TimeoutSeconds * 1000;
+    CliContext context{ws, ui, out, err, setup.Import};
     // A command that gave up on a silent server failed, whatever else it reports.
     const auto gaveUp = [&] {
         if (!ws.http.GaveUp())
             return false;
-        std::fprintf(err, "%s: gave up: the server sent nothing for %d seconds (see --timeout)\n",
-                     program.c_str(), setup.TimeoutSeconds);
+        if (ws.http.GaveUpOnTotal())
+            std::fprintf(err, "%s: gave up: the request took longer than %d seconds (see --timeout)\n",
+                         program.c_str(), setup.TimeoutSeconds);
+        else
+            std::fprintf(err, "%s: gave up: the server sent nothing for %d seconds (see --timeout)\n",
+                         program.c_str(), setup.TimeoutSeconds);
         return true;
     };
     try {

@@ -24,7 +24,10 @@ struct CliSetup {
     std::string Folder; // ProgramFolder; empty: the copy's own (see platform/ProgramFolder.h)
     bool Yes = false;   // OK/Cancel questions answered OK
     bool Verbose = false;
-    int TimeoutSeconds = 120; // without data; 0: no limit; -1: not a valid value
+    int TimeoutSeconds = 120; // without data, and for the whole request; 0: no limit; -1: not a valid value
+    // --trim, --skip-blank, --skip-existing: on for every --keywords and --add, wherever they stand.
+    ImportOptions Import = {};
+    std::string Proxy; // --proxy: for plain and secure requests alike, instead of the environment's
 };
 
 // Longest --timeout: larger values would overflow the client's milliseconds.
@@ -36,7 +39,7 @@ struct CliContext {
     ConsoleUi& Ui;
     std::FILE* Out;
     std::FILE* Err;
-    // --trim, --skip-blank, --skip-existing: on for every later --keywords and --add.
+    // The command line's import options (CliSetup::Import).
     ImportOptions Import = {};
     // A Gather Data run happened: the run fails when lookups are still failed at the end.
     bool LookupsAsked = false;
@@ -48,6 +51,10 @@ void SaySourceNews(CliContext& context);
 
 using Arguments = std::vector<std::string>;
 
+// The main status text on standard error, and a failed request's host and cause on the next line
+// (unless --verbose printed them already).
+void PrintStatus(CliContext& context);
+
 struct Command {
     std::string Name;                   // "fetch", "--save", ...
     std::vector<std::string> Arguments; // argument names, for the usage text
@@ -58,6 +65,8 @@ struct Command {
     std::function<void(CliSetup&, const vorlith::cli::Arguments&)> Setup;
     std::function<int(CliContext&, const vorlith::cli::Arguments&)> Run;
     std::function<QCoro::Task<int>(CliContext&, const vorlith::cli::Arguments&)> Await = {};
+    // An empty argument is a usage error (a file name or a keyword that cannot be empty).
+    bool NonEmptyArguments = false;
 };
 
 class CommandTable {

@@ -31,6 +31,10 @@ int ConsoleUi::ShowMessage(MessageKind kind, std::string_view text, MessageButto
         Line(err_, "", "  -> Cancel (no more input for the security image)");
         return mrCancel;
     }
+    if (buttons == MessageButtons::YesNoCancel) {
+        Line(err_, "", yes_ ? "  -> Yes" : "  -> Cancel (give --yes to answer Yes)");
+        return yes_ ? mrYes : mrCancel;
+    }
     Line(err_, "", yes_ ? "  -> OK" : "  -> Cancel (give --yes to answer OK)");
     return yes_ ? mrOk : mrCancel;
 }
@@ -81,6 +85,11 @@ void ConsoleUi::ShowStatus(StatusPanel panel, std::string_view text) {
     status_[panel] = std::string(text);
     if (verbose_)
         Line(err_, "", text);
+}
+
+void ConsoleUi::ShowStatusCause(StatusPanel, std::string_view cause) {
+    if (verbose_ && !cause.empty())
+        Line(err_, "", cause);
 }
 
 void ConsoleUi::SetTitle(std::string_view title) {

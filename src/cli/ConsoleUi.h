@@ -25,6 +25,7 @@ public:
     std::FILE* In = stdin;
 
     const std::string& Status(StatusPanel panel) { return status_[panel]; }
+    bool Verbose() const { return verbose_; }
 
     // What the branding steps put on the window, for --branding.
     struct AppliedBranding {
@@ -49,6 +50,8 @@ public:
     std::optional<bool> AskSearchType() override;
     ChallengeAnswer AskChallenge(const ChallengePrompt& prompt) override;
     void ShowStatus(StatusPanel panel, std::string_view text) override;
+    // With --verbose, a failure's host and cause on the line after its status.
+    void ShowStatusCause(StatusPanel panel, std::string_view cause) override;
     void SetTitle(std::string_view title) override;
     // Kept for the command line, which ends as if the command had thrown it.
     void ReportError(std::exception_ptr error, std::string_view where) override;

@@ -19,7 +19,8 @@ void RegisterGeneralCommands(CommandTable& table) {
                {}});
     table.Add({"--timeout",
                {"SECONDS"},
-               "give up a request after SECONDS without data from the server (default 120; 0: never)",
+               "give up a request after SECONDS without data from the server, or SECONDS after it began "
+               "(default 120; 0: never)",
                [](CliSetup& setup, const Arguments& given) {
                    int seconds = -1;
                    const char* end = given[0].data() + given[0].size();
@@ -27,6 +28,12 @@ void RegisterGeneralCommands(CommandTable& table) {
                    setup.TimeoutSeconds =
                        error == std::errc() && stop == end && seconds <= MaxTimeoutSeconds ? seconds : -1;
                },
+               {}});
+    table.Add({"--proxy",
+               {"URL"},
+               "send every request through the HTTP proxy at URL (http://[user:password@]host:port); "
+               "default: http_proxy, https_proxy and no_proxy from the environment",
+               [](CliSetup& setup, const Arguments& given) { setup.Proxy = given[0]; },
                {}});
     table.Add({"--verbose",
                {},

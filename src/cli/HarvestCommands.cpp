@@ -37,7 +37,7 @@ QCoro::Task<int> GatherKeywords(CliContext& context, const Arguments&) {
     context.Ui.RethrowReportedError();
     if (end == HarvestEnd::Refused)
         co_return ExitFailed;
-    PrintLine(context.Err, ws.MainStatusText());
+    PrintStatus(context);
     SaySourceNews(context);
     if (end == HarvestEnd::ChallengeCancelled) {
         PrintLine(context.Err, "Gather Keywords: the security image was cancelled; nothing was gathered");

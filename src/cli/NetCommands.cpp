@@ -10,9 +10,7 @@ namespace {
 QCoro::Task<int> Fetch(CliContext& context, const Arguments& given) {
     const FetchResult fetched = co_await FetchPage(context.Ws, given[0]);
     const bool written = WriteAll(context.Out, fetched.Page);
-    const std::string& status = context.Ws.MainStatusText();
-    std::fwrite(status.data(), 1, status.size(), context.Err);
-    std::fputc('\n', context.Err);
+    PrintStatus(context);
     if (!written) {
         std::fprintf(context.Err, "fetch: cannot write the page to standard output\n");
         co_return ExitFailed;
@@ -25,6 +23,8 @@ QCoro::Task<int> Download(CliContext& context, const Arguments& given) {
     if (stored)
         co_return ExitOk;
     std::fprintf(context.Err, "Download failed: %s\n", given[0].c_str());
+    if (const std::string cause = context.Ws.http.LastFailure().Text(); !cause.empty())
+        std::fprintf(context.Err, "%s\n", cause.c_str());
     co_return ExitFailed;
 }
 

@@ -7,8 +7,10 @@
 #include "workspace/KeywordTable.h"
 #include "workspace/ListEditing.h"
 #include "workspace/ResultsExport.h"
+#include "workspace/ResultsImport.h"
 #include "workspace/RowFilter.h"
 #include "workspace/Workspace.h"
+#include "workspace/XlsxExport.h"
 
 #include <strings.h>
 
@@ -74,11 +76,23 @@ int Save(CliContext& context, const Arguments& given, const std::vector<int>* ro
     return ExitOk;
 }
 
+// Set before any command runs: an option written after its --keywords still applies to it.
 Command ImportOption(const char* name, const char* help, bool ImportOptions::*option) {
-    return {name, {}, help, {}, [option](CliContext& context, const Arguments&) {
-                context.Import.*option = true;
-                return ExitOk;
-            }};
+    return {name, {}, help, [option](CliSetup& setup, const Arguments&) { setup.Import.*option = true; }, {}};
+}
+
+// Export XLSX to the given name; the workbook is written off the event loop's thread.
+QCoro::Task<int> SaveXlsx(CliContext& context, const Arguments& given) {
+    if (context.Ws.table.RowCount() == 0) {
+        context.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
+        co_return ExitFailed;
+    }
+    const std::optional<std::string> failed = co_await ExportXlsxTo(context.Ws, given[0]);
+    if (failed) {
+        context.Ui.ShowMessage(MessageKind::Warning, *failed, MessageButtons::Ok);
+        co_return ExitFailed;
+    }
+    co_return ExitOk;
 }
 
 Command Button(const char* name, const char* help, void (*click)(Workspace&)) {
@@ -97,14 +111,18 @@ void RegisterTableCommands(CommandTable& table) {
                {},
                [](CliContext& context, const Arguments& given) {
                    return AddKeywords(context, {given[0], ""});
-               }});
+               },
+               {},
+               true});
     table.Add({"--keywords",
                {"FILE"},
                "Add Keywords: one row per line of FILE, after the rows already there",
                {},
                [](CliContext& context, const Arguments& given) {
                    return AddKeywords(context, {"", given[0]});
-               }});
+               },
+               {},
+               true});
     table.Add(Button("--select-all", "Select All: tick every row", SelectAll));
     table.Add(Button("--clear-selection", "Clear Selection: untick every row", ClearSelection));
     table.Add(Button("--delete-selected", "Delete Selected: remove the ticked rows (asks; see --yes)",
@@ -123,7 +141,8 @@ void RegisterTableCommands(CommandTable& table) {
     table.Add(
         {"--filter",
          {"TEXT"},
-         "the filter box: later --save-shown writes only rows whose keyword contains TEXT, case ignored",
+         "the filter box: later --save-shown writes only rows whose keyword contains TEXT, case ignored, and "
+         "later --select-all and --clear-selection act on those rows only",
          {},
          [](CliContext& context, const Arguments& given) {
              context.Ws.Filter = given[0];
@@ -137,15 +156,34 @@ void RegisterTableCommands(CommandTable& table) {
                    const std::vector<int> rows = ShownRows(context.Ws);
                    return Save(context, given, &rows);
                }});
+    table.Add({"--open",
+               {"FILE"},
+               "Open Results: append the rows of a CSV or TSV file (one Save Results wrote, or one whose "
+               "header names a Keyword, Keywords or Query column)",
+               {},
+               [](CliContext& context, const Arguments& given) {
+                   if (const auto failed = OpenResultsFrom(context.Ws, given[0])) {
+                       context.Ui.ShowMessage(MessageKind::Warning, *failed, MessageButtons::Ok);
+                       return ExitFailed;
+                   }
+                   return ExitOk;
+               }});
+    table.Add(
+        {"--save-xlsx",
+         {"FILE"},
+         "Export XLSX to FILE (\".xlsx\" appended unless it ends so): counts as numbers, keywords as text",
+         {},
+         {},
+         SaveXlsx});
     table.Add(Button("--remove-duplicates",
                      "Remove Duplicates: keep the first of rows with equal keywords (case ignored)",
                      RemoveDuplicates));
-    table.Add(ImportOption("--trim", "later imports strip blanks and control bytes from both ends of a line",
+    table.Add(ImportOption("--trim", "every --keywords and --add strips blanks and control bytes from both ends of a line",
                            &ImportOptions::Trim));
-    table.Add(ImportOption("--skip-blank", "later imports skip lines that are empty (after --trim)",
+    table.Add(ImportOption("--skip-blank", "every import skips lines that are empty (after --trim)",
                            &ImportOptions::SkipBlank));
     table.Add(ImportOption("--skip-existing",
-                           "later imports skip keywords already in the table (case ignored)",
+                           "every import skips keywords already in the table (case ignored)",
                            &ImportOptions::SkipExisting));
 }
 

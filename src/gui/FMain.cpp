@@ -6,7 +6,9 @@
 #include "commands/WindowCommands.h"
 #include "gui/FCaptcha.h"
 #include "gui/KeywordListTools.h"
+#include "gui/widgets/BarOverflow.h"
 #include "gui/KeywordModel.h"
+#include "gui/TableEditing.h"
 #include "gui/dialogs/FAddKeywords.h"
 #include "gui/dialogs/FHarvestOptions.h"
 #include "gui/dialogs/FMainKeyword.h"
@@ -257,6 +259,7 @@ void TfrmMain::BuildControls() {
     gifBanner->installEventFilter(this);
 
     tools_ = new KeywordListTools(*this, ws_, *lvwItems, *shownRows_, *bsSkinPanel4);
+    editing_ = new TableEditing(*this, ws_, *tools_->ContextMenu());
     for (auto [button, keys] : {std::pair{btnMainKeyword, "Ctrl+K"},
                                 {btnGatherKeyword, "Ctrl+G; Harvest Options…: Ctrl+Shift+G"},
                                 {btnAddKeyword, "Ctrl+O"},
@@ -274,12 +277,19 @@ void TfrmMain::BuildControls() {
     connect(shownRows_, &QAbstractItemModel::rowsInserted, this, &TfrmMain::FitNumberColumn);
     connect(shownRows_, &QAbstractItemModel::modelReset, this, &TfrmMain::FitNumberColumn);
     connect(shownRows_, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::ShowItemCount);
-    // Every command button stays reachable: the window never gets narrower than the toolbar.
-    bsSkinPanel1->setMinimumWidth(btnMakeMoney->geometry().right() + 1 + btnMainKeyword->x());
-    int barRight = 0;
-    for (const QPushButton* button : bsSkinPanel4->findChildren<QPushButton*>())
-        barRight = std::max(barRight, button->geometry().right() + 1);
-    bsSkinPanel4->setMinimumWidth(barRight + bsSkinButton1->x());
+    // Every command stays reachable in a narrow window (half a small screen): what no longer fits
+    // goes into each bar's "More" menu. At the first size nothing moves. The bar under the table
+    // moves only the buttons added to it; the filter box gives up width first.
+    auto* toolbar = new BarOverflow(*bsSkinPanel1, {btnGatherKeyword, btnAddKeyword, btnGatherData, btnSaveResults,
+                                                    btnHelp, btnUpdate, btnMakeMoney});
+    bsSkinPanel1->setMinimumWidth(toolbar->MinimumWidth());
+    std::vector<QAbstractButton*> added;
+    for (const char* name : {"btnRemoveDuplicates", "btnRetryFailed", "btnSaveShown"})
+        if (auto* button = bsSkinPanel4->findChild<QPushButton*>(QLatin1String(name)))
+            added.push_back(button);
+    auto* listBar = new BarOverflow(*bsSkinPanel4, std::move(added),
+                                    bsSkinPanel4->findChild<QLineEdit*>(QStringLiteral("edtFilter")), 100);
+    bsSkinPanel4->setMinimumWidth(listBar->MinimumWidth());
     lvwItems->setMinimumHeight(4 * lvwItems->verticalHeader()->defaultSectionSize());
 
     CenterOnScreen(*this);
@@ -343,6 +353,13 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         closeAgreed_ = true;
         // Nothing new starts once the close is agreed: not the start-up check either.
         Timer1->stop();
+    }
+    if (ws_.Work.Busy()) {
+        // An export stops within a row of its cancel; the window and the workspace go after it.
+        ws_.Work.Cancel();
+        event->ignore();
+        QTimer::singleShot(30, this, &QWidget::close);
+        return;
     }
     if (!vorlith::StopForClosing(ws_)) {
         // The stopped runs end within a turn or two of the event loop; the window and the
@@ -505,7 +522,7 @@ std::optional<std::string> TfrmMain::AskMainKeyword() {
 }
 
 std::optional<AddKeywordsAnswer> TfrmMain::AskAddKeywords() {
-    TfrmAddKeywords dialog(*this, ToQString(ws_.ProgramFolder), this);
+    TfrmAddKeywords dialog(*this, ToQString(ws_.DialogFolder), this);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return AddKeywordsAnswer{dialog.Keyword(), dialog.ListFile(), dialog.Options()};
@@ -539,6 +556,18 @@ std::optional<std::string> TfrmMain::AskSaveFile(std::string_view folder, std::s
     return ToBytes(dialog.selectedFiles().constFirst());
 }
 
+std::optional<std::string> TfrmMain::AskFile(bool save, std::string_view title, std::string_view filter,
+                                             std::string_view folder) {
+    QFileDialog dialog(this, ToQString(title), ToQString(folder));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(ToQString(filter));
+    dialog.setOptions(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return ToBytes(dialog.selectedFiles().constFirst());
+}
+
 void TfrmMain::ShowStatus(StatusPanel panel, std::string_view text) {
     if (panel == StatusPanel::Run) {
         RunStatusPanel->setText(ToQString(text));
@@ -563,6 +592,12 @@ void TfrmMain::ShowStatus(StatusPanel panel, std::string_view text) {
     if (target == MainStatusPanel)
         MainStatusPanel->setToolTip(shown);
     target->setText(shown);
+}
+
+void TfrmMain::ShowStatusCause(StatusPanel panel, std::string_view cause) {
+    // The described text stays as it is; the host and the cause go under it in the tooltip.
+    if (panel == StatusPanel::Main && !cause.empty())
+        MainStatusPanel->setToolTip(MainStatusPanel->text() + QStringLiteral("\n") + ToQString(cause));
 }
 
 void TfrmMain::ShowGauge(const Gauge& gauge) {

@@ -23,6 +23,7 @@ class GaugeBar;
 class KeywordListTools;
 class KeywordModel;
 class LinkLabel;
+class TableEditing;
 
 class TfrmMain : public QWidget, public WorkspaceUi {
     Q_OBJECT
@@ -69,7 +70,11 @@ public:
     std::optional<bool> AskSearchType() override;
     ChallengeAnswer AskChallenge(const ChallengePrompt& prompt) override;
     std::optional<std::string> AskSaveFile(std::string_view folder, std::string_view fileName) override;
+    std::optional<std::string> AskFile(bool save, std::string_view title, std::string_view filter,
+                                       std::string_view folder) override;
+    TableEditing& Editing() { return *editing_; }
     void ShowStatus(StatusPanel panel, std::string_view text) override;
+    void ShowStatusCause(StatusPanel panel, std::string_view cause) override;
     void ShowGauge(const Gauge& gauge) override;
     void SetTitle(std::string_view title) override;
     void SetGatherDataCaption(std::string_view caption) override;
@@ -138,6 +143,7 @@ private:
     SystemShell shell_;
     KeywordModel* shownRows_;
     KeywordListTools* tools_;
+    TableEditing* editing_;
     QMovie* bannerMovie_ = nullptr;
     bool bannerShown_ = false;
     bool closeAgreed_ = false;

@@ -9,6 +9,7 @@
 #include "workspace/ListEditing.h"
 #include "workspace/ResultsExport.h"
 #include "workspace/RowFilter.h"
+#include "workspace/TableWork.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -127,15 +128,14 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
     }
     auto* find = new QShortcut(QKeySequence::Find, &frm_);
     connect(find, &QShortcut::activated, this, &KeywordListTools::FocusFilter);
-    // Escape stops a run; otherwise, in the filter box, it empties the filter.
+    // Escape cancels long table work, else stops the run or request under way, else empties the
+    // filter.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &frm_);
     connect(escape, &QShortcut::activated, this, [this] {
-        if (ws_.Runs.GatherDataRunning())
-            Guarded("Escape", [this] { frm_.btnGatherDataClick(); });
-        else if (ws_.Runs.Kind() == RunKind::GatherKeywords && !ws_.Runs.Idle())
-            ws_.Runs.Stop(); // the whole harvest ends, its rows so far kept
-        else if (edtFilter_->hasFocus())
-            edtFilter_->clear();
+        Guarded("Escape", [this] {
+            if (Escape(ws_) == EscapeOutcome::ClearFilter)
+                edtFilter_->clear();
+        });
     });
 }
 

@@ -28,6 +28,7 @@ QCoro::Task<HarvestEnd> GatherKeywords(Workspace& ws) {
     }
     ws.LastHarvest = {};
     const auto running = ws.Runs.Begin(RunKind::GatherKeywords);
+    const auto step = ws.History.Run("Gather Keywords");
     try {
         ws.LastHarvest.Requests = 1;
         ws.LastHarvest.AllFailed = true;

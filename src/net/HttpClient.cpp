@@ -4,6 +4,7 @@
 #include "platform/QStringBytes.h"
 
 #include <QAbstractEventDispatcher>
+#include <QNetworkProxy>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
@@ -22,6 +23,40 @@ using Clock = std::chrono::steady_clock;
 int MsUntil(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return static_cast<int>(std::clamp<long long>(left, 0, 1'000'000'000));
+}
+
+HttpFailure::Kind KindOf(QAbstractSocket::SocketError error) {
+    using E = QAbstractSocket::SocketError;
+    switch (error) {
+    case E::ConnectionRefusedError:
+    case E::ProxyConnectionRefusedError:
+        return HttpFailure::Kind::Refused;
+    case E::HostNotFoundError:
+    case E::ProxyNotFoundError:
+        return HttpFailure::Kind::Dns;
+    case E::SocketTimeoutError:
+    case E::ProxyConnectionTimeoutError:
+        return HttpFailure::Kind::TimedOut;
+    case E::SslHandshakeFailedError:
+    case E::SslInternalError:
+    case E::SslInvalidUserDataError:
+        return HttpFailure::Kind::Tls;
+    case E::RemoteHostClosedError:
+    case E::ProxyConnectionClosedError:
+        return HttpFailure::Kind::Closed;
+    default:
+        return HttpFailure::Kind::Other;
+    }
+}
+
+bool IsProxyError(QAbstractSocket::SocketError error) {
+    using E = QAbstractSocket::SocketError;
+    for (const E proxy : {E::ProxyAuthenticationRequiredError, E::ProxyConnectionRefusedError,
+                          E::ProxyConnectionClosedError, E::ProxyConnectionTimeoutError, E::ProxyNotFoundError,
+                          E::ProxyProtocolError})
+        if (error == proxy)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -158,6 +193,11 @@ void HttpClient::Resume() {
         waiting.resume();
 }
 
+void HttpClient::Fail(HttpFailure::Kind kind, std::string host, const std::string& message, int status) {
+    failure_ = {kind, std::move(host), status, kind == HttpFailure::Kind::Other ? message : std::string()};
+    throw HttpError(message);
+}
+
 HttpClient::Quiet HttpClient::Wait(int idleMs) {
     return Quiet{*this, idleMs};
 }
@@ -168,11 +208,19 @@ QCoro::Task<void> HttpClient::Connect(const HttpAddress& address) {
     // nothing would resume us there: such a thread must run an event loop first.
     if (!QAbstractEventDispatcher::instance())
         throw HttpError("This thread runs no event loop");
-    const auto host = ToQString(address.Host);
+    proxy_ = ProxyFor(proxies_, address);
+    // Plain requests go to the proxy itself; secure ones through its CONNECT tunnel.
+    const HttpAddress& peer = proxy_ && !address.Secure ? proxy_->Address : address;
+    const std::string where = proxy_ ? "proxy " + proxy_->Address.HostHeader() : address.HostHeader();
+    const auto host = ToQString(peer.Host);
     if (address.Secure) {
         if (!QSslSocket::supportsSsl())
-            throw HttpError("Secure connections are not available on this system");
+            Fail(HttpFailure::Kind::Tls, address.HostHeader(), "Secure connections are not available on this system");
         auto ssl = std::make_unique<QSslSocket>();
+        if (proxy_)
+            ssl->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, ToQString(proxy_->Address.Host),
+                                        proxy_->Address.Port, ToQString(proxy_->User),
+                                        ToQString(proxy_->Password)));
         connect(ssl.get(), &QSslSocket::encrypted, this, [this] { Wake(); });
         socket_ = std::move(ssl);
     } else {
@@ -188,22 +236,34 @@ QCoro::Task<void> HttpClient::Connect(const HttpAddress& address) {
     if (address.Secure)
         static_cast<QSslSocket*>(socket)->connectToHostEncrypted(host, address.Port);
     else
-        socket->connectToHost(host, address.Port);
+        socket->connectToHost(host, peer.Port);
 
-    const auto deadline = Clock::now() + std::chrono::milliseconds(limits_.ConnectTimeoutMs);
+    auto deadline = Clock::now() + std::chrono::milliseconds(limits_.ConnectTimeoutMs);
+    if (limits_.TotalTimeoutMs > 0)
+        deadline = std::min(deadline, totalDeadline_);
     for (;;) {
         if (disconnectRequested_)
-            throw HttpError("Disconnected while connecting to " + address.HostHeader());
+            Fail(HttpFailure::Kind::Stopped, where, "Disconnected while connecting to " + address.HostHeader());
         const bool ready = address.Secure ? static_cast<QSslSocket*>(socket_.get())->isEncrypted()
                                           : socket_->state() == QAbstractSocket::ConnectedState;
         if (ready)
             co_return;
-        if (socket_->state() == QAbstractSocket::UnconnectedState)
-            throw HttpError("Could not connect to " + address.HostHeader() + ": " +
-                            ToBytes(socket_->errorString()));
+        if (socket_->state() == QAbstractSocket::UnconnectedState) {
+            // Through a tunnel, what goes wrong after the proxy said yes is the host's.
+            const auto error = socket_->error();
+            const bool proxyFault = !address.Secure || IsProxyError(error);
+            Fail(KindOf(error), proxyFault ? where : address.HostHeader(),
+                 "Could not connect to " + address.HostHeader() + ": " + ToBytes(socket_->errorString()));
+        }
         if (Clock::now() >= deadline) {
             DropSocket();
-            throw HttpError("Timed out connecting to " + address.HostHeader());
+            if (limits_.TotalTimeoutMs > 0 && Clock::now() >= totalDeadline_) {
+                gaveUp_ = true;
+                Fail(HttpFailure::Kind::TimedOut, where,
+                     "Gave up: " + address.HostHeader() + " did not answer within " +
+                         std::to_string(limits_.TotalTimeoutMs / 1000) + " seconds");
+            }
+            Fail(HttpFailure::Kind::TimedOut, where, "Timed out connecting to " + address.HostHeader());
         }
         co_await Wait(std::min(limits_.ConnectIdleMs, MsUntil(deadline)));
         if (idleFired_) {
@@ -229,7 +289,9 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
         connectedTo_ = hostKey;
     }
 
-    std::string request = "GET " + address.Target + " HTTP/1.1\r\n";
+    // A proxy expects the whole address (absolute form) in a plain request.
+    const bool viaProxy = proxy_ && !address.Secure;
+    std::string request = "GET " + (viaProxy ? address.Text() : address.Target) + " HTTP/1.1\r\n";
     request += "Content-Type: ";
     request += ContentType;
     request += "\r\nHost: " + address.HostHeader() + "\r\nAccept: ";
@@ -239,6 +301,9 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
     request += "\r\n";
     if (!asked.AcceptLanguage.empty())
         request += "Accept-Language: " + asked.AcceptLanguage + "\r\n";
+    if (viaProxy && !proxy_->User.empty())
+        request += "Proxy-Authorization: Basic " +
+                   QByteArray::fromStdString(proxy_->User + ":" + proxy_->Password).toBase64().toStdString() + "\r\n";
     if (const std::string cookie = cookies_.CookieHeader(address); !cookie.empty())
         request += "Cookie: " + cookie + "\r\n";
     request += "\r\n";
@@ -255,13 +320,22 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
         ~Unhook() { parser = nullptr; }
     } unhook{parser_};
 
-    // Connecting has its own limit; from here on only silence counts.
+    // Connecting has its own limit; from here on silence counts, and the whole GET's limit.
     auto silentSince = Clock::now();
     bool heard = false;
     for (;;) {
         if (disconnectRequested_) {
-            parser.Finish();
+            parser.FinishCut();
             break;
+        }
+        // Checked before reading, so that neither a trickle nor a flood outlasts it.
+        if (limits_.TotalTimeoutMs > 0 && Clock::now() >= totalDeadline_) {
+            gaveUp_ = true;
+            gaveUpOnTotal_ = heard;
+            DropSocket();
+            Fail(HttpFailure::Kind::TimedOut, address.HostHeader(),
+                 "Gave up: " + address.HostHeader() + " did not finish its answer within " +
+                     std::to_string(limits_.TotalTimeoutMs / 1000) + " seconds");
         }
         if (socket_->bytesAvailable() > 0) {
             silentSince = Clock::now();
@@ -279,7 +353,7 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
             break;
         }
         if (exchange.bodyDeadline && Clock::now() >= *exchange.bodyDeadline) {
-            parser.Finish();
+            parser.FinishCut();
             break;
         }
         int idle = limits_.ReadIdleMs;
@@ -290,11 +364,14 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
             if (Clock::now() >= giveUp) {
                 gaveUp_ = true;
                 DropSocket();
-                throw HttpError("Gave up: " + address.HostHeader() + " sent nothing for " +
-                                std::to_string(limits_.ReadTimeoutMs / 1000) + " seconds");
+                Fail(HttpFailure::Kind::TimedOut, address.HostHeader(),
+                     "Gave up: " + address.HostHeader() + " sent nothing for " +
+                         std::to_string(limits_.ReadTimeoutMs / 1000) + " seconds");
             }
             idle = std::min(idle, std::max(MsUntil(giveUp), 1));
         }
+        if (limits_.TotalTimeoutMs > 0)
+            idle = std::min(idle, std::max(MsUntil(totalDeadline_), 1));
         co_await Wait(idle);
         if (idleFired_) {
             idleFired_ = false;
@@ -316,12 +393,18 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
                 exchange.kind != Exchange::Kind::None && Connected();
     switch (exchange.kind) {
     case Exchange::Kind::None:
-        throw HttpError(disconnectRequested_     ? "Disconnected before the server answered"
-                        : parser.Error().empty() ? "The server closed the connection without answering"
-                                                 : parser.Error());
+        if (disconnectRequested_)
+            Fail(HttpFailure::Kind::Stopped, address.HostHeader(), "Disconnected before the server answered");
+        // A closed connection is the cause; a malformed head arrives while it is still open.
+        Fail(socket_->state() == QAbstractSocket::UnconnectedState ? HttpFailure::Kind::Closed
+                                                                   : HttpFailure::Kind::Other,
+             address.HostHeader(),
+             parser.Error().empty() ? "The server closed the connection without answering" : parser.Error());
     case Exchange::Kind::Final:
         if (parser.GetState() == HttpResponseParser::State::Failed)
-            throw HttpError(parser.Error());
+            Fail(socket_->state() == QAbstractSocket::UnconnectedState ? HttpFailure::Kind::Closed
+                                                                       : HttpFailure::Kind::Other,
+                 address.HostHeader(), parser.Error());
         result.Status = exchange.status;
         result.ContentType = exchange.contentType;
         co_return Outcome::Final;
@@ -337,39 +420,57 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
         result.RetryAfter = exchange.retryAfter;
         break;
     }
-    throw HttpError("The server answered \"" + exchange.statusLine + "\"");
+    Fail(HttpFailure::Kind::Status, address.HostHeader(), "The server answered \"" + exchange.statusLine + "\"",
+         exchange.status);
 }
 
 QCoro::Task<HttpClient::Result> HttpClient::Get(Request request, HttpSink& sink) {
     if (busy_)
-        co_return Result::Failed("The HTTP client is busy with another request; try again when it has finished");
-    if (request.Cancel.Cancelled())
-        co_return Result::Failed("Stopped before the request was sent");
+        co_return Result{0, "The HTTP client is busy with another request; try again when it has finished",
+                         {HttpFailure::Kind::Other, {}, 0, "busy with another request"}};
+    if (request.Cancel.Cancelled()) {
+        lastFailure_ = {HttpFailure::Kind::Stopped, {}, 0, {}};
+        co_return Result{0, "Stopped before the request was sent", lastFailure_};
+    }
+    failure_ = {};
     busy_ = true;
     disconnectRequested_ = false;
     idleFired_ = false;
     limits_ = request.Limits;
+    totalDeadline_ = Clock::now() + std::chrono::milliseconds(std::max(limits_.TotalTimeoutMs, 0));
     struct Release {
         bool& busy;
         ~Release() { busy = false; }
     } release{busy_};
     const auto stop = request.Cancel.OnCancel([this] { Disconnect(); });
     Result result;
+    std::string currentHost = request.Address;
     try {
         HttpAddress current = ParseHttpAddress(request.Address);
+        currentHost = current.HostHeader();
         for (int requestNumber = 1;; ++requestNumber) {
             std::string location;
             const Outcome outcome = co_await Ask(current, sink, requestNumber, location, result, request);
             if (outcome == Outcome::Final)
                 break;
             sink.Clear();
-            if (outcome == Outcome::RedirectLimit)
+            if (outcome == Outcome::RedirectLimit) {
+                result.StillRedirecting = true;
                 break;
+            }
             current = ResolveLocation(current, location);
+            currentHost = current.HostHeader();
         }
     } catch (const HttpError& error) {
         result.Error = error.what();
+        result.Cause = failure_.What != HttpFailure::Kind::None
+                           ? failure_
+                           : HttpFailure{HttpFailure::Kind::Other, currentHost, 0, error.what()};
+        // A stop cuts the answer short; what the user did is the cause.
+        if (disconnectRequested_)
+            result.Cause.What = HttpFailure::Kind::Stopped;
     }
+    lastFailure_ = result.Cause;
     co_return result;
 }
 

@@ -6,13 +6,17 @@
 #include "net/CookieStore.h"
 #include "net/HttpAddress.h"
 #include "net/HttpError.h"
+#include "net/HttpFailure.h"
+#include "net/Proxy.h"
 
 #include <QObject>
 #include <QTimer>
+#include <chrono>
 #include <coroutine>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +52,7 @@ public:
         int MaxRequests = 15; // per GET: the first and up to 14 redirects
         int ConnectTimeoutMs = 120'000;
         int ReadTimeoutMs = 0;             // give up after this long without data; 0: no limit
+        int TotalTimeoutMs = 0;            // give up a GET, redirects included, after this long; 0: no limit
         int ConnectIdleMs = 125;           // OnIdle while connecting
         int ReadIdleMs = 250;              // OnIdle after this long without data
         int RedirectBodyMs = 4000;         // a redirect's body is read this long at most
@@ -79,6 +84,8 @@ public:
             result.Error = std::move(error);
             return result;
         }
+        HttpFailure Cause; // What is None on success
+        bool StillRedirecting = false; // the last request allowed was answered with a redirect
         bool Ok() const { return Error.empty(); }
         std::string ContentType; // of the final answer
         // An error answer's status and Retry-After, for callers that back off.
@@ -108,12 +115,18 @@ public:
     // handler and when nothing is connected.
     void Disconnect();
     bool Connected() const;
-    // True once a GET gave up because the server sent nothing for ReadTimeoutMs; stays set until
-    // ClearGaveUp().
+    // True once a GET gave up because the server sent nothing for ReadTimeoutMs, or because it
+    // took longer than TotalTimeoutMs; stays set until ClearGaveUp().
     bool GaveUp() const { return gaveUp_; }
-    void ClearGaveUp() { gaveUp_ = false; }
+    // Of those, true when the server had sent something but the GET ran out of time.
+    bool GaveUpOnTotal() const { return gaveUpOnTotal_; }
+    void ClearGaveUp() { gaveUp_ = gaveUpOnTotal_ = false; }
 
     CookieStore& Cookies() { return cookies_; }
+    // The proxies of the next requests; all empty (the default) connects directly.
+    ProxySettings& Proxies() { return proxies_; }
+    // Why the last GET failed; What is None after a success.
+    const HttpFailure& LastFailure() const { return lastFailure_; }
     // The limits of the next requests (For()), and those of the GET under way.
     Settings& Options() { return settings_; }
     const Settings& CurrentLimits() const { return limits_; }
@@ -139,10 +152,16 @@ private:
     void Wake();
     void Resume();
     void DropSocket();
+    // Records why the GET fails, then throws.
+    [[noreturn]] void Fail(HttpFailure::Kind kind, std::string host, const std::string& message, int status = 0);
 
     Settings settings_;
     Settings limits_; // the GET under way's
     CookieStore cookies_;
+    ProxySettings proxies_;
+    std::optional<ProxyEndpoint> proxy_; // the connection's, when it goes through one
+    HttpFailure failure_;
+    HttpFailure lastFailure_;
     std::unique_ptr<QAbstractSocket> socket_;
     QTimer idle_;
     std::coroutine_handle<> waiter_;
@@ -154,6 +173,8 @@ private:
     // The host the socket is connected to, and whether its last answer left it fit for another.
     std::string connectedTo_;
     bool reusable_ = false;
+    bool gaveUpOnTotal_ = false;
+    std::chrono::steady_clock::time_point totalDeadline_; // when TotalTimeoutMs is set
     class HttpResponseParser* parser_ = nullptr;
 };
 

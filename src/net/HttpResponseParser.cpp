@@ -372,6 +372,17 @@ void HttpResponseParser::Complete() {
 }
 
 void HttpResponseParser::Finish() {
+    if (!Done() && step_ == Step::LengthBody && remaining_ > 0) {
+        const std::int64_t expected = received_ + remaining_;
+        EndTransfer();
+        Fail("The connection closed after " + std::to_string(received_) + " of the body's " +
+             std::to_string(expected) + " bytes");
+        return;
+    }
+    FinishCut();
+}
+
+void HttpResponseParser::FinishCut() {
     if (Done())
         return;
     switch (step_) {

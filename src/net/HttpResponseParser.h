@@ -61,9 +61,12 @@ public:
     // Takes bytes from the connection. Returns how many were used: fewer than given once the answer
     // is complete or failed, or when a listener callback called Pause().
     std::size_t Feed(std::string_view data);
-    // The connection closed. A body framed by Content-Length or by the close ends there without
-    // error; anything else unfinished fails.
+    // The server closed the connection. A body framed by the close ends there; a body short of its
+    // Content-Length, or anything else unfinished, fails with the reason.
     void Finish();
+    // We closed the connection (a stop): a body framed by Content-Length or by the close ends
+    // there without error; anything else unfinished fails.
+    void FinishCut();
     // From a listener callback: Feed() returns right after that callback.
     void Pause() { paused_ = true; }
 

@@ -24,6 +24,18 @@ bool IsRegularFile(std::string_view path) {
     return ::stat(std::string(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+std::string NotAFileWarning(const std::string& path) {
+    struct stat named {}, target{};
+    if (path.empty() || ::lstat(path.c_str(), &named) != 0 || IsRegularFile(path))
+        return {};
+    std::string why = "it is not a regular file";
+    if (::stat(path.c_str(), &target) != 0)
+        why = "it is a link to nothing";
+    else if (S_ISDIR(target.st_mode))
+        why = "it is a folder";
+    return "The file " + path + " is not read: " + why + ".";
+}
+
 std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
     // Non-blocking, so that a FIFO swapped in after a check cannot hold the open.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -13,6 +13,10 @@ bool FileExists(std::string_view path);
 // which could block a read or never end it.
 bool IsRegularFile(std::string_view path);
 
+// A warning naming the path when something that is not a regular file stands there (a folder, a
+// FIFO, a device, a dangling link), which the program then leaves unread; empty otherwise.
+std::string NotAFileWarning(const std::string& path);
+
 // The first maxBytes + 1 bytes at most of a regular file (one more than allowed, so that the
 // caller can tell a file over its limit); no value for anything else or an unreadable file.
 // Never blocks on a FIFO put in the file's place.

@@ -13,11 +13,11 @@ std::string ProgramPathOfCommand(std::string_view command) {
     return std::string(command.substr(0, next));
 }
 
-void OpenInBrowser(Shell& shell, std::string_view URL) {
+bool OpenInBrowser(Shell& shell, std::string_view URL) {
     const std::string command = shell.HtmlOpenCommand();
     if (command.empty())
-        return;
-    shell.Open(ProgramPathOfCommand(command), URL);
+        return false;
+    return shell.Open(ProgramPathOfCommand(command), URL);
 }
 
 } // namespace vorlith

@@ -12,8 +12,8 @@ class Shell;
 std::string ProgramPathOfCommand(std::string_view command);
 
 // Opens URL in the browser registered for HTML files: that program is started with URL, as it
-// is and unquoted, as its whole parameter text. Nothing registered: nothing happens. Nothing is
-// reported back either way.
-void OpenInBrowser(Shell& shell, std::string_view URL);
+// is and unquoted, as its whole parameter text. Nothing registered: nothing happens. False when
+// nothing was started.
+bool OpenInBrowser(Shell& shell, std::string_view URL);
 
 } // namespace vorlith

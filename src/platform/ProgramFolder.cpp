@@ -1,6 +1,10 @@
 #include "platform/ProgramFolder.h"
 
 #include "platform/Files.h"
+#include "platform/QStringBytes.h"
+
+#include <QDir>
+#include <QStandardPaths>
 
 #include <cstdlib>
 #include <filesystem>
@@ -94,6 +98,15 @@ ProgramFolders FindProgramFolders(std::string_view executableFolder, const Insta
     return folders;
 }
 
+std::string UserDocumentsFolder() {
+    for (const QString& folder :
+         {QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), QDir::homePath()}) {
+        if (!folder.isEmpty() && QDir::isAbsolutePath(folder) && QDir(folder).exists())
+            return WithSlash(ToBytes(folder));
+    }
+    return "/";
+}
+
 ProgramFolders RunningProgramFolders(std::string_view executableFolder) {
     return RunningProgramFolders(executableFolder, CompiledInstallLayout());
 }
@@ -105,12 +118,24 @@ ProgramFolders RunningProgramFolders(std::string_view executableFolder, const In
         return folders;
     if (folders.Folder.empty())
         throw std::runtime_error("Cannot find the home folder for the program's files: HOME is not set.");
+    // Without the trailing slash, so that a link is looked at and not followed.
+    const fs::path named(Normal(folders.Folder));
+    const auto cannotUse = [&](const std::string& why) {
+        return std::runtime_error("Cannot use the program's folder " + folders.Folder + ": " + why);
+    };
     std::error_code error;
-    fs::create_directories(fs::path(folders.Folder), error);
-    if (error || !fs::is_directory(fs::path(folders.Folder)))
+    if (fs::is_symlink(fs::symlink_status(named, error)) && !fs::exists(fs::status(named, error))) {
+        const fs::path target = fs::read_symlink(named, error);
+        throw cannotUse("it is a link to " + target.string() + ", which does not exist");
+    }
+    fs::create_directories(named, error);
+    if (error || !fs::is_directory(named))
         throw std::runtime_error(
             "Cannot create the program's folder " + folders.Folder + ": " +
             (error ? error.message() : std::string("a file of that name is in the way")));
+    // The scratch file and the update description are written there.
+    if (::access(named.c_str(), W_OK | X_OK) != 0)
+        throw cannotUse("it cannot be written");
     return folders;
 }
 

@@ -52,6 +52,11 @@ ProgramFolders ChosenProgramFolders(std::string_view executableFolder, std::stri
 ProgramFolders ChosenProgramFolders(std::string_view executableFolder, std::string_view chosenFolder,
                                     const InstallLayout& layout);
 
+// Where an installed copy's file dialogs open: the user's documents folder when it exists, else
+// the home folder, else "/" (each ending with "/"). Users look for their files there, not in the
+// hidden program folder.
+std::string UserDocumentsFolder();
+
 // A portable copy's folders for the given program folder: that folder alone.
 ProgramFolders PortableProgramFolders(std::string_view folder);
 

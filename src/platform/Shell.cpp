@@ -16,18 +16,18 @@ std::string SystemShell::HtmlOpenCommand() {
     return "\"" + ToBytes(opener) + "\" \"%1\"";
 }
 
-void SystemShell::Open(std::string_view file, std::string_view parameters) {
+bool SystemShell::Open(std::string_view file, std::string_view parameters) {
     if (file.empty())
-        return; // nothing to open; the shell would only fail
+        return false; // nothing to open; the shell would only fail
     const QString target = ToQString(file);
     const QFileInfo info(target);
     if (info.isFile() && info.isExecutable()) {
-        QProcess::startDetached(target, QProcess::splitCommand(ToQString(parameters)), info.absolutePath());
-        return;
+        // The absolute path: a relative one would be looked up again from the new working folder.
+        return QProcess::startDetached(info.absoluteFilePath(), QProcess::splitCommand(ToQString(parameters)),
+                                       info.absolutePath());
     }
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (!opener.isEmpty())
-        QProcess::startDetached(opener, {target});
+    return !opener.isEmpty() && QProcess::startDetached(opener, {target});
 }
 
 } // namespace vorlith

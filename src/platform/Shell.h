@@ -17,15 +17,15 @@ public:
 
     // The shell's "open": a program file is started detached with the parameter text as its
     // command line (blanks separate arguments, double quotes group them); any other file or an
-    // address is handed to the desktop's opener. Nothing is reported back.
-    virtual void Open(std::string_view file, std::string_view parameters) = 0;
+    // address is handed to the desktop's opener. False when nothing could be started.
+    virtual bool Open(std::string_view file, std::string_view parameters) = 0;
 };
 
 // The desktop's shell through xdg-open.
 class SystemShell final : public Shell {
 public:
     std::string HtmlOpenCommand() override;
-    void Open(std::string_view file, std::string_view parameters) override;
+    bool Open(std::string_view file, std::string_view parameters) override;
 };
 
 } // namespace vorlith

@@ -3,6 +3,7 @@
 #include "stats/CountEngines.h"
 #include "stats/SearchEngineTable.h"
 #include "workspace/SourceFetch.h"
+#include "workspace/HiddenRows.h"
 #include "workspace/PageFetcher.h"
 #include "workspace/RunGuard.h"
 
@@ -252,6 +253,7 @@ QCoro::Task<void> GatherCells(Workspace& ws, bool onlyFailed) {
 
 QCoro::Task<void> Run(Workspace& ws, RunKind kind) {
     const auto running = ws.Runs.Begin(kind);
+    const auto step = ws.History.Run(kind == RunKind::RetryFailed ? "Retry Failed" : "Gather Data");
     bool stopped = true;
     try {
         if (ws.AskEnginesAtOnce)
@@ -305,6 +307,13 @@ void RetryFailed(Workspace& ws) {
         ws.Ui.ShowMessage(MessageKind::Information, NothingToRetryText, MessageButtons::Ok);
         return;
     }
+    std::vector<bool> failed(static_cast<std::size_t>(ws.table.RowCount()));
+    for (int r = 0; r < ws.table.RowCount(); ++r)
+        for (int c = 1; c < CellCount; ++c)
+            failed[static_cast<std::size_t>(r)] =
+                failed[static_cast<std::size_t>(r)] || ws.table.Failed(r, c);
+    if (!AgreeToHiddenRows(ws, failed, HiddenFailedQuestion))
+        return;
     ws.Runs.Adopt(Run(ws, RunKind::RetryFailed));
 }
 

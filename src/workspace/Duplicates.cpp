@@ -1,5 +1,6 @@
 #include "workspace/Duplicates.h"
 
+#include "workspace/HiddenRows.h"
 #include "workspace/KeywordTable.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
@@ -65,15 +66,19 @@ bool KeywordsArePrintableAscii(const KeywordTable& table) {
 }
 
 std::size_t RemoveDuplicateRows(KeywordTable& table, const QLocale& locale) {
+    return table.DeleteMarked(DuplicateMarks(table, locale));
+}
+
+std::vector<bool> DuplicateMarks(const KeywordTable& table, const QLocale& locale) {
     const int rows = table.RowCount();
     if (rows < 2)
-        return 0;
+        return std::vector<bool>(static_cast<std::size_t>(rows));
     const int keywords = CellOf(Column::Keywords);
     KeywordSet seen(locale, KeywordsArePrintableAscii(table));
     std::vector<bool> duplicate(static_cast<std::size_t>(rows));
     for (int r = 0; r < rows; ++r)
         duplicate[static_cast<std::size_t>(r)] = !seen.Insert(table.Cell(r, keywords));
-    return table.DeleteMarked(duplicate);
+    return duplicate;
 }
 
 std::string DuplicatesRemovedText(std::size_t removed) {
@@ -82,7 +87,14 @@ std::string DuplicatesRemovedText(std::size_t removed) {
 }
 
 void RemoveDuplicates(Workspace& ws) {
-    const std::size_t removed = RemoveDuplicateRows(ws.table);
+    const std::vector<bool> duplicates = DuplicateMarks(ws.table);
+    if (!AgreeToHiddenRows(ws, duplicates, HiddenDuplicatesQuestion))
+        return;
+    std::size_t removed = 0;
+    {
+        const auto step = ws.History.Command("Remove Duplicates");
+        removed = ws.table.DeleteMarked(duplicates);
+    }
     ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
     ws.Ui.ShowMessage(MessageKind::Information, DuplicatesRemovedText(removed), MessageButtons::Ok);
 }

@@ -98,6 +98,7 @@ template <typename Texts> void KeywordTable::AppendRow(std::uint32_t number, con
 void KeywordTable::Append(Cells cells) {
     const int count = RowCount();
     AppendRow(static_cast<std::uint32_t>(count + 1), cells);
+    NoteAppended(count);
     Q_EMIT RowsAppended(count, count);
 }
 
@@ -108,6 +109,7 @@ void KeywordTable::AppendMany(std::vector<Cells> cells) {
     slots_.reserve(slots_.size() + cells.size());
     for (const Cells& c : cells)
         AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), c);
+    NoteAppended(count);
     Q_EMIT RowsAppended(count, RowCount() - 1);
 }
 
@@ -126,6 +128,7 @@ void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords)
         text_.reserve(std::max(bytes, text_.capacity() + text_.capacity() / 2));
     for (const std::string_view keyword : keywords)
         AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), std::array<std::string_view, 1>{keyword});
+    NoteAppended(count);
     Q_EMIT RowsAppended(count, RowCount() - 1);
 }
 
@@ -135,8 +138,28 @@ void KeywordTable::AppendKeyword(std::string keyword) {
     Append(std::move(cells));
 }
 
+void KeywordTable::NoteAppended(int firstRow) {
+    if (Journaling())
+        journal_->RowsAdded(slots_[static_cast<std::size_t>(firstRow)].Id, slots_.back().Id);
+}
+
 void KeywordTable::SetCell(int row, int cell, std::string text) {
     CheckPosition(row, RowCount());
+    if (Journaling())
+        journal_->CellWriting(Id(row), cell, Cell(row, cell), FailureMark(row, cell));
+    WriteCell(row, cell, text);
+    Q_EMIT CellsChanged(row, row, cell + 1, cell + 1, CellChange::Values);
+}
+
+void KeywordTable::RestoreCell(int row, int cell, std::string text, std::uint8_t mark) {
+    CheckPosition(row, RowCount());
+    WriteCell(row, cell, text);
+    if (mark <= reasons_.size())
+        slots_[static_cast<std::size_t>(row)].Failure.at(static_cast<std::size_t>(cell)) = mark;
+    Q_EMIT CellsChanged(row, row, cell + 1, cell + 1, CellChange::Values);
+}
+
+void KeywordTable::WriteCell(int row, int cell, const std::string& text) {
     RowSlot& slot = slots_[static_cast<std::size_t>(row)];
     const std::size_t old = slot.Length.at(static_cast<std::size_t>(cell));
     const std::uint32_t size = CellLength(text.size()); // before anything moves
@@ -170,7 +193,6 @@ void KeywordTable::SetCell(int row, int cell, std::string text) {
     slot.Length[static_cast<std::size_t>(cell)] = size;
     slot.Failure[static_cast<std::size_t>(cell)] = 0;
     CompactIfWasteful();
-    Q_EMIT CellsChanged(row, row, cell + 1, cell + 1, CellChange::Values);
 }
 
 int KeywordTable::Find(RowId id) const {
@@ -235,6 +257,10 @@ void KeywordTable::CompactIfWasteful() {
     // so the cost is spread over at least as many bytes written.
     if (garbage_ < 4096 || garbage_ * 2 < text_.size())
         return;
+    Compact();
+}
+
+void KeywordTable::Compact() {
     std::string packed;
     packed.reserve(text_.size() - garbage_);
     for (RowSlot& slot : slots_) {
@@ -249,6 +275,8 @@ void KeywordTable::CompactIfWasteful() {
 
 void KeywordTable::MarkFailed(int row, int cell, std::string_view reason) {
     CheckPosition(row, RowCount());
+    if (Journaling())
+        journal_->CellWriting(Id(row), cell, Cell(row, cell), FailureMark(row, cell));
     auto known = std::find(reasons_.begin(), reasons_.end(), reason);
     if (known == reasons_.end()) {
         // Reasons are a handful of status texts; past 254 the last slot takes the newest.
@@ -304,6 +332,12 @@ void KeywordTable::SetCheckedRows(const std::vector<int>& rows, bool checked) {
 
 void KeywordTable::Delete(int row) {
     CheckPosition(row, RowCount());
+    if (Journaling()) {
+        std::vector<bool> marked(slots_.size());
+        marked[static_cast<std::size_t>(row)] = true;
+        HandOver(marked);
+        return;
+    }
     Q_EMIT RowsAboutToBeRemoved(row, row);
     Release(slots_[static_cast<std::size_t>(row)]);
     slots_.erase(slots_.begin() + row);
@@ -315,6 +349,10 @@ void KeywordTable::Delete(int row) {
 void KeywordTable::DeleteAll() {
     if (slots_.empty())
         return;
+    if (Journaling()) {
+        HandOver(std::vector<bool>(slots_.size(), true));
+        return;
+    }
     const int before = RowCount();
     slots_.clear();
     slots_.shrink_to_fit();
@@ -339,6 +377,8 @@ std::size_t KeywordTable::DeleteChecked() {
 std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
     if (marked.size() != slots_.size())
         throw std::invalid_argument("KeywordTable::DeleteMarked: the marks do not cover every row");
+    if (Journaling())
+        return HandOver(marked);
     std::size_t at = 0;
     while (at < slots_.size() && !marked[at])
         ++at;
@@ -397,6 +437,123 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
         sparseIndex_ = {};
     }
     Q_EMIT RowsReordered(order);
+}
+
+std::size_t KeywordTable::HandOver(const std::vector<bool>& marked) {
+    RowBlock rows = TakeMarked(marked);
+    const std::size_t count = rows.Count();
+    if (count != 0)
+        journal_->RowsTaken(std::move(rows));
+    return count;
+}
+
+RowBlock KeywordTable::TakeMarked(const std::vector<bool>& marked) {
+    if (marked.size() != slots_.size())
+        throw std::invalid_argument("KeywordTable::TakeMarked: the marks do not cover every row");
+    const auto count = static_cast<std::size_t>(std::count(marked.begin(), marked.end(), true));
+    RowBlock rows;
+    if (count == 0)
+        return rows;
+    const int before = RowCount();
+    if (count == slots_.size()) {
+        // The whole table moves over as it is, so that Delete All and its undo take no time.
+        if (garbage_ * 8 > text_.size())
+            Compact();
+        rows.slots_ = std::move(slots_);
+        rows.text_ = std::move(text_);
+        slots_ = {};
+        text_ = {};
+        garbage_ = 0;
+        idsAscending_ = true;
+        index_ = {};
+        sparseIndex_ = {};
+    } else {
+        rows.slots_.reserve(count);
+        rows.positions_.reserve(count);
+        std::size_t bytes = 0;
+        for (std::size_t r = 0; r < slots_.size(); ++r)
+            bytes += marked[r] ? RowBytes(slots_[r]) : 0;
+        rows.text_.reserve(bytes);
+        std::size_t kept = 0;
+        for (std::size_t r = 0; r < slots_.size(); ++r) {
+            if (!marked[r]) {
+                slots_[kept++] = slots_[r];
+                continue;
+            }
+            RowSlot slot = slots_[r];
+            const std::size_t size = RowBytes(slot);
+            const std::size_t at = rows.text_.size();
+            rows.text_.append(text_, slot.At, size);
+            garbage_ += size;
+            slot.At = at;
+            rows.slots_.push_back(slot);
+            rows.positions_.push_back(static_cast<std::uint32_t>(r));
+        }
+        slots_.erase(slots_.begin() + static_cast<std::ptrdiff_t>(kept), slots_.end());
+        CompactIfWasteful();
+    }
+    PositionsMoved();
+    Q_EMIT TableReset(before);
+    return rows;
+}
+
+void KeywordTable::PutBack(RowBlock rows) {
+    if (rows.slots_.empty())
+        return;
+    const int before = RowCount();
+    bool tail = true; // every row goes after the rows there now
+    if (slots_.empty() && rows.positions_.empty()) {
+        slots_ = std::move(rows.slots_);
+        text_ = std::move(rows.text_);
+        garbage_ = 0;
+    } else {
+        const std::size_t base = text_.size();
+        text_.append(rows.text_);
+        const std::size_t total = slots_.size() + rows.slots_.size();
+        std::vector<RowSlot> merged;
+        merged.reserve(total);
+        std::size_t t = 0, b = 0;
+        while (merged.size() < total) {
+            // Each row goes back to its old position, or as near as the rows left allow.
+            const bool more = b < rows.slots_.size();
+            const std::size_t wanted = !more ? 0 : rows.positions_.empty() ? b : rows.positions_[b];
+            if (more && (t == slots_.size() || wanted <= merged.size())) {
+                RowSlot slot = rows.slots_[b++];
+                slot.At = slot.At + base;
+                tail = tail && t == slots_.size();
+                merged.push_back(slot);
+            } else {
+                merged.push_back(slots_[t++]);
+            }
+        }
+        slots_.swap(merged);
+    }
+    PositionsMoved();
+    idsAscending_ = std::is_sorted(slots_.begin(), slots_.end(),
+                                   [](const RowSlot& a, const RowSlot& b) { return a.Id < b.Id; });
+    if (idsAscending_) {
+        index_ = {};
+        sparseIndex_ = {};
+    }
+    if (tail)
+        Q_EMIT RowsAppended(before, RowCount() - 1);
+    else
+        Q_EMIT TableReset(before);
+}
+
+RowBlock KeywordTable::Copy() const {
+    RowBlock rows;
+    rows.slots_ = slots_;
+    rows.text_ = text_;
+    return rows;
+}
+
+std::vector<RowId> RowBlock::Ids() const {
+    std::vector<RowId> ids;
+    ids.reserve(slots_.size());
+    for (const KeywordTable::RowSlot& slot : slots_)
+        ids.push_back(slot.Id);
+    return ids;
 }
 
 } // namespace vorlith

@@ -59,6 +59,20 @@ struct KeywordRow {
     std::array<std::uint8_t, CellCount> Failure{};
 };
 
+class RowBlock;
+
+// Hears of the table's changes while it records (the undo history); the table then hands the rows
+// it removes over instead of dropping them.
+class TableJournal {
+public:
+    virtual ~TableJournal() = default;
+    virtual bool Recording() const = 0;
+    virtual void RowsAdded(RowId first, RowId last) = 0;
+    virtual void RowsTaken(RowBlock rows) = 0;
+    // Before the cell is written or marked: its value and failure mark until now.
+    virtual void CellWriting(RowId id, int cell, std::string_view before, std::uint8_t beforeMark) = 0;
+};
+
 class KeywordTable : public QObject {
     Q_OBJECT
 public:
@@ -101,6 +115,19 @@ public:
     std::string_view FailureReason(int row, int cell) const;
     // Cells marked failed in the whole table.
     std::size_t FailedCount() const;
+    // The cell's failure mark as FailureReason keeps it (0 none), and a write that sets both back.
+    std::uint8_t FailureMark(int row, int cell) const {
+        return Slot(row).Failure.at(static_cast<std::size_t>(cell));
+    }
+    void RestoreCell(int row, int cell, std::string text, std::uint8_t mark);
+
+    // Rows taken out with their ids, numbers, ticks and text, and put back where they were.
+    // Neither goes to the journal: they are how the history replays.
+    RowBlock TakeMarked(const std::vector<bool>& marked);
+    void PutBack(RowBlock rows);
+    void SetJournal(TableJournal* journal) { journal_ = journal; }
+    // A copy of every row in display order, for work on another thread while the table goes on.
+    RowBlock Copy() const;
 
     bool Checked(int row) const { return Slot(row).Checked; }
     void SetChecked(int row, bool checked);
@@ -174,9 +201,17 @@ private:
     void Release(const RowSlot& slot);
     // Copies the kept text into a fresh arena once holes outweigh it.
     void CompactIfWasteful();
+    void Compact();
+    // SetCell without its notice and journal entry.
+    void WriteCell(int row, int cell, const std::string& text);
     // Positions moved: Find's index is rebuilt when next asked.
     void PositionsMoved() { indexStale_ = true; }
     void RebuildIndex() const;
+    bool Journaling() const { return journal_ != nullptr && journal_->Recording(); }
+    void NoteAppended(int firstRow);
+    // A removal while journaling: the rows go to the journal whole.
+    std::size_t HandOver(const std::vector<bool>& marked);
+    friend class RowBlock;
 
     std::vector<RowSlot> slots_;
     std::string text_;
@@ -193,6 +228,37 @@ private:
     mutable RowId indexBase_ = 0;
     mutable std::vector<int> index_;
     mutable std::vector<std::pair<RowId, int>> sparseIndex_;
+    TableJournal* journal_ = nullptr;
+};
+
+// Rows out of the table: their slots and only their text, so that keeping them costs what they
+// held in the table. Move-only.
+class RowBlock {
+public:
+    RowBlock() = default;
+    RowBlock(RowBlock&&) noexcept = default;
+    RowBlock& operator=(RowBlock&&) noexcept = default;
+    std::size_t Count() const { return slots_.size(); }
+    std::size_t Bytes() const {
+        return slots_.capacity() * sizeof(KeywordTable::RowSlot) + text_.capacity() +
+               positions_.capacity() * sizeof(std::uint32_t);
+    }
+    // The ids of the rows, in their old order.
+    std::vector<RowId> Ids() const;
+    // The rows' numbers and cells, as the table had them.
+    std::uint32_t Number(std::size_t row) const { return slots_[row].Number; }
+    std::string_view Cell(std::size_t row, int cell) const {
+        const KeywordTable::RowSlot& slot = slots_[row];
+        return {text_.data() + KeywordTable::CellStart(slot, cell),
+                slot.Length[static_cast<std::size_t>(cell)]};
+    }
+
+private:
+    friend class KeywordTable;
+    std::vector<KeywordTable::RowSlot> slots_;
+    std::string text_;
+    // Each row's position before it was taken, ascending; empty when the block was the whole table.
+    std::vector<std::uint32_t> positions_;
 };
 
 } // namespace vorlith

@@ -4,6 +4,8 @@
 #include "text/UUtils.h"
 #include "workspace/DialogRules.h"
 #include "workspace/Duplicates.h"
+#include "workspace/HiddenRows.h"
+#include "workspace/RowFilter.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 
@@ -88,6 +90,7 @@ std::optional<std::string_view> AddKeywords(Workspace& ws, const AddKeywordsAnsw
     if (const auto refusal = AddKeywordsRefusal(answer.Keyword, answer.ListFile))
         return refusal;
     const ImportOptions& options = answer.Options;
+    const auto step = ws.History.Command("Add Keywords");
     if (!answer.Keyword.empty()) {
         // Typed text stays one row; the options only decide whether and how it goes in.
         const auto kept = FilterImportLines(ws.table, {answer.Keyword}, options);
@@ -144,23 +147,62 @@ std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path, cons
 
 void ImportKeywordFile(Workspace& ws, const std::string& path) {
     // The rows already there stay; the new ones are numbered on after them.
+    const auto step = ws.History.Command("Import Keywords");
     if (AppendKeywordFile(ws.table, path) == 0)
         return;
     // Shown once with the final count: the text every row would have left behind.
     ws.SetSecondStatus(TotalText(ws.table.RowCount()));
 }
 
+namespace {
+
+// While a filter is set, Select All and Clear Selection leave the hidden rows as they are.
+void SetShownChecked(Workspace& ws, bool checked) {
+    if (ws.Filter.empty())
+        ws.table.SetAllChecked(checked);
+    else
+        ws.table.SetCheckedRows(ShownRows(ws), checked);
+}
+
+} // namespace
+
 void SelectAll(Workspace& ws) {
-    ws.table.SetAllChecked(true);
+    SetShownChecked(ws, true);
 }
 
 void ClearSelection(Workspace& ws) {
-    ws.table.SetAllChecked(false);
+    SetShownChecked(ws, false);
 }
 
 void DeleteSelected(Workspace& ws) {
-    if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) == mrOk)
-        ws.table.DeleteChecked();
+    std::vector<bool> marked;
+    if (!ws.Filter.empty()) {
+        // Ticked rows the filter hides are not deleted unseen: our question comes first.
+        marked.resize(static_cast<std::size_t>(ws.table.RowCount()));
+        for (int r = 0; r < ws.table.RowCount(); ++r)
+            marked[static_cast<std::size_t>(r)] = ws.table.Checked(r);
+        const std::vector<bool> shown = ShownMask(ws);
+        const std::size_t hidden = HiddenAmong(marked, shown);
+        if (hidden > 0) {
+            const auto ticked = static_cast<std::size_t>(std::count(marked.begin(), marked.end(), true));
+            const int answer =
+                ws.Ui.ShowMessage(MessageKind::Information, HiddenTickedQuestion(hidden, ticked - hidden),
+                                  MessageButtons::YesNoCancel);
+            if (answer != mrYes && answer != mrNo)
+                return;
+            if (answer == mrNo)
+                for (std::size_t r = 0; r < marked.size(); ++r)
+                    marked[r] = marked[r] && shown[r];
+        }
+    }
+    if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) ==
+        mrOk) {
+        const auto step = ws.History.Command("Delete Selected");
+        if (marked.empty())
+            ws.table.DeleteChecked();
+        else
+            ws.table.DeleteMarked(marked);
+    }
     ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
 }
 
@@ -171,6 +213,7 @@ void SetRowsChecked(KeywordTable& table, const std::vector<int>& rows, bool chec
 void DeleteRows(Workspace& ws, const std::vector<int>& rows) {
     if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) ==
         mrOk) {
+        const auto step = ws.History.Command("Delete Selected");
         std::vector<bool> marked(static_cast<std::size_t>(ws.table.RowCount()));
         for (const int row : rows)
             if (row >= 0 && row < ws.table.RowCount())
@@ -181,8 +224,10 @@ void DeleteRows(Workspace& ws, const std::vector<int>& rows) {
 }
 
 void DeleteAll(Workspace& ws) {
-    if (ws.Ui.ShowMessage(MessageKind::Information, DeleteAllQuestion, MessageButtons::OkCancel) == mrOk)
+    if (ws.Ui.ShowMessage(MessageKind::Information, DeleteAllQuestion, MessageButtons::OkCancel) == mrOk) {
+        const auto step = ws.History.Command("Delete All");
         ws.table.DeleteAll();
+    }
     ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
 }
 

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -92,6 +93,7 @@ public:
         if (::close(fd) != 0)
             throw std::runtime_error(SystemError("Cannot close file", path_, errno));
     }
+    int Handle() const { return fd_; }
     void CloseQuietly() {
         if (fd_ >= 0)
             ::close(fd_);
@@ -177,6 +179,22 @@ private:
     bool written_ = false;
 };
 
+// A redirect loop leaves nothing to store: that is no download.
+bool Downloaded(const HttpClient::Result& got) {
+    return got.Ok() && !got.StillRedirecting;
+}
+
+// What a replaced target's mode was, if it exists. A read-only target is refused, as Save refuses
+// it: root, whom access() lets write anything, is refused by the file's mode.
+std::optional<struct stat> WritableTarget(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    if (::access(path.c_str(), W_OK) != 0 || (info.st_mode & 0222) == 0)
+        throw std::runtime_error(SystemError("Cannot replace file", path, EACCES));
+    return info;
+}
+
 void RemoveQuietly(const std::string& path) {
     std::error_code error;
     std::filesystem::remove(path, error);
@@ -229,6 +247,7 @@ QCoro::Task<FetchResult> FetchPage(Workspace& ws, std::string address) {
         ws.http.Disconnect();
         result.Status = got.Status;
         result.Detail = got.Error;
+        result.Cause = got.Cause;
         if (ws.Runs.Aborted()) {
             result.Reason = AbortedText;
         } else if (got.Ok()) {
@@ -243,8 +262,11 @@ QCoro::Task<FetchResult> FetchPage(Workspace& ws, std::string address) {
         result = {};
         result.Reason = ws.Runs.Aborted() ? AbortedText : ConnectionErrorText;
         result.Detail = error.what();
+        result.Cause = {HttpFailure::Kind::Other, {}, 0, error.what()};
     }
-    ws.SetMainStatus(result.Ok ? CompletedText : result.Reason);
+    if (!result.Ok && ws.Runs.Aborted())
+        result.Cause.What = HttpFailure::Kind::Stopped;
+    ws.SetMainStatus(result.Ok ? CompletedText : result.Reason, result.Ok ? std::string() : result.Cause.Text());
     // The lock goes only after the name: another fetch never sees our page half-removed.
     file.RemoveName();
     file.CloseQuietly();
@@ -252,7 +274,7 @@ QCoro::Task<FetchResult> FetchPage(Workspace& ws, std::string address) {
 }
 
 QCoro::Task<bool> DownloadFile(Workspace& ws, std::string address, std::string targetFile,
-                               int readTimeoutMs) {
+                               int readTimeoutMs, int totalTimeoutMs) {
     if (ws.http.Busy())
         throw std::runtime_error(std::string(BusyText));
     if (std::filesystem::is_directory(targetFile))
@@ -266,8 +288,10 @@ QCoro::Task<bool> DownloadFile(Workspace& ws, std::string address, std::string t
         request.Cancel = ws.Runs.Token();
         if (readTimeoutMs != 0)
             request.Limits.ReadTimeoutMs = readTimeoutMs;
+        if (totalTimeoutMs != 0)
+            request.Limits.TotalTimeoutMs = totalTimeoutMs;
         const HttpClient::Result got = co_await ws.http.Get(std::move(request), file);
-        if (got.Ok()) {
+        if (Downloaded(got)) {
             file.Close();
             stored = true;
         }
@@ -286,6 +310,7 @@ QCoro::Task<bool> DownloadFileReplacing(Workspace& ws, std::string address, std:
         throw std::runtime_error(std::string(BusyText));
     if (std::filesystem::is_directory(targetFile))
         throw std::runtime_error("Cannot create file \"" + targetFile + "\": it is a folder");
+    const std::optional<struct stat> kept = WritableTarget(targetFile);
     const auto slash = targetFile.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : targetFile.substr(0, slash + 1);
     // Short, so that any legal target name leaves room for it.
@@ -299,7 +324,9 @@ QCoro::Task<bool> DownloadFileReplacing(Workspace& ws, std::string address, std:
         request.Cancel = ws.Runs.Token();
         const HttpClient::Result got = co_await ws.http.Get(std::move(request), file);
         ws.http.Disconnect();
-        if (got.Ok()) {
+        if (Downloaded(got)) {
+            if (kept)
+                ::fchmod(file.Handle(), kept->st_mode & 07777);
             file.Close();
             stored = ::rename(temporary.c_str(), targetFile.c_str()) == 0;
         }

@@ -31,6 +31,7 @@ struct FetchResult {
     // what went wrong as the client saw it (empty when nothing was sent).
     std::string_view Reason;
     std::string Detail;
+    HttpFailure Cause; // the host and the kind of failure; None on success
 };
 
 // Fetches a page into text. Fails at once when Aborted was already set (nothing sent, nothing
@@ -39,13 +40,15 @@ struct FetchResult {
 QCoro::Task<FetchResult> FetchPage(Workspace& ws, std::string address);
 
 // Stores the answer's body in targetFile. Never leaves a file behind after a failure. Throws when
-// the target cannot be created or when the client is busy with another request. readTimeoutMs,
-// when not 0, replaces the client's limit for this request.
+// the target cannot be created or when the client is busy with another request. readTimeoutMs
+// and totalTimeoutMs, when not 0, replace the client's limits for this request. A GET still
+// redirecting at its last request stores nothing.
 QCoro::Task<bool> DownloadFile(Workspace& ws, std::string address, std::string targetFile,
-                               int readTimeoutMs = 0);
+                               int readTimeoutMs = 0, int totalTimeoutMs = 0);
 
 // Stores the answer's body in targetFile through a temporary file beside it, renamed over it only
-// when the whole body has arrived: a failure leaves an existing targetFile as it was.
+// when the whole body has arrived: a failure leaves an existing targetFile as it was. A replaced
+// target keeps its mode; a read-only one is refused (throws) before anything is sent.
 QCoro::Task<bool> DownloadFileReplacing(Workspace& ws, std::string address, std::string targetFile);
 
 // The body's bytes as page text: cut at the first NUL, every line ended by CR LF.

@@ -291,10 +291,10 @@ std::optional<std::string> SaveRowsTo(Workspace& ws, std::string_view chosen, co
 }
 
 bool SaveThroughDialog(Workspace& ws, const std::vector<int>* rows) {
-    // The dialog opens where the last chosen file is, with its name; at first in the program's folder.
+    // The dialog opens where the last chosen file is, with its name; at first in the dialog folder.
     const std::string& last = ws.SaveDialogFileName;
     const std::optional<std::string> chosen = last.empty()
-                                                  ? ws.Ui.AskSaveFile(ws.ProgramFolder, "")
+                                                  ? ws.Ui.AskSaveFile(ws.DialogFolder, "")
                                                   : ws.Ui.AskSaveFile(FolderWithSlash(last), NameOf(last));
     if (!chosen)
         return false;

@@ -2,6 +2,7 @@
 
 #include "platform/QStringBytes.h"
 #include "workspace/KeywordTable.h"
+#include "workspace/ResultsExport.h"
 #include "workspace/Workspace.h"
 
 #include <QString>
@@ -20,8 +21,11 @@ bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// A value as one spreadsheet field: no tab or line break inside.
+// A value as one spreadsheet field: no tab or line break inside, and no formula to run, by the
+// rule Save follows.
 void AppendField(std::string& out, std::string_view value) {
+    if (NeedsFormulaQuote(value))
+        out.push_back('\'');
     for (const char c : value)
         out.push_back(c == '\t' || c == '\r' || c == '\n' ? ' ' : c);
 }

@@ -27,7 +27,8 @@ std::string FilterCountText(int shown, int total);
 // Copy Keywords: the keywords of the rows, one per line.
 std::string KeywordsText(const KeywordTable& table, const std::vector<int>& rows);
 // Copy Rows: the header and the rows, fields separated by tabs, for a spreadsheet. A tab or line
-// break inside a value becomes a space so that no value spills into the next field.
+// break inside a value becomes a space so that no value spills into the next field; a value that
+// a spreadsheet would run as a formula gets Save's quote prefix.
 std::string RowsText(const KeywordTable& table, const std::vector<int>& rows);
 
 } // namespace vorlith

@@ -11,6 +11,7 @@ Workspace::Workspace(WorkspaceUi& ui, std::string programFolder, vorlith::Endpoi
 Workspace::Workspace(WorkspaceUi& ui, ProgramFolders folders, vorlith::Endpoints endpoints)
     : ProgramFolder(folders.Folder), SettingsFolders(folders.SettingsFolders),
       InstalledCopy(folders.Installed),
+      DialogFolder(folders.Installed ? UserDocumentsFolder() : folders.Folder),
       Endpoints(LoadEndpoints(FindSettingsFile(folders, EndpointsFileName), std::move(endpoints))),
       Sources(LoadSources(FindSettingsFile(folders, SourcesFileName))), Ui(ui),
       mainKeywordStatus_(MainKeywordPanelPrefix), secondStatus_(InitialItemCountText) {
@@ -38,9 +39,11 @@ std::string Workspace::SettingsFile(std::string_view name) const {
     return FindSettingsFile({InstalledCopy, ProgramFolder, SettingsFolders}, name);
 }
 
-void Workspace::SetMainStatus(std::string_view text) {
+void Workspace::SetMainStatus(std::string_view text, std::string_view cause) {
     mainStatus_ = text;
     Ui.ShowStatus(StatusPanel::Main, text);
+    mainStatusCause_ = cause;
+    Ui.ShowStatusCause(StatusPanel::Main, cause);
 }
 
 void Workspace::SetMainKeywordStatus(std::string_view text) {

@@ -6,9 +6,11 @@
 #include "platform/ProgramFolder.h"
 #include "workspace/Endpoints.h"
 #include "workspace/Gauge.h"
+#include "workspace/History.h"
 #include "workspace/KeywordTable.h"
 #include "workspace/Runs.h"
 #include "workspace/Sources.h"
+#include "workspace/TableWork.h"
 #include "workspace/WorkspaceUi.h"
 
 #include <cstdint>
@@ -60,6 +62,10 @@ public:
     bool SortAscending = false;
 
     KeywordTable table;
+    // Undo and Redo of the table's edits; declared after the table it listens to.
+    TableHistory History{table};
+    // Long table work under way off the window's thread (an export).
+    TableWork Work;
     Gauge gauge;
     // The one HTTP client of the run; its progress handlers drive the gauge.
     HttpClient http;
@@ -70,6 +76,9 @@ public:
     const std::vector<std::string> SettingsFolders;
     // The copy lies in the install prefix: a package manager updates it, not the updater.
     const bool InstalledCopy = false;
+    // Where the file dialogs open at first: ProgramFolder for a portable copy, the user's documents
+    // folder (platform UserDocumentsFolder) for an installed one.
+    const std::string DialogFolder;
     // The first settings folder's file of that name; ProgramFolder + name when none has it.
     std::string SettingsFile(std::string_view name) const;
     vorlith::Endpoints Endpoints;
@@ -91,10 +100,12 @@ public:
     vorlith::Shell* Shell = nullptr;
 
     // Status bar writers: keep the core's record and show the text.
-    void SetMainStatus(std::string_view text);
+    // cause: the host and what went wrong there when the text reports a failed request, else empty.
+    void SetMainStatus(std::string_view text, std::string_view cause = {});
     void SetMainKeywordStatus(std::string_view text);
     void SetSecondStatus(std::string_view text);
     const std::string& MainStatusText() const { return mainStatus_; }
+    const std::string& MainStatusCause() const { return mainStatusCause_; }
     const std::string& MainKeywordStatusText() const { return mainKeywordStatus_; }
     const std::string& SecondStatusText() const { return secondStatus_; }
     void ShowGauge() { Ui.ShowGauge(gauge); }
@@ -128,6 +139,7 @@ public:
 
 private:
     std::string mainStatus_;
+    std::string mainStatusCause_;
     std::string mainKeywordStatus_;
     std::string secondStatus_;
     bool unsavedRows_ = false;

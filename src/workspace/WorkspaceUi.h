@@ -19,9 +19,12 @@ class Gauge;
 // Answers of the message box msgMain and of every modal dialog.
 inline constexpr int mrOk = 1;
 inline constexpr int mrCancel = 2;
+inline constexpr int mrYes = 6;
+inline constexpr int mrNo = 7;
 
 enum class MessageKind { Information, Warning };
-enum class MessageButtons { Ok, OkCancel };
+// YesNoCancel is only for our own questions; the described messages use the first two.
+enum class MessageButtons { Ok, OkCancel, YesNoCancel };
 
 // msgMain: returns mrOk for "OK" and mrCancel for "Cancel" or any other way of closing.
 class MessagePort {
@@ -75,6 +78,12 @@ public:
                                                    std::string_view /*fileName*/) {
         return std::nullopt;
     }
+    // An open or save dialog of our own (Open Results, Export XLSX): its title, its filter,
+    // opened in folder.
+    virtual std::optional<std::string> AskFile(bool /*save*/, std::string_view /*title*/,
+                                               std::string_view /*filter*/, std::string_view /*folder*/) {
+        return std::nullopt;
+    }
 
 protected:
     ~DialogPort() = default;
@@ -88,6 +97,8 @@ enum class StatusPanel { Main, MainKeyword, Second, Run };
 class WindowPort {
 public:
     virtual void ShowStatus(StatusPanel, std::string_view) {}
+    // Beside a failure's status text: the host and the cause ("a.example: timed out"); empty clears it.
+    virtual void ShowStatusCause(StatusPanel, std::string_view) {}
     virtual void ShowGauge(const Gauge&) {}
     virtual void SetTitle(std::string_view) {}
     virtual void SetGatherDataCaption(std::string_view) {}

@@ -97,6 +97,8 @@ INSTANTIATE_TEST_SUITE_P(Files, NotAFile,
 
 TEST_F(HostileBranding, AFifoConfigurationIsNoConfiguration) {
     Fifo("dbconfig.dat");
+    // Named, not silently ignored.
+    ui.AnswerMessage("The file " + Folder() + "dbconfig.dat is not read: it is not a regular file.");
     const auto start = std::chrono::steady_clock::now();
     Workspace other(ui, Folder()); // reads [Endpoints]
     EXPECT_FALSE(LoadBranding(other, Drawer()).ConfigFound);
@@ -128,11 +130,17 @@ TEST_F(HostileBranding, StyleSheetUrlsLoadOnlyFiles) {
 
 // Parsing a style sheet costs the window time in proportion to its size: a skin larger than the
 // cap is damage, not a reason to stall the start.
-TEST(SkinCap, AStyleSheetOverOneMebibyteIsRefused) {
-    EXPECT_EQ(MaxSkinStyleSheetSize, 1024u * 1024u);
+TEST(SkinCap, AStyleSheetOver256KibibytesOrOver1000SelectorsIsRefused) {
+    EXPECT_EQ(MaxSkinStyleSheetSize, 256u * 1024u);
     const std::string largest(MaxSkinStyleSheetSize, ' ');
     EXPECT_EQ(UnpackSkin(PackSkin(largest)), largest);
     EXPECT_THROW(UnpackSkin(PackSkin(largest + " ")), std::runtime_error);
+    // Counted by selector: neither many rules nor one rule of many selectors gets through.
+    EXPECT_EQ(SkinSelectorCount("a { b: c(1, 2); } d, e { f: g{} }"), 3u);
+    std::string many;
+    for (std::size_t i = 0; i < MaxSkinSelectors; ++i)
+        many += "QWidget, ";
+    EXPECT_THROW(UnpackSkin(PackSkin(many + "QLabel { color: red; }")), std::runtime_error);
 }
 
 // Nobody can stop the silent start-up check: it gives up on a server that says nothing. The
@@ -146,8 +154,10 @@ TEST_F(HostileBranding, OnlyTheSilentCheckGivesUpOnASilentServer) {
             if (ws().http.Busy())
                 limitDuringCheck = ws().http.CurrentLimits().ReadTimeoutMs;
         };
+        // The server closed without a word: a failure, said as one (it used to say "no new updates").
         if (!silent)
-            ui.AnswerMessage(std::string(NoUpdatesText));
+            ui.AnswerMessage(std::string(UpdateCheckFailedText) + "127.0.0.1:" + std::to_string(server.Port()) +
+                             ": the connection closed before the whole answer came");
         test::Await(CheckForUpdates(ws(), silent, '.'), eachTurn);
         EXPECT_EQ(limitDuringCheck, silent ? SilentCheckGiveUpMs : 0);
         EXPECT_EQ(ws().http.Options().ReadTimeoutMs, 0);

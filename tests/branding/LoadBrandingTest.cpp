@@ -317,7 +317,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(IconCase{"WindowsPath", "C:\\icons\\app.ico", "app.ico", "app.ico"},
                       IconCase{"DrivePath", "D:app.ico", "app.ico", "app.ico"},
                       IconCase{"ForwardSlashKept", "icons/app.ico", "icons/app.ico", "icons/app.ico"},
-                      IconCase{"Missing", "gone.ico", "", ""}, IconCase{"Empty", "", "", ""}),
+                      IconCase{"Missing", "gone.ico", "", ""}, IconCase{"Empty", "", "", ""},
+                      IconCase{"UpStepKeepsTheName", "icons/../../up/app.ico", "app.ico", "app.ico"},
+                      IconCase{"AbsoluteKeepsTheName", "/tmp/x/app.ico", "app.ico", "app.ico"},
+                      IconCase{"AbsoluteNotLookedUp", "/tmp/x/none.ico", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BrandingTest, AnIconFileThatIsNoIconIsAnError) {

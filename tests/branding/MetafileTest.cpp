@@ -256,6 +256,14 @@ TEST(MetafileHelper, DrawsAnEmfWithItsRectangleAndPolygon) {
     EXPECT_TRUE(Near(picture.pixel(10, 36), test::SampleFill));
 }
 
+// The strip shows no more than 2048 x 512: a larger banner is decoded at the size that fits, its
+// proportions kept, so a tiny file cannot make the helper draw and send a huge picture.
+TEST(MetafileHelper, ABannerLargerThanTheStripIsDecodedToFitIt) {
+    EXPECT_EQ(DecodeMetafile(SampleWmf(5792, 5792, 96)).size(), QSize(512, 512));
+    EXPECT_EQ(DecodeMetafile(SampleEmf(4096, 256)).size(), QSize(2048, 128));
+    EXPECT_EQ(DecodeMetafile(SampleEmf(2048, 512)).size(), QSize(2048, 512));
+}
+
 // libwmf dereferences a null pointer drawing text in a font 24576 units wide (found by fuzzing).
 TEST(MetafileHelper, ACrashInsideTheLibraryIsAFailedLoad) {
     WmfWriter wmf(0, 0, 468, 60, 96);

@@ -90,15 +90,17 @@ TEST_F(UpdateTest, AnHtmlPageInsteadOfTheDescriptionOffersNothing) {
     EXPECT_TRUE(Exists("mainappupdate.inf"));
 }
 
-TEST_F(UpdateTest, AFailedDownloadSaysNoUpdatesOnlyWhenNotSilent) {
+// Corrected: a failed download used to say "no new updates", a failure told as success.
+TEST_F(UpdateTest, AFailedDownloadSaysItFailedOnlyWhenNotSilent) {
     ScriptedHttpServer server;
     server.Otherwise().Send(Reply::Answer(404, "missing")).Close();
     UseServer(server.Port());
     Write("mainappupdate.inf", "[APPLICATION]\r\nVersion=9\r\n"); // an old one is not used
-    test::Await(CheckForUpdates(ws(), true, '.'));
+    EXPECT_EQ(test::Await(CheckForUpdates(ws(), true, '.')), UpdateCheckEnd::DownloadFailed);
     EXPECT_TRUE(ui.Messages.empty());
-    ui.AnswerMessage(std::string(NoUpdatesText));
-    test::Await(CheckForUpdates(ws(), false, '.'));
+    ui.AnswerMessage(std::string(UpdateCheckFailedText) + "127.0.0.1:" + std::to_string(server.Port()) +
+                     ": HTTP status 404");
+    EXPECT_EQ(test::Await(CheckForUpdates(ws(), false, '.')), UpdateCheckEnd::DownloadFailed);
     EXPECT_FALSE(Exists("mainappupdate.inf"));
     EXPECT_TRUE(shell.Started.empty());
 }
@@ -179,6 +181,27 @@ TEST_F(ServedDescription, AMissingUpdaterIsAWarningAlsoInTheSilentCheck) {
     EXPECT_EQ(ui.Messages[1].Buttons, MessageButtons::Ok);
     EXPECT_TRUE(shell.Started.empty());
     EXPECT_EQ(ui.Closes, 0);
+}
+
+TEST_F(ServedDescription, ARelativeFolderStartsTheUpdaterByItsAbsolutePath) {
+    Serve("1.05", true);
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(Folder());
+    Workspace relative(ui, std::string("./"));
+    relative.Shell = &shell;
+    relative.Endpoints.UpdateBase = ws().Endpoints.UpdateBase;
+    ui.AnswerMessage(Question("1.05"), mrOk).AnswerMessage(std::string(CloseToUpdateText), mrOk);
+    test::Await(CheckForUpdates(relative, true, '.'));
+    std::filesystem::current_path(before);
+    ASSERT_EQ(shell.Started.size(), 1u);
+    EXPECT_EQ(shell.Started[0].File, Folder() + "Updater.exe");
+    // Nothing could start it: said, and the window stays.
+    shell.Starts = false;
+    ui.AnswerMessage(Question("1.05"), mrOk)
+        .AnswerMessage(std::string(CloseToUpdateText), mrOk)
+        .AnswerMessage("The updater could not be started: " + Folder() + "Updater.exe");
+    EXPECT_EQ(test::Await(CheckForUpdates(ws(), true, '.')), UpdateCheckEnd::UpdaterMissing);
+    EXPECT_EQ(ui.Closes, 1);
 }
 
 TEST_F(ServedDescription, TheQuestionShowsTheVersionAsWritten) {

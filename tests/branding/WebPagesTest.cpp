@@ -71,6 +71,30 @@ TEST_F(BrandingTest, LinkLabelsUseTheShellsOpenAlsoWithAnEmptyAddress) {
     EXPECT_TRUE(ui.Messages.empty());
 }
 
+// No registered opener, or one that could not start: the address is named. An empty link is not.
+class NoOpener : public BrandingTest,
+                 public ::testing::WithParamInterface<std::tuple<const char*, bool, const char*>> {};
+
+TEST_P(NoOpener, AnAddressNothingCouldOpenIsNamed) {
+    const auto [command, starts, address] = GetParam();
+    shell.HtmlCommand = command;
+    shell.Starts = starts;
+    const std::string help = ws().Endpoints.MakerSiteBase + "/help/";
+    if (!starts || !*command)
+        ui.AnswerMessage(std::string(NoOpenerText) + (*address ? std::string(address) : help));
+    if (*address)
+        OpenLink(ws(), address);
+    else
+        OpenHelp(ws());
+    EXPECT_TRUE(ui.ScriptDone());
+    EXPECT_EQ(ui.Messages.size(), !starts || !*command ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NoOpener,
+                         ::testing::Values(std::tuple{"", true, ""}, std::tuple{"\"/usr/bin/b\" \"%1\"", false, ""},
+                                           std::tuple{"", false, "http://l.example/"},
+                                           std::tuple{"\"/usr/bin/b\" \"%1\"", true, ""}));
+
 TEST_F(BrandingTest, WithoutAShellNothingIsStarted) {
     ws().Shell = nullptr;
     OpenHelp(ws());

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace vorlith::cli {
@@ -43,7 +44,9 @@ TEST_F(Cli, FailedFetchExitsWithOne) {
     const auto run = RunCli(table, {"--folder", Folder(), "fetch", server.Url("/")});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Out, "");
-    EXPECT_EQ(run.Err, "Connection error, check if you are connected and url exists.\n");
+    // The host and the cause follow the described status on the next line.
+    EXPECT_EQ(run.Err, "Connection error, check if you are connected and url exists.\n127.0.0.1:" +
+                           std::to_string(server.Port()) + ": HTTP status 404\n");
 }
 
 TEST_F(Cli, APageThatCannotBeWrittenOutIsAFailure) {
@@ -126,6 +129,46 @@ TEST_F(Cli, UsageErrors) {
 TEST_F(Cli, UsageErrorsNameTheProblem) {
     EXPECT_NE(RunCli(table, {"--nope"}).Err.find("\"--nope\""), std::string::npos);
     EXPECT_NE(RunCli(table, {"download", "x"}).Err.find("download needs 2"), std::string::npos);
+}
+
+TEST_F(Cli, EmptyArgumentsAndAnUnwritableHelpFail) {
+    RegisterTableCommands(table);
+    for (const char* command : {"--keywords", "--add"})
+        EXPECT_EQ(RunCli(table, {"--folder", Folder(), command, ""}).Status, ExitUsage) << command;
+    std::FILE* full = std::fopen("/dev/full", "w");
+    EXPECT_EQ(test::Await(table.Run({"vorlith-cli", "--help"}, full, stderr)), ExitFailed);
+    std::fclose(full);
+}
+
+// Something in dbconfig.dat's place that is no file is named, and the run goes on without it.
+TEST_F(Cli, ASettingsFileThatIsNoFileIsNamed) {
+    const std::string config = Folder() + "/dbconfig.dat";
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[&] { std::filesystem::create_directory(config); }, "it is a folder"},
+        {[&] { std::filesystem::create_symlink("/dev/zero", config); }, "it is not a regular file"},
+        {[&] { std::filesystem::create_symlink(Folder() + "/gone", config); }, "it is a link to nothing"}};
+    for (const auto& [make, why] : cases) {
+        std::filesystem::remove_all(config);
+        make();
+        server.Next().Send(Reply::Answer(200, "ok"));
+        const auto run = RunCli(table, {"--folder", Folder(), "fetch", server.Url("/")});
+        EXPECT_EQ(run.Status, ExitOk);
+        EXPECT_NE(run.Err.find("The file " + config + " is not read: " + why), std::string::npos) << run.Err;
+    }
+}
+
+TEST_F(Cli, VersionAndProxy) {
+    server.Next().Send(Reply::Answer(200, "via proxy")).Close();
+    const std::string proxy = "127.0.0.1:" + std::to_string(server.Port());
+    auto run = RunCli(table, {"--version"});
+    EXPECT_EQ(run.Out, "vorlith-cli 1.04\n");
+    run = RunCli(table, {"--folder", Folder(), "fetch", "http://far.example/p", "--proxy", proxy});
+    EXPECT_EQ(run.Out, "via proxy\r\n") << run.Err;
+    ASSERT_EQ(server.Requests.size(), 1u);
+    EXPECT_TRUE(server.Requests[0].starts_with("GET http://far.example/p HTTP/1.1\r\n")) << server.Requests[0];
+    run = RunCli(table, {"--proxy", "socks5://h:1", "fetch", "http://far.example/"});
+    EXPECT_EQ(run.Status, ExitUsage);
+    EXPECT_NE(run.Err.find("not an http:// proxy address"), std::string::npos) << run.Err;
 }
 
 TEST(CommandTable, RefusesTwoCommandsOfOneName) {

@@ -113,15 +113,21 @@ TEST_F(TableCli, FilterAppliesToSaveShownOnlyAndDuplicatesGo) {
     EXPECT_EQ(run.Out, "");
 }
 
-TEST_F(TableCli, ImportOptionsHoldForEveryLaterImport) {
+// Corrected: the options used to hold only for later imports, so the README's own example trimmed
+// nothing and nothing warned.
+TEST_F(TableCli, ImportOptionsHoldForEveryImportWhereverTheyStand) {
     const std::string list = Write("list.txt", " golf \r\n\r\nchess\r\n");
-    auto run = Cli({"--keywords", list, "--trim", "--skip-blank", "--keywords", list, "--skip-existing",
-                    "--keywords", list, "--add", " GOLF ", "--add", "tennis", "--save", "-"});
-    EXPECT_EQ(run.Status, 0) << run.Err;
-    // The first import is untouched; the second trims and skips blanks; from the third on,
-    // known keywords are skipped too; typed text follows the same options.
-    EXPECT_EQ(run.Out, Header + Line("1", " golf ") + Line("2", "") + Line("3", "chess") + Line("4", "golf") +
-                           Line("5", "chess") + Line("6", "tennis"));
+    const std::vector<std::string> options = {"--trim", "--skip-blank", "--skip-existing"};
+    const std::vector<std::string> imports = {"--keywords", list, "--keywords", list, "--add", " GOLF ", "--add", "tennis"};
+    for (const std::size_t at : {std::size_t{0}, std::size_t{2}, imports.size()}) {
+        std::vector<std::string> args(imports.begin(), imports.begin() + static_cast<std::ptrdiff_t>(at));
+        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.end(), imports.begin() + static_cast<std::ptrdiff_t>(at), imports.end());
+        args.insert(args.end(), {"--save", "-"});
+        const auto run = Cli(args);
+        EXPECT_EQ(run.Status, 0) << run.Err;
+        EXPECT_EQ(run.Out, Header + Line("1", "golf") + Line("2", "chess") + Line("3", "tennis")) << at;
+    }
 }
 
 } // namespace

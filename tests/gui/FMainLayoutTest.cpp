@@ -15,6 +15,8 @@
 #include <QRadioButton>
 #include <QStyleOptionButton>
 #include <QTableView>
+#include <QMenu>
+#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -106,21 +108,55 @@ TEST_F(FMainLayout, TheKeywordsColumnTakesWhatTheWindowGainsAndGivesItBack) {
     EXPECT_EQ(after, others) << "only the Keywords column changes";
 }
 
-TEST_F(FMainLayout, AtTheSmallestSizeEveryButtonAndLinkIsReachable) {
-    frm->resize(560, 380);
+struct SizeCase {
+    int width;
+    int height;
+    bool firstSize; // nothing has moved
+};
+
+class FMainSizes : public FMainLayout, public ::testing::WithParamInterface<SizeCase> {};
+
+// What no longer fits a narrow window is offered in its bar's "More" menu; at the first size
+// every control stays where it was built.
+TEST_P(FMainSizes, EveryButtonAndLinkIsReachable) {
+    const SizeCase& c = GetParam();
+    frm->resize(c.width, c.height);
     QApplication::processEvents();
-    EXPECT_GE(frm->width(), 560);
-    frm->resize(200, 150);
-    QApplication::processEvents();
+    if (c.width >= 640) {
+        EXPECT_EQ(frm->width(), c.width) << "the window narrows to half a small screen";
+    }
     const QRect client = frm->rect();
     const auto buttons = frm->findChildren<QPushButton*>();
     ASSERT_EQ(buttons.size(), 15); // eight in the toolbar, seven under the table
-    for (const QPushButton* button : buttons)
-        EXPECT_TRUE(client.contains(ClientRect(button))) << button->objectName().toStdString();
+    for (const QPushButton* button : buttons) {
+        const std::string name = button->objectName().toStdString();
+        if (!button->isHidden()) {
+            EXPECT_TRUE(client.contains(ClientRect(button))) << name;
+            continue;
+        }
+        EXPECT_FALSE(c.firstSize) << name << " moved at the first size";
+        auto* more = button->parentWidget()->findChild<QToolButton*>(button->parentWidget()->objectName() + QStringLiteral("More"));
+        ASSERT_TRUE(more && !more->isHidden()) << name;
+        EXPECT_TRUE(client.contains(ClientRect(more))) << name;
+        Q_EMIT more->menu()->aboutToShow();
+        QStringList offered;
+        for (const QAction* action : more->menu()->actions())
+            offered << action->text();
+        EXPECT_TRUE(offered.contains(button->text())) << name;
+    }
     for (const char* link : {"lblLink1URL", "lblLink2URL"})
         EXPECT_TRUE(client.contains(ClientRect(test::Find(&*frm, link)))) << link;
     EXPECT_GE(test::Find(&*frm, "lvwItems")->height(), 40) << "some rows still show";
+    if (c.firstSize) {
+        EXPECT_EQ(test::Find(&*frm, "btnMakeMoney")->geometry(), QRect(721, 7, 98, 20));
+        EXPECT_EQ(test::Find(&*frm, "btnSaveShown")->geometry(), QRect(810, 7, 90, 20));
+        EXPECT_EQ(test::Find(&*frm, "edtFilter")->geometry(), QRect(424, 7, 180, 20));
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, FMainSizes,
+                         ::testing::Values(SizeCase{914, 597, true}, SizeCase{640, 480, false},
+                                           SizeCase{200, 150, false}));
 
 // The room a button or radio button leaves for its caption, as the style lays it out.
 int CaptionRoom(const QAbstractButton* button) {

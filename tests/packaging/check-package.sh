@@ -44,11 +44,17 @@ outside=$(grep -v -e '^/usr$' -e '^/usr/' -e '^/etc$' -e '^/etc/vorlith$' -e '^/
     "$work/contents" || true)
 [[ -z $outside ]] || fail "files outside /usr and /etc/vorlith/sources.ini: $outside"
 expected=(
-    /usr/bin/vorlith /usr/bin/vorlith-cli /usr/bin/vorlith-standin /usr/bin/vorlith-skin /usr/bin/vorlith-metafile
+    /usr/bin/vorlith /usr/bin/vorlith-cli /usr/bin/vorlith-skin
+    /usr/lib/vorlith/vorlith-standin /usr/lib/vorlith/vorlith-metafile
     "/usr/share/applications/$app_id.desktop" "/usr/share/metainfo/$app_id.metainfo.xml"
-    /usr/share/icons/hicolor/scalable/apps/vorlith.svg /usr/share/man/man1/vorlith-cli.1.gz
-    /usr/share/bash-completion/completions/vorlith-cli /etc/vorlith/sources.ini
+    /usr/share/icons/hicolor/scalable/apps/vorlith.svg /usr/share/bash-completion/completions/vorlith-cli
+    /usr/share/doc/vorlith/copyright /usr/share/doc/vorlith/changelog.gz
+    /etc/vorlith/sources.ini
 )
+# Every program users start has its manual page; helpers stay out of the bin folder.
+for program in $(grep '^/usr/bin/.' "$work/contents"); do
+    expected+=("/usr/share/man/man1/$(basename "$program").1.gz")
+done
 for size in 16 24 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x$size/apps/vorlith.png")
 done
@@ -87,11 +93,24 @@ for size in 16 24 32 48 64 128 256; do
     [[ $actual == "PNG ${size}x$size" ]] || fail "$png is $actual"
 done
 
+step "lintian"
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1 || fail "$(cat "$work/lintian.txt")"
+
 step "man -l"
-LC_ALL=C.UTF-8 MANWIDTH=200 man --warnings -l "$share/man/man1/vorlith-cli.1.gz" >"$work/man.txt" 2>"$work/man.err" ||
-    fail "man -l failed"
-[[ ! -s $work/man.err ]] && echo "no warnings" || fail "man -l warns: $(cat "$work/man.err")"
-grep -q '^NAME' "$work/man.txt" && grep -q '^SYNOPSIS' "$work/man.txt" || fail "the manual page has no NAME or SYNOPSIS"
+for page in "$share"/man/man1/*.1.gz; do
+    LC_ALL=C.UTF-8 MANWIDTH=200 man --warnings -l "$page" >"$work/man.txt" 2>"$work/man.err" ||
+        fail "man -l $page failed"
+    [[ ! -s $work/man.err ]] || fail "man -l $page warns: $(cat "$work/man.err")"
+    grep -q '^NAME' "$work/man.txt" && grep -q '^SYNOPSIS' "$work/man.txt" || fail "$page has no NAME or SYNOPSIS"
+done
+LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$share/man/man1/vorlith-cli.1.gz" >"$work/man.txt" 2>/dev/null
+
+step "the window's class, and --version and --help without a display"
+[[ $(entry StartupWMClass) == Vorlith ]] || fail "StartupWMClass is '$(entry StartupWMClass)'"
+headless() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/$1" "$2"; }
+[[ $(headless vorlith --version) == "vorlith 1.04" && $(headless vorlith-cli --version) == "vorlith-cli 1.04" ]] ||
+    fail "--version printed '$(headless vorlith --version)' and '$(headless vorlith-cli --version)'"
+headless vorlith --help | grep -q '^Usage: vorlith' || fail "vorlith --help prints no usage"
 
 step "the unpacked vorlith-cli --help"
 cli=$root/usr/bin/vorlith-cli

@@ -180,6 +180,19 @@ TEST_F(ProgramFoldersTest, AFolderThatCannotBeMadeIsAClearError) {
     }
 }
 
+// A data folder that is a dangling link says so, not "File exists".
+TEST_F(ProgramFoldersTest, ADanglingDataFolderSaysWhy) {
+    fs::create_directories(Path("data"));
+    fs::create_symlink(Path("nowhere"), Path("data/vorlith"));
+    const ScopedEnv data("XDG_DATA_HOME", Path("data"));
+    try {
+        RunningProgramFolders(Path("usr/bin"), layout_);
+        ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_NE(std::string(error.what()).find("a link to " + Path("nowhere")), std::string::npos) << error.what();
+    }
+}
+
 TEST_F(ProgramFoldersTest, NoHomeIsAClearErrorNotTheCurrentFolder) {
     const ScopedEnv data("XDG_DATA_HOME", "");
     const ScopedEnv home("HOME", "relative");

@@ -18,10 +18,12 @@ public:
 
     std::string HtmlCommand; // what HtmlOpenCommand() answers
     std::vector<Opened> Started;
+    bool Starts = true; // what Open() answers: false plays a desktop with no opener
 
     std::string HtmlOpenCommand() override { return HtmlCommand; }
-    void Open(std::string_view file, std::string_view parameters) override {
+    bool Open(std::string_view file, std::string_view parameters) override {
         Started.push_back({std::string(file), std::string(parameters)});
+        return Starts;
     }
 };
 

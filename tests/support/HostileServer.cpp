@@ -1,5 +1,6 @@
 #include "support/HostileServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
@@ -84,7 +85,27 @@ bool HostileServer::ReadRequestHead(int fd) {
             return false;
         head.append(buffer, static_cast<std::size_t>(got));
     }
+    if (const auto cookie = head.find("\r\nCookie: "); cookie != std::string::npos)
+        LongestCookie = std::max<std::size_t>(LongestCookie, head.find("\r\n", cookie + 2) - cookie - 10);
     return !stop_;
+}
+
+HostileServer::Behaviour HostileServer::Answer(std::string bytes) {
+    return [bytes = std::move(bytes)](HostileServer& server, int fd) {
+        if (server.ReadRequestHead(fd))
+            server.SendAll(fd, bytes);
+    };
+}
+
+HostileServer::Behaviour HostileServer::Trickle(std::string head, std::chrono::milliseconds every,
+                                                std::chrono::milliseconds limit) {
+    return [head = std::move(head), every, limit](HostileServer& server, int fd) {
+        if (!server.ReadRequestHead(fd) || !server.SendAll(fd, head))
+            return;
+        for (const auto end = std::chrono::steady_clock::now() + limit;
+             std::chrono::steady_clock::now() < end && server.SendAll(fd, "x");)
+            std::this_thread::sleep_for(every);
+    };
 }
 
 bool HostileServer::SendAll(int fd, const std::string& bytes) {

@@ -35,12 +35,18 @@ public:
 
     std::atomic<int> Connections{0};
     std::atomic<long long> BytesSent{0};
+    // The longest Cookie header of a request read so far.
+    std::atomic<std::size_t> LongestCookie{0};
 
     // An answer head with Transfer-Encoding: chunked, then `chunk` again and again until the
     // client goes or `limit` has passed.
     static Behaviour ChunkFlood(std::string chunk, std::chrono::milliseconds limit);
     // Reads the request and says nothing; closes after `limit`.
     static Behaviour Silent(std::chrono::milliseconds limit);
+    // Reads the request, sends `bytes` and closes.
+    static Behaviour Answer(std::string bytes);
+    // Reads the request, sends `head`, then one byte every `every` until `limit` has passed.
+    static Behaviour Trickle(std::string head, std::chrono::milliseconds every, std::chrono::milliseconds limit);
 
 private:
     void Loop();

@@ -50,8 +50,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "abc\r\n"},
         FramingCase{"UntilClose", "HTTP/1.1 200 OK\r\nServer: x\r\n\r\nabc\ndef", 0, true, "abc\r\ndef\r\n"},
         FramingCase{"UntilCloseInPieces", "HTTP/1.1 200 OK\r\n\r\nabc\ndef", 2, true, "abc\r\ndef\r\n"},
-        FramingCase{"CloseBeforeLengthReached", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc", 0, true,
-                    "abc\r\n"},
         FramingCase{"EmptyBody", Reply::Answer(200, ""), 0, false, ""},
         FramingCase{"NoContent", "HTTP/1.1 204 No Content\r\n\r\n", 0, false, ""},
         FramingCase{"ContinueFirst", "HTTP/1.1 100 Continue\r\n\r\n" + Reply::Answer(200, "x"), 0, false,
@@ -126,6 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, Errors,
     ::testing::Values(
         ErrorCase{"NotFound", Reply::Answer(404, "<h1>missing</h1>"), false},
+        // The server's close cuts a body short of its length: no page is better than part of one.
+        ErrorCase{"CloseBeforeLengthReached", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc", true},
         ErrorCase{"ServerError", Reply::Answer(500, "oops"), false},
         ErrorCase{"NotModified", "HTTP/1.1 304 Not Modified\r\n\r\n", false},
         ErrorCase{"Unauthorized", Reply::Answer(401, "who?"), false},

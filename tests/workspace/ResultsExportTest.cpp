@@ -332,3 +332,35 @@ TEST_F(SaveResultsCommand, TheNextSaveRemovesWhatAKilledSaveLeft) {
 
 } // namespace
 } // namespace vorlith
+
+namespace vorlith {
+namespace {
+
+// An installed copy's program folder is hidden: its dialogs open where users look for files.
+class FirstSaveDialog : public ::testing::TestWithParam<std::tuple<bool, bool, const char*>> {};
+
+TEST_P(FirstSaveDialog, OpensWhereUsersLookForTheirFiles) {
+    const auto [installed, documents, expected] = GetParam(); // expected: under HOME, or "/opt/..."
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    if (documents)
+        QDir(home.path()).mkdir(QStringLiteral("Documents"));
+    ScriptedUi ui;
+    Workspace ws(ui, ProgramFolders{installed, "/opt/vorlith/", {"/opt/vorlith/"}});
+    qputenv("HOME", oldHome);
+    qunsetenv("XDG_CONFIG_HOME");
+    ws.table.Append({"golf", "", "", "", ""});
+    ui.AnswerSaveFile(std::nullopt);
+    SaveResults(ws);
+    const std::string under = expected[0] == '/' ? "" : home.path().toStdString() + "/";
+    EXPECT_EQ(ui.SaveDialogStarts.at(0).first, under + expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FirstSaveDialog,
+                         ::testing::Values(std::tuple{true, true, "Documents/"}, std::tuple{true, false, ""},
+                                           std::tuple{false, true, "/opt/vorlith/"}));
+
+} // namespace
+} // namespace vorlith

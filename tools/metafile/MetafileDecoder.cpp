@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -215,6 +217,74 @@ std::string EmfToSvg(std::string_view bytes, QSize size) {
     return std::string(out, outLength);
 }
 
+std::string WithoutExternalReferences(std::string_view svg) {
+    QXmlStreamReader reader(QByteArray::fromRawData(svg.data(), static_cast<qsizetype>(svg.size())));
+    reader.setNamespaceProcessing(false);
+    QByteArray out;
+    QXmlStreamWriter writer(&out);
+    const auto local = [](QStringView value) {
+        value = value.trimmed();
+        return value.startsWith(u'#') || value.startsWith(u"data:image/", Qt::CaseInsensitive);
+    };
+    int skipping = 0; // depth inside an element that is dropped whole
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartDocument:
+            writer.writeStartDocument();
+            break;
+        case QXmlStreamReader::StartElement: {
+            if (skipping > 0) {
+                ++skipping;
+                break;
+            }
+            QXmlStreamAttributes kept;
+            bool external = false;
+            for (const auto& attribute : reader.attributes()) {
+                const QStringView name = attribute.qualifiedName();
+                if (name == u"href" || name.endsWith(u":href")) {
+                    external = external || !local(attribute.value());
+                    if (!local(attribute.value()))
+                        continue;
+                }
+                kept.append(attribute.qualifiedName().toString(), attribute.value().toString());
+            }
+            // An image or a use of something outside is dropped with all it holds.
+            const QStringView name = reader.qualifiedName();
+            if (external && (name == u"image" || name == u"use" || name.endsWith(u":image") ||
+                             name.endsWith(u":use"))) {
+                skipping = 1;
+                break;
+            }
+            writer.writeStartElement(name.toString());
+            writer.writeAttributes(kept);
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            if (skipping > 0)
+                --skipping;
+            else
+                writer.writeEndElement();
+            break;
+        case QXmlStreamReader::Characters:
+            if (skipping == 0) {
+                if (reader.isCDATA())
+                    writer.writeCDATA(reader.text().toString());
+                else
+                    writer.writeCharacters(reader.text().toString());
+            }
+            break;
+        // A DTD with its entities, entity references, processing instructions (a style sheet to
+        // load) and comments are left out.
+        default:
+            break;
+        }
+    }
+    if (reader.hasError())
+        throw std::runtime_error("the metafile cannot be drawn");
+    writer.writeEndDocument();
+    return out.toStdString();
+}
+
 QImage RenderSvg(std::string_view svg, QSize size) {
     QSvgRenderer renderer(QByteArray::fromRawData(svg.data(), static_cast<qsizetype>(svg.size())));
     if (!renderer.isValid())
@@ -232,7 +302,7 @@ QImage RenderSvg(std::string_view svg, QSize size) {
 QImage DecodePicture(MetafileKind kind, std::string_view bytes, QSize size) {
     if (kind == MetafileKind::Wmf)
         return DrawWmf(bytes, size);
-    return RenderSvg(EmfToSvg(bytes, size), size);
+    return RenderSvg(WithoutExternalReferences(EmfToSvg(bytes, size)), size);
 }
 
 std::string PictureReplyHeader(const QImage& picture) {

@@ -16,6 +16,10 @@ namespace vorlith::metafile {
 // Each throws std::runtime_error with a short reason when the library refuses the bytes.
 QImage DrawWmf(std::string_view bytes, QSize size);
 std::string EmfToSvg(std::string_view bytes, QSize size);
+// The SVG without what would make a renderer read elsewhere: every href but a local "#" or a
+// data: image (an image or use holding one is dropped whole), the DTD with its entities, and
+// processing instructions. Throws when the SVG is no well-formed XML.
+std::string WithoutExternalReferences(std::string_view svg);
 // Needs a QGuiApplication for the fonts of text.
 QImage RenderSvg(std::string_view svg, QSize size);
 

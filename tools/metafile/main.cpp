@@ -1,10 +1,15 @@
 // vorlith-metafile KIND WIDTH HEIGHT: decodes the WMF or EMF on standard input into a picture of
 // the given size and writes the answer that ReadMetafileReply() reads to standard output. Started
-// by the program for each metafile banner, under memory, CPU-time and output limits; whatever the
-// bytes do to the decoders here, the program itself only sees a failed load.
+// by the program for each metafile banner, under memory, CPU-time and output limits, and fenced in
+// (Fence.h) before it decodes; whatever the bytes do to the decoders here, the program itself only
+// sees a failed load.
+#include "Fence.h"
 #include "MetafileDecoder.h"
 
+#include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImageReader>
+#include <QLibraryInfo>
 #include <charconv>
 #include <cstdio>
 #include <new>
@@ -12,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -70,8 +76,23 @@ int main(int argc, char** argv) {
         char name[] = "vorlith-metafile", option[] = "-platform", platform[] = "offscreen";
         char* qtArgv[] = {name, option, platform, nullptr};
         std::optional<QGuiApplication> application;
-        if (kind == vorlith::MetafileKind::Emf)
+        if (kind == vorlith::MetafileKind::Emf) {
             application.emplace(qtArgc, qtArgv);
+            // The font list and the image plugins are read now, before the fence goes up.
+            QFontDatabase::families();
+            QImageReader::supportedImageFormats();
+        }
+
+        std::vector<std::string> readable = vorlith::metafile::FontFolders();
+        // Libraries and Qt's plugins, loaded late by the decoders, hold nothing of the user's.
+        for (const char* folder : {"/usr/lib", "/lib", "/lib64", "/usr/lib64"})
+            readable.emplace_back(folder);
+        readable.push_back(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString());
+        const vorlith::metafile::FenceReport fence = vorlith::metafile::FenceIn(readable);
+        if (!fence.Seccomp)
+            return Fail("the decoder cannot fence itself in (" + fence.Problem + ")");
+        if (!fence.Landlock)
+            std::fprintf(stderr, "vorlith-metafile: reads are not fenced: %s\n", fence.Problem.c_str());
 
         const QImage picture = vorlith::metafile::DecodePicture(kind, bytes, QSize(width, height));
         const std::string header = vorlith::metafile::PictureReplyHeader(picture);

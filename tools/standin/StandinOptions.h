@@ -20,7 +20,7 @@ struct Options {
     std::uint64_t Seed = 1;               // makes faults and challenges repeatable
     bool Quiet = false;                   // no request log
     int Workers = 64;                     // connections served at once
-    int RequestDeadlineMs = 10'000;       // a request must have arrived whole by then
+    int RequestDeadlineMs = 5'000;        // a request must have arrived whole by then
 };
 
 struct ParsedOptions {

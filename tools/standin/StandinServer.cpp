@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <filesystem>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace vorlith::standin {
@@ -144,8 +147,11 @@ class DeadlineQueue final : public httplib::TaskQueue {
 public:
     DeadlineQueue(int workers, std::chrono::milliseconds deadline, int port)
         : pool_(static_cast<std::size_t>(workers)), deadline_(deadline), port_(port),
-          watchdog_([this] { Watch(); }) {}
-    ~DeadlineQueue() override { StopWatching(); }
+          watchdog_([this] { Watch(); }), poller_([this] { Poll(); }) {}
+    ~DeadlineQueue() override {
+        StopWatching();
+        ::close(epoll_);
+    }
 
     void enqueue(std::function<void()> fn) override {
         std::vector<int> fresh;
@@ -155,7 +161,23 @@ public:
             for (const int sock : fresh)
                 open_[sock] = {std::chrono::steady_clock::now() + deadline_,
                                std::make_shared<std::atomic<bool>>(true)};
+            // A worker only for a connection whose request head is in: a slow client waits here,
+            // in the poller, and cannot hold up the others.
+            if (fresh.size() == 1) {
+                epoll_event event{};
+                event.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+                event.data.fd = fresh[0];
+                waiting_[fresh[0]] = std::move(fn);
+                if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, fresh[0], &event) == 0)
+                    return;
+                fn = std::move(waiting_[fresh[0]]);
+                waiting_.erase(fresh[0]);
+            }
         }
+        Run(std::move(fn), fresh);
+    }
+
+    void Run(std::function<void()> fn, std::vector<int> fresh) {
         pool_.enqueue([this, fn = std::move(fn), fresh] {
             std::shared_ptr<std::atomic<bool>> timed;
             {
@@ -172,8 +194,18 @@ public:
         });
     }
     void shutdown() override {
-        pool_.shutdown();
         StopWatching();
+        // What still waits for its head is closed by the task that owns it.
+        std::map<int, std::function<void()>> left;
+        {
+            const std::lock_guard lock(lock_);
+            left.swap(waiting_);
+        }
+        for (auto& [sock, fn] : left) {
+            ::shutdown(sock, SHUT_RDWR);
+            Run(std::move(fn), {sock});
+        }
+        pool_.shutdown();
     }
 
     // From a handler: its request has arrived, so its connection is no longer timed.
@@ -210,6 +242,48 @@ private:
         return found;
     }
 
+    // True once the request head is in, the peer has gone, or the head is too long to wait for.
+    static bool HeadIn(int sock) {
+        char buffer[16384];
+        const ssize_t got = ::recv(sock, buffer, sizeof buffer, MSG_PEEK | MSG_DONTWAIT);
+        if (got < 0)
+            return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+        const std::string_view seen(buffer, static_cast<std::size_t>(got));
+        return got == 0 || got == sizeof buffer || seen.find("\r\n\r\n") != std::string_view::npos ||
+               seen.find("\n\n") != std::string_view::npos;
+    }
+
+    void Poll() {
+        epoll_event events[64];
+        while (!quit_) {
+            const int count = ::epoll_wait(epoll_, events, 64, 50);
+            std::vector<std::pair<int, std::function<void()>>> ready;
+            {
+                const std::lock_guard lock(lock_);
+                const auto now = std::chrono::steady_clock::now();
+                const auto take = [&](int sock) {
+                    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, sock, nullptr);
+                    ready.emplace_back(sock, std::move(waiting_[sock]));
+                    waiting_.erase(sock);
+                };
+                for (int i = 0; i < count; ++i)
+                    if (waiting_.count(events[i].data.fd) && HeadIn(events[i].data.fd))
+                        take(events[i].data.fd);
+                std::vector<int> late;
+                for (const auto& [sock, fn] : waiting_)
+                    if (open_.count(sock) && now >= open_[sock].Deadline)
+                        late.push_back(sock);
+                for (const int sock : late) {
+                    *open_[sock].Timed = false;
+                    ::shutdown(sock, SHUT_RDWR);
+                    take(sock);
+                }
+            }
+            for (auto& [sock, fn] : ready)
+                Run(std::move(fn), {sock});
+        }
+    }
+
     void Watch() {
         std::unique_lock lock(lock_);
         while (!quit_) {
@@ -230,6 +304,8 @@ private:
         wake_.notify_all();
         if (watchdog_.joinable())
             watchdog_.join();
+        if (poller_.joinable())
+            poller_.join();
     }
 
     httplib::ThreadPool pool_;
@@ -237,9 +313,12 @@ private:
     const int port_;
     std::mutex lock_;
     std::condition_variable wake_;
-    bool quit_ = false;
+    std::atomic<bool> quit_ = false;
     std::map<int, Entry> open_;
+    std::map<int, std::function<void()>> waiting_; // connections whose head is not in yet
+    int epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
     std::thread watchdog_;
+    std::thread poller_;
     static thread_local std::atomic<bool>* current_;
 };
 
@@ -259,11 +338,10 @@ int StandinServer::Start() {
     if (thread_.joinable())
         return port_;
     // cpp-httplib's default SO_REUSEPORT would let a second stand-in share the port silently.
-    int listening = -1;
-    server_->set_socket_options([&listening](int socket) {
+    server_->set_socket_options([this](int socket) {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-        listening = socket;
+        listenSocket_ = socket;
     });
     // Enough workers that a few slow clients leave room for the program; one request per
     // connection, so that the deadline covers every request.
@@ -284,10 +362,10 @@ int StandinServer::Start() {
         port_ = -1;
         return -1;
     }
-    // cpp-httplib listens with a backlog of 5: several sources asking at once overflow it, and a
-    // dropped connection waits a second for its SYN to be sent again. Listening again raises it.
-    if (listening >= 0)
-        ::listen(listening, 256);
+    // cpp-httplib listens with a backlog of 5: a burst of connections would see refusals and
+    // retries of a second or more. Listening again only raises it.
+    if (listenSocket_ >= 0)
+        ::listen(listenSocket_, 1024);
     listenEnded_ = false;
     thread_ = std::thread([this] {
         server_->listen_after_bind();

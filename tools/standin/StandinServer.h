@@ -76,6 +76,7 @@ private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     int port_ = -1;
+    int listenSocket_ = -1;
 
     std::atomic<bool> listenEnded_{false};
     std::atomic<std::uint64_t> requests_{0};

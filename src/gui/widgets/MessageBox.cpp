@@ -39,13 +39,22 @@ MessageBox::MessageBox(MessageKind kind, const QString& text, MessageButtons but
     auto* row = new QHBoxLayout;
     row->setSpacing(ButtonGap);
     row->addStretch(1);
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    const bool yesNo = buttons == MessageButtons::YesNoCancel;
+    ok_ = new QPushButton(yesNo ? QStringLiteral("Yes") : QStringLiteral("OK"), this);
     ok_->setObjectName(QStringLiteral("btnOk"));
     ok_->setFixedWidth(ButtonWidth);
     ok_->setDefault(true);
-    connect(ok_, &QPushButton::clicked, this, [this] { done(mrOk); });
+    connect(ok_, &QPushButton::clicked, this, [this, yesNo] { done(yesNo ? mrYes : mrOk); });
     row->addWidget(ok_);
-    if (buttons == MessageButtons::OkCancel) {
+    if (yesNo) {
+        auto* no = new QPushButton(QStringLiteral("No"), this);
+        no->setObjectName(QStringLiteral("btnNo"));
+        no->setFixedWidth(ButtonWidth);
+        no->setAutoDefault(false);
+        connect(no, &QPushButton::clicked, this, [this] { done(mrNo); });
+        row->addWidget(no);
+    }
+    if (buttons != MessageButtons::Ok) {
         cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
         cancel_->setObjectName(QStringLiteral("btnCancel"));
         cancel_->setFixedWidth(ButtonWidth);
@@ -81,6 +90,8 @@ void MessageBox::showEvent(QShowEvent* event) {
 int MessageBox::Show(MessageKind kind, std::string_view text, MessageButtons buttons, QWidget* parent) {
     MessageBox box(kind, ToQString(text), buttons, parent);
     const int result = box.exec();
+    if (buttons == MessageButtons::YesNoCancel)
+        return result == mrYes || result == mrNo ? result : mrCancel;
     return result == mrOk ? mrOk : mrCancel;
 }
 

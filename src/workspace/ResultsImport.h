@@ -1,0 +1,39 @@
+#pragma once
+// "Open Results": appends the rows of a results file to the table. Reads back what Save Results
+// wrote, byte for byte, and CSV or TSV from other tools whose header names a keyword column.
+
+#include <cstddef>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vorlith {
+
+class KeywordTable;
+class Workspace;
+
+inline constexpr std::string_view OpenResultsTitle = "Open Results";
+inline constexpr std::string_view OpenResultsFilter = "CSV or TSV files (*.csv *.tsv *.txt);;All files (*)";
+// Bounds that keep a wrong or hostile file from taking the memory: the file, and its rows.
+inline constexpr std::size_t OpenResultsMaxBytes = std::size_t{256} << 20;
+inline constexpr std::size_t OpenResultsMaxRows = 5'000'000;
+
+// A file that cannot be opened; what() is the whole message, naming the line where one applies.
+class ResultsFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Checks the whole text first, then appends its rows (numbered on from the table's rows) and
+// returns how many; throws ResultsFileError and changes nothing when any line is wrong.
+std::size_t AppendResultsText(KeywordTable& table, std::string_view text);
+// The file's bytes, refusing what is not a regular file or is larger than the bound.
+std::string ReadResultsFile(const std::string& path);
+
+// Opens the file into the table as one undo step; the message shown when it failed.
+std::optional<std::string> OpenResultsFrom(Workspace& ws, const std::string& path);
+// Ctrl+Shift+O: asks for the file, then OpenResultsFrom; a failure is shown as a warning.
+void OpenResults(Workspace& ws);
+
+} // namespace vorlith
