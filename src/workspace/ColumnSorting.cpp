@@ -203,7 +203,9 @@ QCollator KeywordCollator(const QLocale& locale) {
 }
 
 int CompareKeywords(const QCollator& collator, std::string_view first, std::string_view second) {
-    return Sign(collator.compare(ToQString(first), ToQString(second)));
+    std::string firstInvalid, secondInvalid;
+    const int r = Sign(collator.compare(ToCollationText(first, firstInvalid), ToCollationText(second, secondInvalid)));
+    return r != 0 ? r : Sign(firstInvalid.compare(secondInvalid));
 }
 
 int CompareRows(const KeywordRow& first, const KeywordRow& second, int column, bool ascending,
