@@ -296,10 +296,8 @@ struct CleanTables {
     std::array<std::uint8_t, 256> lastWithSingle{};
     std::array<bool, 256> inPattern{};
     std::vector<Byte> firstBytes;
-    // For the one-pass path: the bytes x for which "x then y" is inside some pattern, by y; and per
-    // pair whether that path must leave it to the engine: an original occurrence may overlap another
-    // one, or the replacement is longer than a byte or is itself a pattern.
-    std::array<std::array<std::uint64_t, 4>, 256> before{};
+    // Per pair, whether the one-pass path must leave it to the engine: an occurrence may overlap
+    // another one, or the replacement is longer than a byte or is itself a pattern.
     std::array<bool, kCleanPairs.size()> notOnePass{};
 
     static std::uint32_t Key(const Byte* at) {
@@ -352,10 +350,8 @@ struct CleanTables {
                 inPattern[Byte(c)] = true;
             if (p.size() == 1)
                 lastWithSingle[Byte(p[0])] = std::uint8_t(j + 1);
-            for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+            for (std::size_t i = 0; i + 1 < p.size(); ++i)
                 lastWithBigram[Byte(p[i]) * 256u + Byte(p[i + 1])] = std::uint8_t(j + 1);
-                before[Byte(p[i + 1])][Byte(p[i]) >> 6] |= std::uint64_t(1) << (Byte(p[i]) & 63);
-            }
             if (kCleanPairs[j].replacement.size() > 1)
                 notOnePass[j] = true;
         }
