@@ -291,10 +291,16 @@ int CompareRows(const KeywordRow& first, const KeywordRow& second, int column, b
 
 void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& locale) {
     CheckColumn(column);
-    const int rows = table.RowCount();
-    if (rows < 2)
+    if (table.RowCount() < 2)
         return;
     // The work's memory goes before the rows move, which takes a second copy of the row slots.
+    const std::vector<std::size_t> order = SortOrder(table, column, ascending, locale);
+    table.Reorder(order);
+}
+
+std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending, const QLocale& locale) {
+    CheckColumn(column);
+    const int rows = table.RowCount();
     std::vector<std::size_t> order;
     {
         std::vector<Entry> entries(static_cast<std::size_t>(rows));
@@ -329,7 +335,7 @@ void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& lo
         for (std::size_t i = 0; i < entries.size(); ++i)
             order[i] = entries[i].Row;
     }
-    table.Reorder(order);
+    return order;
 }
 
 void SortByColumn(Workspace& ws, int column) {

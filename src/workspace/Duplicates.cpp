@@ -161,19 +161,23 @@ std::vector<bool> FoldedDuplicates(const KeywordTable& table) {
 
 } // namespace
 
-std::size_t RemoveDuplicateRows(KeywordTable& table, const QLocale& locale) {
+std::vector<bool> DuplicateRows(const KeywordTable& table, const QLocale& locale) {
     const int rows = table.RowCount();
-    if (rows < 2)
-        return 0;
     const int keywords = CellOf(Column::Keywords);
     const bool ascii = KeywordsArePrintableAscii(table);
     if (ascii && KeywordKeys(locale).AsciiFoldsLikeCollation())
-        return table.DeleteMarked(FoldedDuplicates(table));
+        return FoldedDuplicates(table);
     KeywordSet seen(locale, ascii);
     std::vector<bool> duplicate(static_cast<std::size_t>(rows));
     for (int r = 0; r < rows; ++r)
         duplicate[static_cast<std::size_t>(r)] = !seen.Insert(table.Cell(r, keywords));
-    return table.DeleteMarked(duplicate);
+    return duplicate;
+}
+
+std::size_t RemoveDuplicateRows(KeywordTable& table, const QLocale& locale) {
+    if (table.RowCount() < 2)
+        return 0;
+    return table.DeleteMarked(DuplicateRows(table, locale));
 }
 
 std::string DuplicatesRemovedText(std::size_t removed) {
