@@ -57,9 +57,10 @@ int Save(CliContext& context, const Arguments& given, const std::vector<int>* ro
         context.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
         return ExitFailed;
     }
-    auto csvOf = [&] { return rows ? ResultsCsv(ws.table, *rows) : ResultsCsv(ws.table); };
     if (given[0] == "-") {
-        if (!WriteAll(context.Out, csvOf())) {
+        bool wrote = true;
+        WriteResultsCsv(ws.table, rows, [&](std::string_view piece) { wrote = wrote && WriteAll(context.Out, piece); });
+        if (!wrote) {
             std::fprintf(context.Err, "--save: cannot write the table to standard output\n");
             return ExitFailed;
         }
