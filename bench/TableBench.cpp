@@ -161,9 +161,13 @@ void BM_SaveResults(benchmark::State& state) {
     const std::string target = Input().Folder + "/results.csv";
     std::size_t bytes = 0;
     for (auto _ : state) {
-        const std::string csv = ResultsCsv(table);
-        WriteFileReplacing(target, csv);
-        bytes = csv.size();
+        bytes = 0;
+        WriteFileReplacingWith(target, [&](const ByteSink& sink) {
+            WriteResultsCsv(table, nullptr, [&](std::string_view piece) {
+                bytes += piece.size();
+                sink(piece);
+            });
+        });
     }
     state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
 }

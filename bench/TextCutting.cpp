@@ -112,6 +112,18 @@ void ReplaceAllAmp(benchmark::State& state) {
 }
 BENCHMARK(ReplaceAllAmp)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 
+// Dense markup (1 MB per unit of scale) with "&amp;" once in every 64 KB: a rare pattern among
+// many other entities.
+void ReplaceAllRare(benchmark::State& state) {
+    std::string text = vorlith::ReplaceAll(DenseMarkup(std::size_t(state.range(0))), "&amp;", "&#38;");
+    for (std::size_t at = 0; at + 5 <= text.size(); at += 64 * 1024)
+        text.replace(at, 5, "&amp;");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(vorlith::ReplaceAll(text, "&amp;", "&"));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(text.size()));
+}
+BENCHMARK(ReplaceAllRare)->Arg(16)->Unit(benchmark::kMillisecond);
+
 void ReferenceReplaceAllAmp(benchmark::State& state) {
     const std::string text = AmpText(1000000 * std::size_t(state.range(0)) / kReferenceDivisor);
     for (auto _ : state)

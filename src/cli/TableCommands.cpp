@@ -58,9 +58,11 @@ int Save(CliContext& context, const Arguments& given, const std::vector<int>* ro
         return ExitFailed;
     }
     const RowSourceNames* sources = ws.SourceColumnShown ? &ws.RowSources : nullptr;
-    auto csvOf = [&] { return rows ? ResultsCsv(ws.table, *rows, sources) : ResultsCsv(ws.table, sources); };
     if (given[0] == "-") {
-        if (!WriteAll(context.Out, csvOf())) {
+        bool wrote = true;
+        WriteResultsCsv(
+            ws.table, rows, [&](std::string_view piece) { wrote = wrote && WriteAll(context.Out, piece); }, sources);
+        if (!wrote) {
             std::fprintf(context.Err, "--save: cannot write the table to standard output\n");
             return ExitFailed;
         }

@@ -27,8 +27,9 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 }
 
 // A marker of the walk, with what is known of where it is not.
-struct Marker {
-    std::string_view Text;
+struct WalkMarker {
+    explicit WalkMarker(std::string_view text) : Cut(text) {}
+    vorlith::Marker Cut;
     std::size_t MissingWithin = 0; // not in the last MissingWithin bytes of the page
 };
 
@@ -39,34 +40,35 @@ class PageWalk {
 public:
     explicit PageWalk(std::string_view page) : copy_(page) {}
 
-    std::string_view Cut(Marker& first, Marker& second) {
+    std::string_view Cut(WalkMarker& first, WalkMarker& second) {
         if (Missing(first))
             return {};
         const std::size_t before = copy_.size();
         if (Missing(second)) {
             // Same effect as the full cut: the copy moves past the first marker, the result is empty.
-            ExtractBetween(copy_, first.Text, {});
+            ExtractBetween(copy_, first.Cut, nothing_);
             if (copy_.size() == before)
                 MarkMissing(first);
             return {};
         }
-        const std::string_view cut = ExtractBetween(copy_, first.Text, second.Text);
+        const std::string_view cut = ExtractBetween(copy_, first.Cut, second.Cut);
         if (copy_.size() == before)
             MarkMissing(first);
-        else if (cut.empty() && !StartsWithIgnoringCase(copy_, second.Text))
+        else if (cut.empty() && !StartsWithIgnoringCase(copy_, second.Cut.Text()))
             MarkMissing(second);
         return cut;
     }
 
 private:
-    bool Missing(const Marker& marker) const {
+    bool Missing(const WalkMarker& marker) const {
         return marker.MissingWithin > 0 && copy_.size() <= marker.MissingWithin;
     }
-    void MarkMissing(Marker& marker) const {
+    void MarkMissing(WalkMarker& marker) const {
         marker.MissingWithin = std::max(marker.MissingWithin, copy_.size());
     }
 
     std::string_view copy_;
+    const vorlith::Marker nothing_{{}};
 };
 
 } // namespace
@@ -86,8 +88,8 @@ namespace {
 template <typename Take> void WalkSuggestions(std::string_view page, Take take) {
     if (page.find(FooterEnd) == std::string_view::npos)
         return;
-    Marker footerEnd{FooterEnd}, tagEnd{TagEnd};
-    Marker countStart{CountStart}, countEnd{CountEnd}, keywordStart{KeywordStart}, keywordEnd{KeywordEnd};
+    WalkMarker footerEnd{FooterEnd}, tagEnd{TagEnd};
+    WalkMarker countStart{CountStart}, countEnd{CountEnd}, keywordStart{KeywordStart}, keywordEnd{KeywordEnd};
     PageWalk walk(page);
     walk.Cut(footerEnd, tagEnd); // nothing before the end of the footer's tag is read
     std::string count = CleanHtml(walk.Cut(countStart, countEnd));

@@ -296,6 +296,9 @@ struct CleanTables {
     std::array<std::uint8_t, 256> lastWithSingle{};
     std::array<bool, 256> inPattern{};
     std::vector<Byte> firstBytes;
+    // Per pair, whether the one-pass path must leave it to the engine: an occurrence may overlap
+    // another one, or the replacement is longer than a byte or is itself a pattern.
+    std::array<bool, kCleanPairs.size()> notOnePass{};
 
     static std::uint32_t Key(const Byte* at) {
         std::uint32_t key;
@@ -349,6 +352,23 @@ struct CleanTables {
                 lastWithSingle[Byte(p[0])] = std::uint8_t(j + 1);
             for (std::size_t i = 0; i + 1 < p.size(); ++i)
                 lastWithBigram[Byte(p[i]) * 256u + Byte(p[i + 1])] = std::uint8_t(j + 1);
+            if (kCleanPairs[j].replacement.size() > 1)
+                notOnePass[j] = true;
+        }
+        for (std::size_t j = 0; j < kCleanPairs.size(); ++j) {
+            const std::string_view r = kCleanPairs[j].replacement;
+            if (!r.empty() && (singles[Byte(r[0])][0] != 0))
+                notOnePass[j] = true;
+            const std::string_view p = kCleanPairs[j].pattern;
+            for (std::size_t i = 0; i < kCleanPairs.size(); ++i) {
+                const std::string_view q = kCleanPairs[i].pattern;
+                // The same text listed twice: the first listing takes every original occurrence.
+                for (std::size_t o = p == q ? 1 : 0; o < p.size(); ++o) {
+                    const std::size_t length = std::min(p.size() - o, q.size());
+                    if (p.substr(o, length) == q.substr(0, length))
+                        notOnePass[j] = notOnePass[i] = true;
+                }
+            }
         }
     }
 };
@@ -365,6 +385,132 @@ const CleanTables& Tables() {
     static const CleanTables tables;
     return tables;
 }
+
+// The usual case in one pass: every pattern is replaced where the text has it. No two patterns
+// overlap or contain one another (else notOnePass), so until something new forms, every stage of the
+// ordered passes holds the text's bytes and replacement bytes only, in the order this result has them:
+// anything formed at any stage is still in this result. So a result holding no pattern is exactly what
+// the ordered passes give; otherwise the caller lets CleanEngine redo the block.
+class OnePassCleaner {
+public:
+    explicit OnePassCleaner(const CleanTables& tables) : t_(tables) {
+#if defined(__SSE2__)
+        for (std::size_t r = 0; r < 8; ++r)
+            roots_[r] = _mm_set1_epi8(char(t_.firstBytes[r % t_.firstBytes.size()]));
+#endif
+    }
+
+    // Appends the cleaned block to `out`; false (with `out` as it was) when the block needs the engine.
+    bool Clean(std::string_view block, std::string& out) {
+        const Byte* text = reinterpret_cast<const Byte*>(block.data());
+        const std::size_t n = block.size();
+        const std::size_t base = out.size();
+        out.resize(base + n + 16); // the result is never longer; 16 bytes of room for wide stores
+        Byte* const begin = reinterpret_cast<Byte*>(out.data()) + base;
+        Byte* w = begin;
+        std::size_t i = 0;
+        while (i < n) {
+            const std::size_t next = NextFirst(text, i, n);
+            Copy(w, text + i, next - i, text + n);
+            w += next - i;
+            i = next;
+            if (i == n)
+                break;
+            const int j = Identify(text, i, n);
+            if (j < 0) {
+                *w++ = text[i++];
+                continue;
+            }
+            if (t_.notOnePass[std::size_t(j)])
+                return GiveUp(out, base);
+            const CleanPair& pair = kCleanPairs[std::size_t(j)];
+            if (!pair.replacement.empty())
+                *w++ = Byte(pair.replacement[0]);
+            i += pair.pattern.size();
+        }
+        const std::size_t length = std::size_t(w - begin);
+        blockText_ = nullptr;
+        for (std::size_t at = 0; (at = NextFirst(begin, at, length)) < length; ++at)
+            if (Identify(begin, at, length) >= 0)
+                return GiveUp(out, base);
+        blockText_ = nullptr;
+        out.resize(base + length);
+        return true;
+    }
+
+private:
+    static bool GiveUp(std::string& out, std::size_t base) {
+        out.resize(base);
+        return false;
+    }
+
+    // Short runs are the rule between tags: one 16-byte copy into the room behind when the source
+    // has 16 bytes left.
+    static void Copy(Byte* w, const Byte* from, std::size_t count, const Byte* end) {
+        if (count <= 16 && end - from >= 16)
+            std::memcpy(w, from, 16);
+        else
+            std::memcpy(w, from, count);
+    }
+
+    // The first byte at or after i that starts a pattern, or n.
+    std::size_t NextFirst(const Byte* text, std::size_t i, std::size_t n) {
+#if defined(__SSE2__)
+        if (t_.firstBytes.size() <= 8) {
+            while (i + 16 <= n) {
+                if (i < blockAt_ || i >= blockAt_ + 16 || blockText_ != text) {
+                    blockText_ = text;
+                    blockAt_ = i;
+                    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+                    __m128i hits = _mm_cmpeq_epi8(block, roots_[0]);
+                    for (std::size_t r = 1; r < 8; ++r)
+                        hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, roots_[r]));
+                    blockMask_ = unsigned(_mm_movemask_epi8(hits));
+                }
+                const unsigned mask = blockMask_ >> (i - blockAt_);
+                if (mask != 0)
+                    return i + std::size_t(__builtin_ctz(mask));
+                i = blockAt_ + 16;
+            }
+        }
+#endif
+        while (i < n && !t_.isFirst[text[i]])
+            ++i;
+        return i;
+    }
+
+    // The first listed pattern that starts at i, or -1.
+    int Identify(const Byte* text, std::size_t i, std::size_t n) const {
+        const auto& single = t_.singles[text[i]];
+        if (single[0])
+            return single[0] - 1;
+        std::array<Byte, 16> padded;
+        const Byte* at = text + i;
+        const std::size_t room = n - i;
+        if (room < 16) {
+            padded.fill(0);
+            std::memcpy(padded.data(), at, room);
+            at = padded.data();
+        }
+        const CleanTables::Slot* slot = t_.Find(CleanTables::Key(at));
+        if (!slot)
+            return -1;
+        for (std::size_t c = 0; c < slot->count; ++c) {
+            const std::uint8_t j = slot->pairs[c];
+            if (slot->lengths[c] <= room && PackedEquals(at, t_.packed[j]))
+                return j;
+        }
+        return -1;
+    }
+
+    const CleanTables& t_;
+#if defined(__SSE2__)
+    __m128i roots_[8];
+#endif
+    const Byte* blockText_ = nullptr;
+    std::size_t blockAt_ = 0;
+    unsigned blockMask_ = 0;
+};
 
 // Runs the 50 ordered replacements of the list as if each were a ReplaceAll over the whole text, but
 // without copying or rescanning it: the text is edited in place (every replacement is at most one
@@ -727,19 +873,47 @@ private:
 
 } // namespace
 
-std::string_view ExtractBetween(std::string_view& buffer, std::string_view first, std::string_view second,
-                                int extraOffset) {
-    (void)extraOffset; // no caller passes a non-zero offset, so it has no defined effect: ignored
-    const std::size_t start = Searcher<true>(first).Find(buffer);
+namespace {
+
+std::string_view Cut(std::string_view& buffer, const Searcher<true>& first, std::size_t firstSize,
+                     const Searcher<true>& second) {
+    const std::size_t start = first.Find(buffer);
     if (start == npos)
         return {};
-    buffer.remove_prefix(start + first.size());
-    const std::size_t stop = Searcher<true>(second).Find(buffer);
+    buffer.remove_prefix(start + firstSize);
+    const std::size_t stop = second.Find(buffer);
     if (stop == npos)
         return {};
     const std::string_view cut = buffer.substr(0, stop);
     buffer.remove_prefix(stop);
     return cut;
+}
+
+} // namespace
+
+std::string_view ExtractBetween(std::string_view& buffer, std::string_view first, std::string_view second,
+                                int extraOffset) {
+    (void)extraOffset; // no caller passes a non-zero offset, so it has no defined effect: ignored
+    return Cut(buffer, Searcher<true>(first), first.size(), Searcher<true>(second));
+}
+
+struct Marker::Search {
+    explicit Search(std::string_view text) : Text(text), Finder(text) {}
+    std::string Text;
+    Searcher<true> Finder;
+};
+
+Marker::Marker(std::string_view text) : search_(std::make_unique<Search>(text)) {}
+Marker::~Marker() = default;
+Marker::Marker(Marker&&) noexcept = default;
+Marker& Marker::operator=(Marker&&) noexcept = default;
+
+std::string_view Marker::Text() const {
+    return search_->Text;
+}
+
+std::string_view ExtractBetween(std::string_view& buffer, const Marker& first, const Marker& second) {
+    return Cut(buffer, first.search_->Finder, first.search_->Text.size(), second.search_->Finder);
 }
 
 std::string ReplaceAll(std::string_view source, std::string_view pattern, std::string_view replacement) {
@@ -767,16 +941,23 @@ std::string CleanHtml(std::string_view text) {
         // is cleaned in blocks cut before such bytes, each small enough to stay in the cache.
         constexpr std::size_t kBlock = 64 * 1024;
         cleaned.reserve(text.size());
-        // Reused, so that cleaning the many short values of a page allocates almost nothing.
-        thread_local CleanEngine engine;
+        OnePassCleaner onePass(tables);
+        CleanEngine* engine = nullptr;
         for (std::size_t start = 0; start < text.size();) {
             std::size_t stop = std::min(text.size(), start + kBlock);
             while (stop < text.size() && tables.inPattern[Byte(text[stop])])
                 ++stop;
-            engine.Clean(text.substr(start, stop - start), cleaned);
+            const std::string_view block = text.substr(start, stop - start);
+            if (!onePass.Clean(block, cleaned)) {
+                // Reused, so that cleaning the many short values of a page allocates almost nothing.
+                thread_local CleanEngine reused;
+                engine = &reused;
+                engine->Clean(block, cleaned);
+            }
             start = stop;
         }
-        engine.ReleaseIfLarge();
+        if (engine)
+            engine->ReleaseIfLarge();
     }
     const std::string_view kept = TrimControls(cleaned);
     const auto begin = static_cast<std::size_t>(kept.data() - cleaned.data());

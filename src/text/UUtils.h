@@ -1,6 +1,7 @@
 #pragma once
 // Cutting values out of fetched pages and cleaning them, without parsing HTML. Texts are bytes;
 // nothing here converts character sets.
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,24 @@ namespace vorlith {
 // keeps alive. `extraOffset` is accepted for compatibility and ignored: no caller passes one.
 std::string_view ExtractBetween(std::string_view& buffer, std::string_view first, std::string_view second,
                                 int extraOffset = 0);
+
+// A marker set up once for many ExtractBetween cuts through one page (the search is the same).
+class Marker {
+public:
+    explicit Marker(std::string_view text);
+    ~Marker();
+    Marker(Marker&&) noexcept;
+    Marker& operator=(Marker&&) noexcept;
+    std::string_view Text() const;
+
+private:
+    friend std::string_view ExtractBetween(std::string_view&, const Marker&, const Marker&);
+    struct Search;
+    std::unique_ptr<Search> search_;
+};
+
+// ExtractBetween with prepared markers.
+std::string_view ExtractBetween(std::string_view& buffer, const Marker& first, const Marker& second);
 
 // Replaces the first exact occurrence of `pattern` and searches again from the start until none is
 // left, so that text formed by a replacement and its neighbours is replaced too ("&amp;amp;" with

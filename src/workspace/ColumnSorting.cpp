@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -85,29 +87,41 @@ void RadixSort(std::vector<Entry>& entries) {
     }
 }
 
+// The keys of all rows as if in one string: the second half's (made on another thread) follow
+// the first's, without being copied after them.
+struct KeyArena {
+    std::string First, Second;
+    const char* At(std::size_t offset) const {
+        return offset < First.size() ? First.data() + offset : Second.data() + (offset - First.size());
+    }
+};
+
 // Eight key bytes from depth on, big-endian, zero-padded past the key's end.
-std::uint64_t Chunk(const std::string& arena, const std::vector<std::size_t>& offsets, std::uint32_t row,
+std::uint64_t Chunk(const KeyArena& arena, const std::vector<std::size_t>& offsets, std::uint32_t row,
                     std::size_t depth) {
     const std::size_t begin = offsets[row] + depth;
     const std::size_t end = offsets[row + 1];
+    if (begin >= end)
+        return 0;
+    const char* at = arena.At(begin);
     if (begin + 8 <= end) {
         std::uint64_t chunk;
-        std::memcpy(&chunk, arena.data() + begin, 8);
+        std::memcpy(&chunk, at, 8);
         return __builtin_bswap64(chunk);
     }
     std::uint64_t chunk = 0;
     for (std::size_t i = 0; i < 8; ++i) {
         chunk <<= 8;
         if (begin + i < end)
-            chunk |= static_cast<unsigned char>(arena[begin + i]);
+            chunk |= static_cast<unsigned char>(at[i]);
     }
     return chunk;
 }
 
 // Sorts by variable-length keys eight bytes at a time: each level orders a group of rows whose
 // keys agree so far by their next eight bytes, so comparisons stay on plain integers.
-void SortByKeys(std::vector<Entry>& entries, const std::string& arena,
-                const std::vector<std::size_t>& offsets, bool ascending) {
+void SortByKeys(std::vector<Entry>& entries, const KeyArena& arena, const std::vector<std::size_t>& offsets,
+                bool ascending) {
     struct Group {
         std::size_t First, Last, Depth;
     };
@@ -136,6 +150,63 @@ void SortByKeys(std::vector<Entry>& entries, const std::string& arena,
             run = end;
         }
     }
+}
+
+// The keys of rows [first, last): offsets[i] is where row first + i's key starts in arena.
+void AppendKeys(const KeywordTable& table, const QLocale& locale, int first, int last, std::string& arena,
+                std::vector<std::size_t>& offsets) {
+    KeywordKeys keys(locale);
+    offsets.reserve(static_cast<std::size_t>(last - first) + 1);
+    const int keywords = CellOf(Column::Keywords);
+    // A key is about as long as its text or longer: one good guess saves the arena's doublings.
+    std::size_t text = 0;
+    for (int r = first; r < last; ++r)
+        text += table.Cell(r, keywords).size() + 1;
+    arena.reserve(text);
+    for (int r = first; r < last; ++r) {
+        if (r + PrefetchAhead < last)
+            __builtin_prefetch(table.Cell(r + PrefetchAhead, keywords).data());
+        offsets.push_back(arena.size());
+        keys.Append(table.Cell(r, keywords), arena);
+    }
+}
+
+// Every row's key, with one more offset at the end. A collation key costs far more than reading
+// the row, so a large table's keys are made in halves on two threads when there are two cores.
+void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena,
+               std::vector<std::size_t>& offsets) {
+    const int rows = table.RowCount();
+    const bool split = rows >= 100'000 && std::thread::hardware_concurrency() > 1;
+    const int half = split ? rows / 2 : rows;
+    std::vector<std::size_t> secondOffsets;
+    std::exception_ptr secondFailed;
+    std::thread second;
+    if (split)
+        second = std::thread([&, locale] {
+            try {
+                AppendKeys(table, locale, half, rows, arena.Second, secondOffsets);
+            } catch (...) {
+                secondFailed = std::current_exception();
+            }
+        });
+    struct Joiner {
+        std::thread& Thread;
+        ~Joiner() {
+            if (Thread.joinable())
+                Thread.join();
+        }
+    } joiner{second};
+    offsets.reserve(static_cast<std::size_t>(rows) + 1);
+    AppendKeys(table, locale, 0, half, arena.First, offsets);
+    if (split) {
+        second.join();
+        if (secondFailed)
+            std::rethrow_exception(secondFailed);
+        const std::size_t base = arena.First.size();
+        for (const std::size_t at : secondOffsets)
+            offsets.push_back(base + at);
+    }
+    offsets.push_back(arena.First.size() + arena.Second.size());
 }
 
 } // namespace
@@ -203,7 +274,10 @@ QCollator KeywordCollator(const QLocale& locale) {
 }
 
 int CompareKeywords(const QCollator& collator, std::string_view first, std::string_view second) {
-    return Sign(collator.compare(ToQString(first), ToQString(second)));
+    std::string firstInvalid, secondInvalid;
+    const int r =
+        Sign(collator.compare(ToCollationText(first, firstInvalid), ToCollationText(second, secondInvalid)));
+    return r != 0 ? r : Sign(firstInvalid.compare(secondInvalid));
 }
 
 int CompareRows(const KeywordRow& first, const KeywordRow& second, int column, bool ascending,
@@ -217,50 +291,51 @@ int CompareRows(const KeywordRow& first, const KeywordRow& second, int column, b
 
 void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& locale) {
     CheckColumn(column);
-    const int rows = table.RowCount();
-    if (rows < 2)
+    if (table.RowCount() < 2)
         return;
-    std::vector<Entry> entries(static_cast<std::size_t>(rows));
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        entries[i].Row = static_cast<std::uint32_t>(i);
-
-    if (column == static_cast<int>(Column::Keywords)) {
-        KeywordKeys keys(locale);
-        std::string arena;
-        std::vector<std::size_t> offsets;
-        offsets.reserve(entries.size() + 1);
-        const int keywords = CellOf(Column::Keywords);
-        for (int r = 0; r < rows; ++r) {
-            if (r + PrefetchAhead < rows)
-                __builtin_prefetch(table.Cell(r + PrefetchAhead, keywords).data());
-            offsets.push_back(arena.size());
-            keys.Append(table.Cell(r, keywords), arena);
-        }
-        offsets.push_back(arena.size());
-        SortByKeys(entries, arena, offsets, ascending);
-    } else {
-        // Flipping the sign bit makes signed order unsigned order; inverting every bit makes
-        // descending order ascending, and the stable sort keeps equal rows in their order.
-        const std::uint64_t flip = (std::uint64_t{1} << 63) ^ (ascending ? 0 : ~std::uint64_t{0});
-        if (column == static_cast<int>(Column::No)) {
-            for (Entry& e : entries)
-                e.Key = static_cast<std::uint64_t>(table.Number(static_cast<int>(e.Row))) ^ flip;
-        } else {
-            const int cell = column - 1;
-            for (int r = 0; r < rows; ++r) {
-                if (r + PrefetchAhead < rows)
-                    __builtin_prefetch(table.Cell(r + PrefetchAhead, cell).data());
-                entries[static_cast<std::size_t>(r)].Key =
-                    static_cast<std::uint64_t>(NumberValue(table.Cell(r, cell))) ^ flip;
-            }
-        }
-        RadixSort(entries);
-    }
-
-    std::vector<std::size_t> order(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        order[i] = entries[i].Row;
+    // The work's memory goes before the rows move, which takes a second copy of the row slots.
+    const std::vector<std::size_t> order = SortOrder(table, column, ascending, locale);
     table.Reorder(order);
+}
+
+std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending, const QLocale& locale) {
+    CheckColumn(column);
+    const int rows = table.RowCount();
+    std::vector<std::size_t> order;
+    {
+        std::vector<Entry> entries(static_cast<std::size_t>(rows));
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            entries[i].Row = static_cast<std::uint32_t>(i);
+
+        if (column == static_cast<int>(Column::Keywords)) {
+            KeyArena arena;
+            std::vector<std::size_t> offsets;
+            BuildKeys(table, locale, arena, offsets);
+            SortByKeys(entries, arena, offsets, ascending);
+        } else {
+            // Flipping the sign bit makes signed order unsigned order; inverting every bit makes
+            // descending order ascending, and the stable sort keeps equal rows in their order.
+            const std::uint64_t flip = (std::uint64_t{1} << 63) ^ (ascending ? 0 : ~std::uint64_t{0});
+            if (column == static_cast<int>(Column::No)) {
+                for (Entry& e : entries)
+                    e.Key = static_cast<std::uint64_t>(table.Number(static_cast<int>(e.Row))) ^ flip;
+            } else {
+                const int cell = column - 1;
+                for (int r = 0; r < rows; ++r) {
+                    if (r + PrefetchAhead < rows)
+                        __builtin_prefetch(table.Cell(r + PrefetchAhead, cell).data());
+                    entries[static_cast<std::size_t>(r)].Key =
+                        static_cast<std::uint64_t>(NumberValue(table.Cell(r, cell))) ^ flip;
+                }
+            }
+            RadixSort(entries);
+        }
+
+        order.resize(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            order[i] = entries[i].Row;
+    }
+    return order;
 }
 
 void SortByColumn(Workspace& ws, int column) {

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace vorlith {
 
@@ -33,6 +34,11 @@ int CompareRows(const KeywordRow& first, const KeywordRow& second, int column, b
 // Sorts the rows into the order CompareRows gives, computing each row's key once. Rows that
 // compare equal keep their order.
 void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& locale = QLocale::system());
+
+// What SortRows gives to KeywordTable::Reorder. It only reads the table, so it may run on a worker
+// thread while nothing changes the table; the reorder then runs where the table lives.
+std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending,
+                                   const QLocale& locale = QLocale::system());
 
 // The header click: the same column again flips the direction, another column keeps it.
 void SortByColumn(Workspace& ws, int column);

@@ -42,8 +42,10 @@ private:
 // Every keyword of the table is printable ASCII: a KeywordSet of them may match folded bytes.
 bool KeywordsArePrintableAscii(const KeywordTable& table);
 
-// Per row: its keyword equals that of an earlier row.
-std::vector<bool> DuplicateMarks(const KeywordTable& table, const QLocale& locale = QLocale::system());
+// The rows whose keyword equals that of an earlier row, marked for KeywordTable::DeleteMarked. It
+// only reads the table, so it may run on a worker thread while nothing changes the table.
+std::vector<bool> DuplicateRows(const KeywordTable& table, const QLocale& locale = QLocale::system());
+
 // Removes every row whose keyword equals that of an earlier row; returns how many went.
 std::size_t RemoveDuplicateRows(KeywordTable& table, const QLocale& locale = QLocale::system());
 

@@ -38,9 +38,22 @@ void KeywordKeys::Closer::operator()(UCollator* c) const {
 void KeywordKeys::Append(std::string_view text, std::string& out) {
     if (text.empty())
         return; // the empty text sorts before every other one
-    if (!collator_)
+    if (!collator_ && IsAsciiBelowDel(text))
         return AppendFolded(text, out);
-    const QString shown = ToQString(text);
+    const QString shown = ToCollationText(text, invalid_);
+    if (!collator_)
+        AppendFoldedUnits(shown, out);
+    else
+        AppendCollated(shown, out);
+    // Texts equal but for their invalid bytes stay apart, each after the valid one. Neither kind of
+    // key holds 0x01 followed by 0xFF, so the mark cannot be mistaken for a character.
+    if (!invalid_.empty()) {
+        out.append("\x01\xff");
+        out.append(invalid_);
+    }
+}
+
+void KeywordKeys::AppendCollated(const QString& shown, std::string& out) {
     const auto* units = reinterpret_cast<const UChar*>(shown.utf16());
     const auto length = static_cast<int32_t>(shown.size());
     // Qt puts an empty text first even where the collation ignores every character.
@@ -118,17 +131,20 @@ void KeywordKeys::Encode(char32_t cp, std::string& out) {
     }
 }
 
+bool KeywordKeys::IsAsciiBelowDel(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x7F; });
+}
+
+// Most keywords are plain ASCII below DEL: one byte each, lower case + 1.
 void KeywordKeys::AppendFolded(std::string_view text, std::string& out) {
-    // Most keywords are plain ASCII below DEL: one byte each, lower case + 1.
-    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x7F; })) {
-        const std::size_t at = out.size();
-        out.resize(at + text.size());
-        char* p = out.data() + at;
-        for (char c : text)
-            *p++ = static_cast<char>((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) + 1);
-        return;
-    }
-    const QString shown = ToQString(text);
+    const std::size_t at = out.size();
+    out.resize(at + text.size());
+    char* p = out.data() + at;
+    for (char c : text)
+        *p++ = static_cast<char>((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) + 1);
+}
+
+void KeywordKeys::AppendFoldedUnits(const QString& shown, std::string& out) {
     const qsizetype n = shown.size();
     for (qsizetype i = 0; i < n; ++i) {
         char32_t cp = shown.at(i).unicode();

@@ -1,6 +1,8 @@
 #pragma once
 // Byte strings whose order is the Keywords column's order (the locale's collation, case
-// ignored): equal keys mean keywords the column compares as equal.
+// ignored): equal keys mean keywords the column compares as equal. A byte of an invalid UTF-8
+// sequence collates as its Latin-1 character, and two texts never compare equal unless they hold the
+// same such bytes in the same places: between otherwise equal texts the valid one comes first.
 
 #include <QLocale>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+class QString;
 struct UCollator;
 
 namespace vorlith {
@@ -34,11 +37,15 @@ private:
         void operator()(UCollator* c) const;
     };
     static void Encode(char32_t cp, std::string& out);
+    static bool IsAsciiBelowDel(std::string_view text);
     static void AppendFolded(std::string_view text, std::string& out);
+    static void AppendFoldedUnits(const QString& shown, std::string& out);
+    void AppendCollated(const QString& shown, std::string& out);
 
     std::unique_ptr<UCollator, Closer> collator_;
     std::vector<uint8_t> buffer_ = std::vector<uint8_t>(256);
     int asciiFolds_ = -1; // unknown, 0, 1
+    std::string invalid_;
 };
 
 // Printable ASCII only: the bytes the fast matching path may fold.

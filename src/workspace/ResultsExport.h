@@ -38,6 +38,14 @@ std::string ResultsCsv(const KeywordTable& table, const RowSourceNames* sources 
 std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows,
                        const RowSourceNames* sources = nullptr);
 
+// Receives a file's bytes piece by piece, in order.
+using ByteSink = std::function<void(std::string_view)>;
+// ResultsCsv (every row when rows is null) given to sink in pieces of about a mebibyte, so that
+// nothing the size of the file is held in memory.
+// sources adds the Source column last.
+void WriteResultsCsv(const KeywordTable& table, const std::vector<int>* rows, const ByteSink& sink,
+                     const RowSourceNames* sources = nullptr);
+
 // The name with ".csv" appended unless its extension already is ".csv" in any case.
 std::string WithCsvExtension(std::string path);
 
@@ -51,6 +59,8 @@ public:
 // beside it that is renamed over it, so a failure leaves the old file whole and nothing
 // half-written. Throws SaveError.
 void WriteFileReplacing(const std::string& path, std::string_view bytes);
+// The same with the bytes that produce gives its sink; what produce throws abandons the write too.
+void WriteFileReplacingWith(const std::string& path, const std::function<void(const ByteSink&)>& produce);
 
 // The text of the warning that a failed save shows.
 std::string SaveFailedMessage(std::string_view path, std::string_view reason);

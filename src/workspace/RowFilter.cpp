@@ -39,7 +39,7 @@ std::string FoldedNeedle(std::string_view text) {
             c = FoldAscii(c);
         return folded;
     }
-    return ToBytes(ToQString(text).toCaseFolded());
+    return FromSearchText(ToFoldedSearchText(text));
 }
 
 bool KeywordContains(std::string_view keyword, std::string_view foldedNeedle) {
@@ -61,7 +61,7 @@ bool KeywordContains(std::string_view keyword, std::string_view foldedNeedle) {
     } else if (IsAscii(keyword)) {
         return false;
     }
-    return ToQString(keyword).toCaseFolded().contains(ToQString(foldedNeedle));
+    return ToFoldedSearchText(keyword).contains(ToSearchText(foldedNeedle));
 }
 
 std::vector<int> FilterRows(const KeywordTable& table, std::string_view text) {

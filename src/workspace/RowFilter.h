@@ -13,7 +13,8 @@ class Workspace;
 
 // The needle as KeywordContains wants it: folded to lower case.
 std::string FoldedNeedle(std::string_view text);
-// True when keyword contains the folded needle, case ignored (an empty needle is in every text).
+// True when keyword contains the folded needle, case ignored (an empty needle is in every text). A
+// byte of an invalid UTF-8 sequence matches only the same byte.
 bool KeywordContains(std::string_view keyword, std::string_view foldedNeedle);
 
 // Positions of the rows whose keyword contains text, in table order; every row for "".

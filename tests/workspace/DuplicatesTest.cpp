@@ -92,6 +92,27 @@ TEST(KeywordSet, AgreesWithTheKeywordsComparison) {
         }
 }
 
+// A table large enough to be hashed on two threads keeps what the collation keys keep.
+TEST(RemoveDuplicateRows, LargeTableAgreesWithTheCollationKeys) {
+    std::mt19937 rng(5);
+    for (const char* name : {"C", "en_US"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        KeywordTable table;
+        KeywordSet keys(locale, false);
+        Lines kept;
+        for (int i = 0; i < 120000; ++i) {
+            std::string w = std::to_string(rng() % 50000) + "golf@`[{";
+            for (char& c : w)
+                c = rng() % 2 ? static_cast<char>(std::toupper(c)) : c;
+            table.AppendKeyword(w);
+            if (keys.Insert(w))
+                kept.push_back(w);
+        }
+        RemoveDuplicateRows(table, locale);
+        EXPECT_EQ(Keywords(table), kept) << name;
+    }
+}
+
 class RemoveDuplicatesCommand : public ::testing::Test {
 protected:
     RemoveDuplicatesCommand() : ws(ui, folder.path().toStdString()) {}
