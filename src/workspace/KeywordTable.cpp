@@ -95,7 +95,13 @@ template <typename Texts> void KeywordTable::AppendRow(std::uint32_t number, con
     }
 }
 
+void KeywordTable::CheckWritable() const {
+    if (held_ > 0)
+        throw std::logic_error("The table is busy with long work: wait for it to end, or press Esc to cancel it.");
+}
+
 void KeywordTable::Append(Cells cells) {
+    CheckWritable();
     const int count = RowCount();
     AppendRow(static_cast<std::uint32_t>(count + 1), cells);
     NoteAppended(count);
@@ -103,6 +109,7 @@ void KeywordTable::Append(Cells cells) {
 }
 
 void KeywordTable::AppendMany(std::vector<Cells> cells) {
+    CheckWritable();
     if (cells.empty())
         return;
     const int count = RowCount();
@@ -114,6 +121,7 @@ void KeywordTable::AppendMany(std::vector<Cells> cells) {
 }
 
 void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords) {
+    CheckWritable();
     if (keywords.empty())
         return;
     const int count = RowCount();
@@ -133,6 +141,7 @@ void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords)
 }
 
 void KeywordTable::AppendKeyword(std::string keyword) {
+    CheckWritable();
     Cells cells;
     cells[0] = std::move(keyword);
     Append(std::move(cells));
@@ -144,6 +153,7 @@ void KeywordTable::NoteAppended(int firstRow) {
 }
 
 void KeywordTable::SetCell(int row, int cell, std::string text) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     if (Journaling())
         journal_->CellWriting(Id(row), cell, Cell(row, cell), FailureMark(row, cell));
@@ -152,6 +162,7 @@ void KeywordTable::SetCell(int row, int cell, std::string text) {
 }
 
 void KeywordTable::RestoreCell(int row, int cell, std::string text, std::uint8_t mark) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     WriteCell(row, cell, text);
     if (mark <= reasons_.size())
@@ -274,6 +285,7 @@ void KeywordTable::Compact() {
 }
 
 void KeywordTable::MarkFailed(int row, int cell, std::string_view reason) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     if (Journaling())
         journal_->CellWriting(Id(row), cell, Cell(row, cell), FailureMark(row, cell));
@@ -331,6 +343,7 @@ void KeywordTable::SetCheckedRows(const std::vector<int>& rows, bool checked) {
 }
 
 void KeywordTable::Delete(int row) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     if (Journaling()) {
         std::vector<bool> marked(slots_.size());
@@ -347,6 +360,7 @@ void KeywordTable::Delete(int row) {
 }
 
 void KeywordTable::DeleteAll() {
+    CheckWritable();
     if (slots_.empty())
         return;
     if (Journaling()) {
@@ -368,6 +382,7 @@ void KeywordTable::DeleteAll() {
 }
 
 std::size_t KeywordTable::DeleteChecked() {
+    CheckWritable();
     std::vector<bool> marked(slots_.size());
     for (std::size_t r = 0; r < slots_.size(); ++r)
         marked[r] = slots_[r].Checked;
@@ -375,6 +390,7 @@ std::size_t KeywordTable::DeleteChecked() {
 }
 
 std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
+    CheckWritable();
     if (marked.size() != slots_.size())
         throw std::invalid_argument("KeywordTable::DeleteMarked: the marks do not cover every row");
     if (Journaling())
@@ -406,6 +422,7 @@ std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
 }
 
 void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
+    CheckWritable();
     if (order.size() != slots_.size())
         throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
     {
@@ -498,6 +515,7 @@ RowBlock KeywordTable::TakeMarked(const std::vector<bool>& marked) {
 }
 
 void KeywordTable::PutBack(RowBlock rows) {
+    CheckWritable();
     if (rows.slots_.empty())
         return;
     const int before = RowCount();

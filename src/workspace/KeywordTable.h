@@ -84,6 +84,11 @@ public:
     explicit KeywordTable(QObject* parent = nullptr);
 
     int RowCount() const { return static_cast<int>(slots_.size()); }
+    // Work that reads the rows on a worker holds the table: until it lets go, whatever would change
+    // the rows or their text throws std::logic_error. Ticks may still change; no such work reads them.
+    void Hold() { ++held_; }
+    void LetGo() { --held_; }
+    bool Held() const { return held_ > 0; }
     // Copies of rows; for whole-table work read Cell() row by row instead.
     KeywordRow Row(int row) const;
     std::vector<KeywordRow> Rows() const;
@@ -193,6 +198,8 @@ private:
     };
     static_assert(sizeof(RowSlot) == 40, "a row slot is meant to stay 40 bytes");
 
+    void CheckWritable() const;
+    int held_ = 0;
     const RowSlot& Slot(int row) const;
     static std::size_t RowBytes(const RowSlot& slot);
     static std::size_t CellStart(const RowSlot& slot, int cell);
