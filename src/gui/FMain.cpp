@@ -401,10 +401,12 @@ void TfrmMain::btnMakeMoneyClick() {
     vorlith::OpenMakeMoney(ws_);
 }
 void TfrmMain::bsSkinButton1Click() {
-    vorlith::SelectAll(ws_);
+    if (!vorlith::RefusedWhileBusy(ws_))
+        vorlith::SelectAll(ws_);
 }
 void TfrmMain::bsSkinButton2Click() {
-    vorlith::ClearSelection(ws_);
+    if (!vorlith::RefusedWhileBusy(ws_))
+        vorlith::ClearSelection(ws_);
 }
 void TfrmMain::bsSkinButton3Click() {
     if (!vorlith::RefusedWhileBusy(ws_))

@@ -95,9 +95,10 @@ template <typename Texts> void KeywordTable::AppendRow(std::uint32_t number, con
     }
 }
 
-void KeywordTable::CheckWritable() const {
+void KeywordTable::CheckWritable() {
     if (held_ > 0)
         throw std::logic_error("The table is busy with long work: wait for it to end, or press Esc to cancel it.");
+    ++changes_;
 }
 
 void KeywordTable::Append(Cells cells) {
@@ -317,12 +318,14 @@ std::size_t KeywordTable::FailedCount() const {
 }
 
 void KeywordTable::SetChecked(int row, bool checked) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     slots_[static_cast<std::size_t>(row)].Checked = checked;
     Q_EMIT CellsChanged(row, row, 0, 0, CellChange::Ticks);
 }
 
 void KeywordTable::SetAllChecked(bool checked) {
+    CheckWritable();
     if (slots_.empty())
         return;
     for (RowSlot& slot : slots_)
@@ -331,6 +334,7 @@ void KeywordTable::SetAllChecked(bool checked) {
 }
 
 void KeywordTable::SetCheckedRows(const std::vector<int>& rows, bool checked) {
+    CheckWritable();
     if (rows.empty())
         return;
     for (const int row : rows)
@@ -422,7 +426,10 @@ std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
 }
 
 void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
-    CheckWritable();
+    Reorder(PrepareReorder(order));
+}
+
+KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t> order) const {
     if (order.size() != slots_.size())
         throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
     {
@@ -437,14 +444,25 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
     // wait on each other (following the permutation's cycles in place would chase one miss
     // after another). The text stays where it is.
     constexpr std::size_t ahead = 16;
-    std::vector<RowSlot> slots;
+    PreparedOrder prepared;
+    std::vector<RowSlot>& slots = prepared.slots_;
     slots.reserve(slots_.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i + ahead < order.size())
             __builtin_prefetch(&slots_[order[i + ahead]]);
         slots.push_back(slots_[order[i]]);
     }
-    slots_.swap(slots);
+    prepared.order_ = std::move(order);
+    prepared.changes_ = changes_;
+    return prepared;
+}
+
+void KeywordTable::Reorder(PreparedOrder prepared) {
+    // Any change since the slots were gathered would be lost with the old slots.
+    if (prepared.changes_ != changes_ || prepared.slots_.size() != slots_.size())
+        throw std::invalid_argument("KeywordTable::Reorder: the rows changed since the order was made");
+    CheckWritable();
+    slots_.swap(prepared.slots_);
     PositionsMoved();
     // Sorting back by No puts the ids in order again, and Find needs no index.
     idsAscending_ = std::is_sorted(slots_.begin(), slots_.end(),
@@ -453,7 +471,7 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
         index_ = {};
         sparseIndex_ = {};
     }
-    Q_EMIT RowsReordered(order);
+    Q_EMIT RowsReordered(prepared.order_);
 }
 
 std::size_t KeywordTable::HandOver(const std::vector<bool>& marked) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vorlith {
@@ -85,10 +86,10 @@ QCoro::Task<void> SortByColumnLive(Workspace& ws, int column, int liveWorkRows) 
         }
         // The direction is settled only when the rows move: a cancelled sort leaves both as they were.
         const bool ascending = column == ws.SortColumn ? !ws.SortAscending : ws.SortAscending;
-        auto order = std::make_shared<std::vector<std::size_t>>();
+        auto order = std::make_shared<KeywordTable::PreparedOrder>();
         const QLocale locale = QLocale::system();
         auto read = [order, column, ascending, locale](const KeywordTable& table) {
-            *order = SortOrder(table, column, ascending, locale);
+            *order = table.PrepareReorder(SortOrder(table, column, ascending, locale));
         };
         const bool finished = co_await ReadOnWorker(ws, read, "Sorting\u2026");
         if (!finished) {
@@ -97,7 +98,7 @@ QCoro::Task<void> SortByColumnLive(Workspace& ws, int column, int liveWorkRows) 
         }
         ws.SortColumn = column;
         ws.SortAscending = ascending;
-        ws.table.Reorder(*order);
+        ws.table.Reorder(std::move(*order));
     } catch (...) {
         ws.Ui.ReportError(std::current_exception(), "Sort");
     }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <vector>
 
 namespace vorlith {
 namespace {
@@ -54,7 +55,10 @@ TEST_P(LiveTableCommand, AppliesTodaysResultOrLeavesTheTableUnchanged) {
 
     auto running = command.Live(ws);
     ASSERT_TRUE(ws.Work.Busy());
-    EXPECT_THROW(ws.table.DeleteAll(), std::logic_error);
+    for (const auto& change : std::vector<std::function<void(KeywordTable&)>>{
+             [](KeywordTable& t) { t.DeleteAll(); }, [](KeywordTable& t) { t.SetAllChecked(true); },
+             [](KeywordTable& t) { t.AppendKeyword("x"); }, [](KeywordTable& t) { t.SetCell(0, 0, "x"); }})
+        EXPECT_THROW(change(ws.table), std::logic_error);
     const auto refused = SortByColumnLive(ws, 1, 0);
     EXPECT_EQ(ui.Status[StatusPanel::Main], "Wait for the table work under way to end, or press Esc to cancel it.");
     if (cancel) {
