@@ -23,6 +23,7 @@
 #include "stats/GatherData.h"
 #include "workspace/ColumnSorting.h"
 #include "workspace/ListEditing.h"
+#include "workspace/LiveTableCommands.h"
 #include "workspace/MainKeyword.h"
 #include "workspace/ResultsExport.h"
 #include "workspace/RowFilter.h"
@@ -42,6 +43,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QMovie>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -432,23 +434,39 @@ void TfrmMain::btnMakeMoneyClick() {
     vorlith::OpenMakeMoney(ws_);
 }
 void TfrmMain::bsSkinButton1Click() {
-    vorlith::SelectAll(ws_);
+    if (!vorlith::RefusedWhileBusy(ws_))
+        vorlith::SelectAll(ws_);
 }
 void TfrmMain::bsSkinButton2Click() {
-    vorlith::ClearSelection(ws_);
+    if (!vorlith::RefusedWhileBusy(ws_))
+        vorlith::ClearSelection(ws_);
 }
 void TfrmMain::bsSkinButton3Click() {
-    vorlith::DeleteSelected(ws_);
+    if (!vorlith::RefusedWhileBusy(ws_))
+        vorlith::DeleteSelected(ws_);
 }
 void TfrmMain::bsSkinButton4Click() {
-    vorlith::DeleteAll(ws_);
+    if (!vorlith::RefusedWhileBusy(ws_))
+        vorlith::DeleteAll(ws_);
 }
+namespace {
+// The arrow shows the core's sort state, whatever the header flipped on its own.
+void ShowSortArrow(const vorlith::Workspace& ws, QHeaderView* header) {
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(ws.SortColumn, ws.SortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+QCoro::Task<void> SortThenShowArrow(vorlith::Workspace& ws, QPointer<QHeaderView> header, int column) {
+    co_await vorlith::SortByColumnLive(ws, column);
+    if (header)
+        ShowSortArrow(ws, header);
+}
+} // namespace
 void TfrmMain::lvwItemsColumnClick(int column) {
-    vorlith::SortByColumn(ws_, column);
-    // The arrow shows the core's sort state, whatever the header flipped on its own.
-    lvwItems->horizontalHeader()->setSortIndicatorShown(true);
-    lvwItems->horizontalHeader()->setSortIndicator(ws_.SortColumn, ws_.SortAscending ? Qt::AscendingOrder
-                                                                                     : Qt::DescendingOrder);
+    QHeaderView* header = lvwItems->horizontalHeader();
+    // Until a long sort has ended, the arrow stays where the rows' order is.
+    if (header->isSortIndicatorShown())
+        ShowSortArrow(ws_, header);
+    ws_.Runs.Adopt(SortThenShowArrow(ws_, header, column));
 }
 
 void TfrmMain::SetFilter(const std::string& text) {

@@ -7,6 +7,7 @@
 #include "stats/GatherData.h"
 #include "workspace/Duplicates.h"
 #include "workspace/ListEditing.h"
+#include "workspace/LiveTableCommands.h"
 #include "workspace/ResultsExport.h"
 #include "workspace/RowFilter.h"
 #include "workspace/TableWork.h"
@@ -60,7 +61,7 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
     connect(edtFilter_, &QLineEdit::textChanged, this,
             [this](const QString& text) { frm_.SetFilter(ToBytes(text)); });
     connect(btnRemoveDuplicates_, &QPushButton::clicked, this,
-            [this] { Guarded("btnRemoveDuplicates", [this] { RemoveDuplicates(ws_); }); });
+            [this] { Guarded("btnRemoveDuplicates", [this] { ws_.Runs.Adopt(RemoveDuplicatesLive(ws_)); }); });
     connect(btnRetryFailed_, &QPushButton::clicked, this,
             [this] { Guarded("btnRetryFailed", [this] { RetryFailed(ws_); }); });
     connect(btnSaveShown_, &QPushButton::clicked, this,
@@ -91,7 +92,7 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
         [this] { TickHighlighted(false); });
     add(QStringLiteral("Delete"), QKeySequence(QStringLiteral("Shift+Del")), [this] { DeleteHighlighted(); });
     menu_->addSeparator();
-    add(QStringLiteral("Remove Duplicates"), {}, [this] { RemoveDuplicates(ws_); });
+    add(QStringLiteral("Remove Duplicates"), {}, [this] { ws_.Runs.Adopt(RemoveDuplicatesLive(ws_)); });
     add(QStringLiteral("Retry Failed"), {}, [this] { RetryFailed(ws_); });
     QAction* atOnce = add(QStringLiteral("Ask the Engines at Once"), {}, [] {});
     atOnce->setObjectName(QStringLiteral("actAskEnginesAtOnce"));

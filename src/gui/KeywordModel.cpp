@@ -245,6 +245,9 @@ QVariant KeywordModel::data(const QModelIndex& index, int role) const {
 bool KeywordModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || index.row() >= rowCount() || index.column() != 0 || role != Qt::CheckStateRole)
         return false;
+    // Long work reading the table on a worker: the tick waits for the user to try again.
+    if (table_.Held())
+        return false;
     table_.SetChecked(SourceRow(index.row()), value.toInt() == Qt::Checked);
     return true;
 }

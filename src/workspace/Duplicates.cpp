@@ -187,7 +187,10 @@ std::string DuplicatesRemovedText(std::size_t removed) {
 }
 
 void RemoveDuplicates(Workspace& ws) {
-    const std::vector<bool> duplicates = DuplicateRows(ws.table);
+    RemoveMarkedDuplicates(ws, DuplicateRows(ws.table));
+}
+
+void RemoveMarkedDuplicates(Workspace& ws, const std::vector<bool>& duplicates) {
     if (!AgreeToHiddenRows(ws, duplicates, HiddenDuplicatesQuestion))
         return;
     std::size_t removed = 0;

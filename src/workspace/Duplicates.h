@@ -51,6 +51,8 @@ std::size_t RemoveDuplicateRows(KeywordTable& table, const QLocale& locale = QLo
 
 // Remove Duplicates: keeps the first of equal keywords, then says how many rows went.
 void RemoveDuplicates(Workspace& ws);
+// Its second half, given DuplicateRows of the table as it is now.
+void RemoveMarkedDuplicates(Workspace& ws, const std::vector<bool>& duplicates);
 std::string DuplicatesRemovedText(std::size_t removed);
 
 } // namespace vorlith

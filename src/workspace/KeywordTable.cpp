@@ -95,7 +95,14 @@ template <typename Texts> void KeywordTable::AppendRow(std::uint32_t number, con
     }
 }
 
+void KeywordTable::CheckWritable() {
+    if (held_ > 0)
+        throw std::logic_error("The table is busy with long work: wait for it to end, or press Esc to cancel it.");
+    ++changes_;
+}
+
 void KeywordTable::Append(Cells cells) {
+    CheckWritable();
     const int count = RowCount();
     AppendRow(static_cast<std::uint32_t>(count + 1), cells);
     NoteAppended(count);
@@ -103,6 +110,7 @@ void KeywordTable::Append(Cells cells) {
 }
 
 void KeywordTable::AppendMany(std::vector<Cells> cells) {
+    CheckWritable();
     if (cells.empty())
         return;
     const int count = RowCount();
@@ -114,6 +122,7 @@ void KeywordTable::AppendMany(std::vector<Cells> cells) {
 }
 
 void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords) {
+    CheckWritable();
     if (keywords.empty())
         return;
     const int count = RowCount();
@@ -133,6 +142,7 @@ void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords)
 }
 
 void KeywordTable::AppendKeyword(std::string keyword) {
+    CheckWritable();
     Cells cells;
     cells[0] = std::move(keyword);
     Append(std::move(cells));
@@ -144,6 +154,7 @@ void KeywordTable::NoteAppended(int firstRow) {
 }
 
 void KeywordTable::SetCell(int row, int cell, std::string text) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     if (Journaling())
         journal_->CellWriting(Id(row), cell, Cell(row, cell), FailureMark(row, cell));
@@ -152,6 +163,7 @@ void KeywordTable::SetCell(int row, int cell, std::string text) {
 }
 
 void KeywordTable::RestoreCell(int row, int cell, std::string text, std::uint8_t mark) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     WriteCell(row, cell, text);
     if (mark <= reasons_.size())
@@ -274,6 +286,7 @@ void KeywordTable::Compact() {
 }
 
 void KeywordTable::MarkFailed(int row, int cell, std::string_view reason) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     if (Journaling())
         journal_->CellWriting(Id(row), cell, Cell(row, cell), FailureMark(row, cell));
@@ -305,12 +318,14 @@ std::size_t KeywordTable::FailedCount() const {
 }
 
 void KeywordTable::SetChecked(int row, bool checked) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     slots_[static_cast<std::size_t>(row)].Checked = checked;
     Q_EMIT CellsChanged(row, row, 0, 0, CellChange::Ticks);
 }
 
 void KeywordTable::SetAllChecked(bool checked) {
+    CheckWritable();
     if (slots_.empty())
         return;
     for (RowSlot& slot : slots_)
@@ -319,6 +334,7 @@ void KeywordTable::SetAllChecked(bool checked) {
 }
 
 void KeywordTable::SetCheckedRows(const std::vector<int>& rows, bool checked) {
+    CheckWritable();
     if (rows.empty())
         return;
     for (const int row : rows)
@@ -331,6 +347,7 @@ void KeywordTable::SetCheckedRows(const std::vector<int>& rows, bool checked) {
 }
 
 void KeywordTable::Delete(int row) {
+    CheckWritable();
     CheckPosition(row, RowCount());
     if (Journaling()) {
         std::vector<bool> marked(slots_.size());
@@ -347,6 +364,7 @@ void KeywordTable::Delete(int row) {
 }
 
 void KeywordTable::DeleteAll() {
+    CheckWritable();
     if (slots_.empty())
         return;
     if (Journaling()) {
@@ -368,6 +386,7 @@ void KeywordTable::DeleteAll() {
 }
 
 std::size_t KeywordTable::DeleteChecked() {
+    CheckWritable();
     std::vector<bool> marked(slots_.size());
     for (std::size_t r = 0; r < slots_.size(); ++r)
         marked[r] = slots_[r].Checked;
@@ -375,6 +394,7 @@ std::size_t KeywordTable::DeleteChecked() {
 }
 
 std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
+    CheckWritable();
     if (marked.size() != slots_.size())
         throw std::invalid_argument("KeywordTable::DeleteMarked: the marks do not cover every row");
     if (Journaling())
@@ -406,6 +426,10 @@ std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
 }
 
 void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
+    Reorder(PrepareReorder(order));
+}
+
+KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t> order) const {
     if (order.size() != slots_.size())
         throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
     {
@@ -420,14 +444,25 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
     // wait on each other (following the permutation's cycles in place would chase one miss
     // after another). The text stays where it is.
     constexpr std::size_t ahead = 16;
-    std::vector<RowSlot> slots;
+    PreparedOrder prepared;
+    std::vector<RowSlot>& slots = prepared.slots_;
     slots.reserve(slots_.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i + ahead < order.size())
             __builtin_prefetch(&slots_[order[i + ahead]]);
         slots.push_back(slots_[order[i]]);
     }
-    slots_.swap(slots);
+    prepared.order_ = std::move(order);
+    prepared.changes_ = changes_;
+    return prepared;
+}
+
+void KeywordTable::Reorder(PreparedOrder prepared) {
+    // Any change since the slots were gathered would be lost with the old slots.
+    if (prepared.changes_ != changes_ || prepared.slots_.size() != slots_.size())
+        throw std::invalid_argument("KeywordTable::Reorder: the rows changed since the order was made");
+    CheckWritable();
+    slots_.swap(prepared.slots_);
     PositionsMoved();
     // Sorting back by No puts the ids in order again, and Find needs no index.
     idsAscending_ = std::is_sorted(slots_.begin(), slots_.end(),
@@ -436,7 +471,7 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
         index_ = {};
         sparseIndex_ = {};
     }
-    Q_EMIT RowsReordered(order);
+    Q_EMIT RowsReordered(prepared.order_);
 }
 
 std::size_t KeywordTable::HandOver(const std::vector<bool>& marked) {
@@ -498,6 +533,7 @@ RowBlock KeywordTable::TakeMarked(const std::vector<bool>& marked) {
 }
 
 void KeywordTable::PutBack(RowBlock rows) {
+    CheckWritable();
     if (rows.slots_.empty())
         return;
     const int before = RowCount();

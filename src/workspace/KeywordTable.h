@@ -84,6 +84,11 @@ public:
     explicit KeywordTable(QObject* parent = nullptr);
 
     int RowCount() const { return static_cast<int>(slots_.size()); }
+    // Work that reads the rows on a worker holds the table: until it lets go, whatever would change
+    // the rows, their text or their ticks throws std::logic_error.
+    void Hold() { ++held_; }
+    void LetGo() { --held_; }
+    bool Held() const { return held_ > 0; }
     // Copies of rows; for whole-table work read Cell() row by row instead.
     KeywordRow Row(int row) const;
     std::vector<KeywordRow> Rows() const;
@@ -146,6 +151,13 @@ public:
     // Reorders the rows: order[i] is the old position of the row that goes to position i.
     // order must be a permutation of 0..RowCount()-1.
     void Reorder(const std::vector<std::size_t>& order);
+    // A reorder in two halves: the first only reads the table (a worker may make it while the table
+    // is held), so that where the table lives the rows move by a swap. Gathering a million slots
+    // into fresh memory costs far more than the swap, most of it in page faults.
+    class PreparedOrder;
+    PreparedOrder PrepareReorder(std::vector<std::size_t> order) const;
+    // Throws std::invalid_argument when the table's rows changed since it was prepared.
+    void Reorder(PreparedOrder prepared);
 
     // Bytes of cell text kept for the rows, and bytes the arena holds in all (text and holes).
     std::size_t TextBytes() const { return text_.size() - garbage_; }
@@ -193,6 +205,19 @@ private:
     };
     static_assert(sizeof(RowSlot) == 40, "a row slot is meant to stay 40 bytes");
 
+public:
+    class PreparedOrder {
+        friend class KeywordTable;
+        std::vector<std::size_t> order_;
+        std::vector<RowSlot> slots_;
+        std::uint64_t changes_ = 0;
+    };
+
+private:
+
+    void CheckWritable();
+    int held_ = 0;
+    std::uint64_t changes_ = 0; // counts what CheckWritable let through
     const RowSlot& Slot(int row) const;
     static std::size_t RowBytes(const RowSlot& slot);
     static std::size_t CellStart(const RowSlot& slot, int cell);

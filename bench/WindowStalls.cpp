@@ -1,0 +1,133 @@
+// How long each table command holds the window's event loop at a million rows: the real window,
+// offscreen, a probe timer firing every 2 ms, and the largest gap between its firings from the
+// command's start until its work (on the loop or a worker) has ended. Message boxes are answered
+// with their first button as soon as they show. Prints one line per command.
+//   bench_WindowStalls [--rows=N]
+#include "gui/FMain.h"
+#include "workspace/KeywordTable.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Keywords with case-folded repeats (one row in eight) and counts in random order.
+std::vector<vorlith::Cells> Load(int rows) {
+    std::vector<vorlith::Cells> cells(static_cast<std::size_t>(rows));
+    std::uint64_t state = 88172645463325252ull;
+    for (int r = 0; r < rows; ++r) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        const int word = r % 8 == 7 ? r / 2 : r;
+        std::string keyword = "keyword " + std::to_string(state % 1000) + " term " + std::to_string(word);
+        if (r % 8 == 7)
+            keyword[0] = 'K';
+        cells[static_cast<std::size_t>(r)] = {keyword, std::to_string(state % 100000), std::to_string(state % 977),
+                                             "", std::to_string(state % 13)};
+    }
+    return cells;
+}
+
+// Runs command from the loop and returns the loop's largest stall in ms until done() holds.
+double LargestStall(const std::function<void()>& command, const std::function<bool()>& done) {
+    QEventLoop loop;
+    QElapsedTimer clock;
+    qint64 last = 0, largest = 0;
+    bool started = false, returned = false;
+    QTimer probe;
+    probe.setInterval(2);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        largest = std::max(largest, now - last);
+        last = now;
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (auto* ok = box->findChild<QPushButton*>(QStringLiteral("btnOk")))
+                ok->click();
+            return;
+        }
+        if (started && returned && done())
+            loop.quit();
+    });
+    QTimer::singleShot(0, [&] {
+        started = true;
+        command();
+        returned = true;
+    });
+    clock.start();
+    probe.start();
+    loop.exec();
+    return static_cast<double>(largest);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int rows = 1'000'000;
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "--rows=", 7) == 0)
+            rows = std::max(1, std::atoi(argv[i] + 7));
+    QTemporaryDir folder;
+    vorlith::TfrmMain window(folder.path().toStdString() + "/");
+    window.resize(1000, 700);
+    window.show();
+    QApplication::processEvents();
+    vorlith::Workspace& ws = window.Ws();
+    const auto load = Load(rows);
+    auto refill = [&] {
+        if (ws.table.RowCount() == rows)
+            return;
+        ws.table.DeleteAll();
+        ws.table.AppendMany(load);
+        QApplication::processEvents();
+    };
+    auto idle = [&] { return !ws.Work.Busy(); };
+    auto* removeDuplicates = window.findChild<QPushButton*>(QStringLiteral("btnRemoveDuplicates"));
+    struct Step {
+        const char* Name;
+        std::function<void()> Command;
+    };
+    const std::vector<Step> steps = {
+        {"Sort by Keywords", [&] { window.lvwItemsColumnClick(1); }},
+        {"Sort by Searches", [&] { window.lvwItemsColumnClick(2); }},
+        {"Sort by No", [&] { window.lvwItemsColumnClick(0); }},
+        {"Filter, first letter", [&] { window.SetFilter("k"); }},
+        {"Filter, second letter", [&] { window.SetFilter("ke"); }},
+        {"Filter emptied", [&] { window.SetFilter(""); }},
+        {"Remove Duplicates", [&] { removeDuplicates->click(); }},
+        {"Select All", [&] { window.bsSkinButton1Click(); }},
+        {"Clear Selection", [&] { window.bsSkinButton2Click(); }},
+        {"Select All, then Delete Selected", [&] {
+             window.bsSkinButton1Click();
+             window.bsSkinButton3Click();
+         }},
+        {"Delete All", [&] { window.bsSkinButton4Click(); }},
+    };
+    std::printf("%-34s %12s\n", "command", "stall ms");
+    for (const Step& step : steps) {
+        if (std::strcmp(step.Name, "Remove Duplicates") == 0 || std::strncmp(step.Name, "Select All,", 11) == 0 ||
+            std::strcmp(step.Name, "Delete All") == 0)
+            refill();
+        if (ws.table.RowCount() == 0)
+            refill();
+        const double stall = LargestStall(step.Command, idle);
+        std::printf("%-34s %12.0f\n", step.Name, stall);
+        std::fflush(stdout);
+    }
+    std::printf("(%d rows)\n", rows);
+    return 0;
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The header click's sort and Remove Duplicates as the window runs them: on a large table the
+// half that only reads the rows runs on a worker (TableWork) while the window stays live, and the
+// table changes only once that half has ended. Esc before then leaves the table as it was.
+
+#include <qcoro/qcorotask.h>
+
+namespace vorlith {
+
+class Workspace;
+
+// Below this many rows the work takes less than a frame or two and is done at once.
+constexpr int LiveWorkRows = 50'000;
+
+QCoro::Task<void> SortByColumnLive(Workspace& ws, int column, int liveWorkRows = LiveWorkRows);
+QCoro::Task<void> RemoveDuplicatesLive(Workspace& ws, int liveWorkRows = LiveWorkRows);
+
+// Long table work is under way: the status bar says so and the caller does nothing.
+bool RefusedWhileBusy(Workspace& ws);
+
+} // namespace vorlith
