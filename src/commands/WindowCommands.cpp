@@ -1,16 +1,20 @@
 #include "commands/WindowCommands.h"
 
+#include "branding/Banner.h"
 #include "branding/Branding.h"
 #include "branding/UpdateCheck.h"
 #include "workspace/Workspace.h"
 
 namespace vorlith {
 
-void StartUp(Workspace& ws) {
+void StartUp(Workspace& ws, LaterBanner* later) {
     ws.SortColumn = -1;
     ws.SortAscending = true;
-    LoadBranding(ws);
-    ws.Ui.ArmStartupTimer();
+    LoadBranding(ws, later);
+    if (later && later->Pending())
+        later->OnShown([&ws] { ws.Ui.ArmStartupTimer(); });
+    else
+        ws.Ui.ArmStartupTimer();
 }
 
 void StartupUpdateCheck(Workspace& ws) {
