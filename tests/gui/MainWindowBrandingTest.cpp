@@ -6,6 +6,7 @@
 #include "gui/widgets/LinkLabel.h"
 #include "gui/widgets/Skin.h"
 #include "support/BrandingFixture.h"
+#include "support/MetafileWriter.h"
 #include "support/WidgetChecks.h"
 
 #include <QFileInfo>
@@ -93,6 +94,16 @@ TEST_F(BrandedWindow, APictureBannerIsCentredAndAClickWithoutAddressDoesNothing)
     shell.HtmlCommand = "\"/usr/bin/browser\" \"%1\"";
     QTest::mouseClick(test::Find<QLabel>(&*frm, "imgBanner"), Qt::LeftButton);
     EXPECT_TRUE(shell.Started.empty());
+}
+
+TEST_F(BrandedWindow, AMetafileBannerArrivesAfterTheWindowAndIsCentredThen) {
+    Write("dbconfig.dat", "[Settings]\r\nBannerPath1=ad.wmf\r\n");
+    Write("dbimg1.dat", test::SampleWmf(468, 60, 96));
+    frm = std::make_unique<TfrmMain>(folder.path().toStdString());
+    EXPECT_TRUE(test::Find<QLabel>(&*frm, "imgBanner")->pixmap().isNull());
+    frm->show();
+    QTRY_COMPARE(test::Find<QLabel>(&*frm, "imgBanner")->geometry(), QRect(223, 5, 468, 60));
+    EXPECT_EQ(test::Find<QFrame>(&*frm, "panBanner")->height(), 70);
 }
 
 TEST_F(BrandedWindow, ADamagedBannerIsReportedTheWindowOpensAndTheTimerStaysUnarmed) {
