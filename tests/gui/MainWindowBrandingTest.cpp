@@ -5,6 +5,7 @@
 #include "gui/widgets/ErrorReporting.h"
 #include "gui/widgets/LinkLabel.h"
 #include "gui/widgets/Skin.h"
+#include "support/Await.h"
 #include "support/BrandingFixture.h"
 #include "support/MetafileWriter.h"
 #include "support/WidgetChecks.h"
@@ -102,7 +103,9 @@ TEST_F(BrandedWindow, AMetafileBannerArrivesAfterTheWindowAndIsCentredThen) {
     frm = std::make_unique<TfrmMain>(folder.path().toStdString());
     EXPECT_TRUE(test::Find<QLabel>(&*frm, "imgBanner")->pixmap().isNull());
     frm->show();
-    QTRY_COMPARE(test::Find<QLabel>(&*frm, "imgBanner")->geometry(), QRect(223, 5, 468, 60));
+    test::RunLoopUntil([&] { return !test::Find<QLabel>(&*frm, "imgBanner")->pixmap().isNull(); });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(test::Find<QLabel>(&*frm, "imgBanner")->geometry(), QRect(223, 5, 468, 60));
     EXPECT_EQ(test::Find<QFrame>(&*frm, "panBanner")->height(), 70);
 }
 
