@@ -10,7 +10,10 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFutureWatcher>
 #include <QImageReader>
+#include <QPromise>
+#include <QThreadPool>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -60,13 +63,33 @@ private:
 };
 
 // Decoded in a helper process; whatever goes wrong there is a failed load like any other.
-QImage LoadMetafilePicture(const std::string& name) {
+template <typename Step>
+auto AsPictureLoad(const std::string& name, Step step) {
     try {
-        return LoadMetafile(name);
+        return step();
     } catch (const std::runtime_error& error) {
         throw std::runtime_error("Cannot load the picture " + name + ": " + error.what());
     }
 }
+
+QImage LoadMetafilePicture(const std::string& name) {
+    return AsPictureLoad(name, [&] { return LoadMetafile(name); });
+}
+
+bool IsMetafileName(std::string_view name) {
+    const std::string kind = Lower(PictureExtension(name));
+    return kind == "wmf" || kind == "emf";
+}
+
+void CheckPictureFile(const std::string& name) {
+    if (!IsRegularFile(name)) // a FIFO would block the decoder for ever
+        throw std::runtime_error("Cannot load the picture " + name + ": it is not a file");
+}
+
+struct DecodedBanner {
+    QImage Picture;
+    std::exception_ptr Error;
+};
 
 } // namespace
 
@@ -83,8 +106,7 @@ std::string_view PictureExtension(std::string_view name) {
 }
 
 QImage LoadPictureFile(const std::string& name) {
-    if (!IsRegularFile(name)) // a FIFO would block the decoder for ever
-        throw std::runtime_error("Cannot load the picture " + name + ": it is not a file");
+    CheckPictureFile(name);
     const std::string_view extension = PictureExtension(name);
     const std::string kind = Lower(extension);
     QByteArray format;
@@ -139,7 +161,67 @@ GifFile LoadGifFile(const std::string& name) {
     return gif;
 }
 
-void LoadBanner(Workspace& ws, int k) {
+struct LaterBanner::Decode {
+    // Let go through the event loop: a report's own event loop may drop the decode from inside
+    // the watcher's signal.
+    QFutureWatcher<DecodedBanner>* Watcher = new QFutureWatcher<DecodedBanner>;
+    std::function<void()> Next;
+    bool Done = false;
+    ~Decode() {
+        Watcher->disconnect();
+        Watcher->deleteLater();
+    }
+};
+
+LaterBanner::LaterBanner() = default;
+// The worker holds only the promise: whatever it still delivers goes nowhere.
+LaterBanner::~LaterBanner() = default;
+
+bool LaterBanner::Pending() const {
+    return decode_ && !decode_->Done;
+}
+
+void LaterBanner::OnShown(std::function<void()> next) {
+    if (decode_)
+        decode_->Next = std::move(next);
+}
+
+void LaterBanner::Drop() {
+    decode_.reset();
+}
+
+void LaterBanner::Start(Workspace& ws, std::string name, std::string bytes) {
+    decode_ = std::make_unique<Decode>();
+    Decode* decode = decode_.get();
+    auto promise = std::make_shared<QPromise<DecodedBanner>>();
+    QObject::connect(decode->Watcher, &QFutureWatcherBase::finished, decode->Watcher, [decode, &ws] {
+        decode->Done = true;
+        const DecodedBanner decoded = decode->Watcher->result();
+        const std::function<void()> next = std::move(decode->Next);
+        if (decoded.Error) {
+            ws.Ui.ReportError(decoded.Error, CreationWhere);
+            return;
+        }
+        ws.Ui.ShowBannerPicture(decoded.Picture);
+        ws.Ui.SetBannerStripHeight(decoded.Picture.height() + 10);
+        if (next)
+            next();
+    });
+    decode->Watcher->setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, name = std::move(name), bytes = std::move(bytes)] {
+        DecodedBanner decoded;
+        try {
+            decoded.Picture = AsPictureLoad(name, [&] { return DecodeMetafile(bytes); });
+        } catch (...) {
+            decoded.Error = std::current_exception();
+        }
+        promise->addResult(std::move(decoded));
+        promise->finish();
+    });
+}
+
+void LoadBanner(Workspace& ws, int k, LaterBanner* later) {
     const std::string stored = BannerImageFile(ws, k);
     if (!IsRegularFile(stored)) {
         ws.Ui.HideBannerStrip();
@@ -156,6 +238,9 @@ void LoadBanner(Workspace& ws, int k) {
         const GifFile gif = LoadGifFile(shown);
         ws.Ui.ShowBannerAnimation(gif.Bytes, gif.Width, gif.Height);
         ws.Ui.SetBannerStripHeight(gif.Height + 10);
+    } else if (later && IsMetafileName(shown)) {
+        CheckPictureFile(shown);
+        later->Start(ws, shown, AsPictureLoad(shown, [&] { return ReadMetafileFile(shown); }));
     } else {
         const QImage picture = LoadPictureFile(shown);
         ws.Ui.ShowBannerPicture(picture);

@@ -52,11 +52,11 @@ std::string_view IconFileName(std::string_view value) {
     return leaves ? part.substr(part.rfind('/') + 1) : part;
 }
 
-void LoadBranding(Workspace& ws) {
-    LoadBranding(ws, RandomIndex);
+void LoadBranding(Workspace& ws, LaterBanner* later) {
+    LoadBranding(ws, RandomIndex, later);
 }
 
-BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
+BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw, LaterBanner* later) {
     BrandingResult result;
     // An installed copy falls back to the system-wide branding; a portable one reads its own folder.
     const std::string config = ws.SettingsFile(ConfigFileName);
@@ -93,7 +93,7 @@ BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw) {
     if (!ws.BannerURL.empty())
         ws.Ui.SetBannerHandCursor();
     if (!ws.BannerPath.empty())
-        LoadBanner(ws, result.BannerIndex);
+        LoadBanner(ws, result.BannerIndex, later);
     else
         ws.Ui.HideBannerStrip();
 

@@ -9,6 +9,7 @@
 namespace vorlith {
 
 class Workspace;
+class LaterBanner;
 
 inline constexpr std::string_view VersionText = "1.04";
 inline constexpr std::string_view ConfigFileName = "dbconfig.dat";
@@ -36,8 +37,9 @@ std::string_view FileNamePart(std::string_view value);
 std::string_view IconFileName(std::string_view value);
 
 // Reads "dbconfig.dat" in the program folder and applies it, in the fixed order of its steps.
-// An error at the banner, skin or icon step throws and leaves the later steps undone.
-void LoadBranding(Workspace& ws);
-BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw);
+// An error at the banner, skin or icon step throws and leaves the later steps undone. With later,
+// a metafile banner is decoded by it while the steps go on.
+void LoadBranding(Workspace& ws, LaterBanner* later = nullptr);
+BrandingResult LoadBranding(Workspace& ws, const RandomDraw& draw, LaterBanner* later = nullptr);
 
 } // namespace vorlith

@@ -314,7 +314,7 @@ QImage DecodeMetafile(std::string_view bytes, const MetafileHelper& helper) {
     return ReadMetafileReply(outcome.Output, header);
 }
 
-QImage LoadMetafile(const std::string& name) {
+std::string ReadMetafileFile(const std::string& name) {
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         throw std::runtime_error(Errno("cannot open the file"));
@@ -345,7 +345,11 @@ QImage LoadMetafile(const std::string& name) {
         throw;
     }
     ::close(fd);
-    return DecodeMetafile(bytes);
+    return bytes;
+}
+
+QImage LoadMetafile(const std::string& name) {
+    return DecodeMetafile(ReadMetafileFile(name));
 }
 
 } // namespace vorlith

@@ -78,7 +78,10 @@ MetafileHeader DecodeSize(const MetafileHeader& stated);
 // reason for bad input and for a helper that is missing, crashes, runs too long or answers nonsense.
 QImage DecodeMetafile(std::string_view bytes, const MetafileHelper& helper = {});
 
-// Reads a metafile (a regular file of at most 64 MiB) and decodes it.
+// Reads a metafile's bytes: a regular file of at most 64 MiB. Throws std::runtime_error.
+std::string ReadMetafileFile(const std::string& name);
+
+// Reads a metafile and decodes it.
 QImage LoadMetafile(const std::string& name);
 
 } // namespace vorlith

@@ -1,15 +1,16 @@
 #include "commands/WindowCommands.h"
 
+#include "branding/Banner.h"
 #include "branding/Branding.h"
 #include "branding/UpdateCheck.h"
 #include "workspace/Workspace.h"
 
 namespace vorlith {
 
-void StartUp(Workspace& ws) {
+void StartUp(Workspace& ws, LaterBanner* later) {
     ws.SortColumn = -1;
     ws.SortAscending = true;
-    LoadBranding(ws);
+    LoadBranding(ws, later);
     // A broken entry of sources.ini is left out; the user hears which and why once, at start.
     if (!ws.Sources.Problems.empty()) {
         std::string text;
@@ -17,7 +18,10 @@ void StartUp(Workspace& ws) {
             text += (text.empty() ? "" : "\n") + problem;
         ws.Ui.ShowMessage(MessageKind::Warning, text, MessageButtons::Ok);
     }
-    ws.Ui.ArmStartupTimer();
+    if (later && later->Pending())
+        later->OnShown([&ws] { ws.Ui.ArmStartupTimer(); });
+    else
+        ws.Ui.ArmStartupTimer();
 }
 
 void StartupUpdateCheck(Workspace& ws) {

@@ -7,14 +7,16 @@
 namespace vorlith {
 
 class Workspace;
+class LaterBanner;
 
 // Asked before the window closes over work that closing would lose.
 inline constexpr std::string_view UnsavedWorkQuestion =
     "Your keywords are not saved. Are you sure do you want to close?";
 
 // Sort state, branding, then the start-up timer. An exception from branding ends the step
-// early (the caller reports it), so the timer stays unarmed for this run.
-void StartUp(Workspace& ws);
+// early (the caller reports it), so the timer stays unarmed for this run. With later, a metafile
+// banner arrives after the step; the timer waits for it, and a failed one leaves it unarmed too.
+void StartUp(Workspace& ws, LaterBanner* later = nullptr);
 
 // The start-up timer's tick (the caller has already disarmed it): the silent update check.
 void StartupUpdateCheck(Workspace& ws);

@@ -258,6 +258,7 @@ void TfrmMain::BuildControls() {
     connect(lblLink2URL, &LinkLabel::Clicked, this,
             [this] { Guarded("lblLink2URL", [this] { OpenLink(ws_, lblLink2URL->Address()); }); });
     imgBanner->installEventFilter(this);
+    panBanner->installEventFilter(this);
     gifBanner->installEventFilter(this);
 
     tools_ = new KeywordListTools(*this, ws_, *lvwItems, *shownRows_, *bsSkinPanel4);
@@ -312,11 +313,11 @@ void TfrmMain::FitNumberColumn() {
 void TfrmMain::FormCreate() {
     gifBanner->setGeometry(imgBanner->geometry());
     try {
-        vorlith::StartUp(ws_);
+        vorlith::StartUp(ws_, &laterBanner_);
     } catch (...) {
         // The window still opens; the steps after the failing one stay undone.
         if (auto* app = VorlithApplication::Instance())
-            app->Reporter().ReportCurrentException(QStringLiteral("TfrmMain FormCreate"));
+            app->Reporter().ReportCurrentException(ToQString(CreationWhere));
         else
             throw;
     }
@@ -333,6 +334,9 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == bsSkinPanel4 && event->type() == QEvent::Resize) ||
         (watched == lblLink2URL && event->type() == QEvent::FontChange))
         PlaceLink2();
+    // A banner that arrives after the window is shown changes the strip's height.
+    if (watched == panBanner && event->type() == QEvent::Resize)
+        CenterBanner();
     if ((watched == imgBanner || watched == gifBanner) && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const auto* banner = static_cast<QWidget*>(watched);
@@ -374,6 +378,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         }
         return;
     }
+    laterBanner_.Drop();
     QWidget::closeEvent(event);
 }
 

@@ -2,6 +2,7 @@
 // TfrmMain: the main window. Builds the controls, shows what the core tells it and forwards every
 // click to the core; it decides nothing.
 
+#include "branding/Banner.h"
 #include "platform/Shell.h"
 #include "workspace/Workspace.h"
 #include "workspace/WorkspaceUi.h"
@@ -140,6 +141,8 @@ private:
     void ShowItemCount();
 
     Workspace ws_;
+    // A metafile banner on its way; goes before the workspace it shows in.
+    LaterBanner laterBanner_;
     SystemShell shell_;
     KeywordModel* shownRows_;
     KeywordListTools* tools_;

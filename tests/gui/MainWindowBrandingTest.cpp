@@ -5,7 +5,9 @@
 #include "gui/widgets/ErrorReporting.h"
 #include "gui/widgets/LinkLabel.h"
 #include "gui/widgets/Skin.h"
+#include "support/Await.h"
 #include "support/BrandingFixture.h"
+#include "support/MetafileWriter.h"
 #include "support/WidgetChecks.h"
 
 #include <QFileInfo>
@@ -93,6 +95,18 @@ TEST_F(BrandedWindow, APictureBannerIsCentredAndAClickWithoutAddressDoesNothing)
     shell.HtmlCommand = "\"/usr/bin/browser\" \"%1\"";
     QTest::mouseClick(test::Find<QLabel>(&*frm, "imgBanner"), Qt::LeftButton);
     EXPECT_TRUE(shell.Started.empty());
+}
+
+TEST_F(BrandedWindow, AMetafileBannerArrivesAfterTheWindowAndIsCentredThen) {
+    Write("dbconfig.dat", "[Settings]\r\nBannerPath1=ad.wmf\r\n");
+    Write("dbimg1.dat", test::SampleWmf(468, 60, 96));
+    frm = std::make_unique<TfrmMain>(folder.path().toStdString());
+    EXPECT_TRUE(test::Find<QLabel>(&*frm, "imgBanner")->pixmap().isNull());
+    frm->show();
+    test::RunLoopUntil([&] { return !test::Find<QLabel>(&*frm, "imgBanner")->pixmap().isNull(); });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(test::Find<QLabel>(&*frm, "imgBanner")->geometry(), QRect(223, 5, 468, 60));
+    EXPECT_EQ(test::Find<QFrame>(&*frm, "panBanner")->height(), 70);
 }
 
 TEST_F(BrandedWindow, ADamagedBannerIsReportedTheWindowOpensAndTheTimerStaysUnarmed) {
