@@ -11,7 +11,7 @@ _vorlith_cli() {
             COMPREPLY=($(compgen -d -- "$cur"))
             return
             ;;
-        --keywords)
+        --keywords | --open | --save-xlsx)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
@@ -23,11 +23,19 @@ _vorlith_cli() {
             COMPREPLY=($(compgen -W $'precise\nbroad' -- "$cur"))
             return
             ;;
+        --expand)
+            COMPREPLY=($(compgen -W $'none\naz\naz09\nquestions\nprepositions' -- "$cur"))
+            return
+            ;;
+        --depth)
+            COMPREPLY=($(compgen -W $'1\n2' -- "$cur"))
+            return
+            ;;
         --sort)
             COMPREPLY=($(compgen -W $'No\nKeywords\nSearches\nGoogle\nYahoo\nMsn\n0\n1\n2\n3\n4\n5' -- "$cur"))
             return
             ;;
-        --main-keyword | --add | --timeout | --filter | --proxy | fetch)
+        --main-keyword | --add | --timeout | --filter | --proxy | --sources | fetch)
             return
             ;;
     esac
@@ -40,7 +48,8 @@ _vorlith_cli() {
 
     local commands=$'--help\n--version\n--folder\n--yes\n--proxy\n--verbose\n--timeout\n--main-keyword\n--gather-keywords\n--gather-data
 --retry-failed\n--add\n--keywords\n--select-all\n--clear-selection\n--delete-selected\n--delete-all\n--sort
---save\n--filter\n--save-shown\n--remove-duplicates\n--trim\n--skip-blank\n--skip-existing\n--branding\n--check-updates\nfetch\ndownload'
+--save\n--filter\n--save-shown\n--remove-duplicates\n--trim\n--skip-blank\n--skip-existing\n--branding\n--check-updates\nfetch\ndownload
+--open\n--save-xlsx\n--parallel\n--sources\n--expand\n--depth\n--list-sources\n--with-source'
     COMPREPLY=($(compgen -W "$commands" -- "$cur"))
 }
 complete -o filenames -F _vorlith_cli vorlith-cli

@@ -121,7 +121,7 @@ void RegisterHarvestCommands(CommandTable& table) {
                GatherKeywords});
     table.Add({"--sources",
                {"ID[,ID...]"},
-               "later --gather-keywords asks these sources of sources.ini (\"builtin\": the described one)",
+               "later --gather-keywords asks these sources of sources.ini (\"builtin\": the built-in one)",
                {},
                ChooseSources});
     table.Add({"--expand",

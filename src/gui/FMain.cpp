@@ -618,7 +618,7 @@ void TfrmMain::ShowStatus(StatusPanel panel, std::string_view text) {
 }
 
 void TfrmMain::ShowStatusCause(StatusPanel panel, std::string_view cause) {
-    // The described text stays as it is; the host and the cause go under it in the tooltip.
+    // The status text stays as it is; the host and the cause go under it in the tooltip.
     if (panel == StatusPanel::Main && !cause.empty())
         MainStatusPanel->setToolTip(MainStatusPanel->text() + QStringLiteral("\n") + ToQString(cause));
 }

@@ -425,12 +425,16 @@ QCoro::Task<HttpClient::Outcome> HttpClient::Ask(const HttpAddress& address, Htt
 }
 
 QCoro::Task<HttpClient::Result> HttpClient::Get(Request request, HttpSink& sink) {
-    if (busy_)
-        co_return Result{0, "The HTTP client is busy with another request; try again when it has finished",
-                         {HttpFailure::Kind::Other, {}, 0, "busy with another request"}};
+    if (busy_) {
+        Result busy = Result::Failed("The HTTP client is busy with another request; try again when it has finished");
+        busy.Cause = {HttpFailure::Kind::Other, {}, 0, "busy with another request"};
+        co_return busy;
+    }
     if (request.Cancel.Cancelled()) {
         lastFailure_ = {HttpFailure::Kind::Stopped, {}, 0, {}};
-        co_return Result{0, "Stopped before the request was sent", lastFailure_};
+        Result stopped = Result::Failed("Stopped before the request was sent");
+        stopped.Cause = lastFailure_;
+        co_return stopped;
     }
     failure_ = {};
     busy_ = true;

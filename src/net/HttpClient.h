@@ -68,11 +68,11 @@ public:
         std::string Address;
         Settings Limits;
         CancelToken Cancel;
-        // Header values of this request; empty: the described ones (no Accept-Language).
+        // Header values of this request; empty: the usual ones (no Accept-Language).
         std::string UserAgent;
         std::string AcceptLanguage;
         // Keep the connection open after a complete answer and reuse it for the next request to
-        // the same host (off: every request connects anew, as described).
+        // the same host (off: every request connects anew, as always).
         bool KeepAlive = false;
     };
     // How a GET ended: the final answer's status, or what went wrong.

@@ -1,5 +1,5 @@
 #pragma once
-// The engines behind the three count columns: the described ones, or the [Count N] entries of
+// The engines behind the three count columns: the built-in ones, or the [Count N] entries of
 // sources.ini that replace them. Each builds the request for a keyword and reads a page into a
 // count or a failure reason, so that any loop (sequential or parallel) can drive it.
 
@@ -18,7 +18,7 @@ public:
 
     const SourceEntry& Entry() const { return entry_; }
     Column Target() const { return builtin_.Target; }
-    // The described engine: its request, its cuts, no pause, no retry, no block.
+    // The built-in engine: its request, its cuts, no pause, no retry, no block.
     bool Builtin() const { return !entry_.Polite(); }
 
     // wrap is "%22" in precise mode, empty in broad mode.
@@ -29,7 +29,7 @@ public:
         std::string Count;  // the cell's text when Ok
         std::string Reason; // why not
     };
-    // The described engines keep their cuts, whatever the page holds; the file's engines take the
+    // The built-in engines keep their cuts, whatever the page holds; the file's engines take the
     // first number of their cut, and a page without one is a failure.
     Reading Read(std::string_view page) const;
 

@@ -56,7 +56,7 @@ CellOutcome OutcomeOf(const CountEngine& engine, const SourceAnswer& answer) {
     return outcome;
 }
 
-// The described engines through FetchPage, as described; the file's engines politely, in memory.
+// The built-in engines through FetchPage, as always; the file's engines politely, in memory.
 QCoro::Task<CellOutcome> AskEngine(Workspace& ws, const CountEngine& engine, std::string address) {
     CellOutcome outcome;
     if (engine.Builtin()) {

@@ -99,7 +99,7 @@ public:
                 Problem(section, "Format", "builtin is only for [Suggest builtin] and [Count 1] to [Count 3]");
                 return false;
             }
-            return true; // the described request and parser; only Name and Enabled are taken
+            return true; // the built-in request and parser; only Name and Enabled are taken
         }
         entry.Format = *format;
         entry.Url = Value(section, "URL");
@@ -214,7 +214,7 @@ SourcesList ReadSources(std::string_view text, const std::string& fileName) {
                 reader.Problem(section, "[section]", "count engines are [Count 1], [Count 2] and [Count 3]");
                 continue;
             }
-            // Only Enabled=1 replaces the described engine.
+            // Only Enabled=1 replaces the built-in engine.
             if (reader.Value(section, "Enabled") != "1")
                 continue;
             SourceEntry entry = list.Counts[static_cast<std::size_t>(id[0] - '1')];

@@ -1,7 +1,7 @@
 #pragma once
 // sources.ini: the places the program harvests from ([Suggest ID]) and counts at ([Count 1..3]),
-// read with the INI rules of dbconfig.dat. The described service and the three described engines
-// are the built-in entries; with no file, every request stays the described one.
+// read with the INI rules of dbconfig.dat. The built-in service and the three built-in engines
+// are the built-in entries; with no file, every request stays as it always was.
 
 #include <array>
 #include <optional>
@@ -53,7 +53,7 @@ struct SourcesList {
 
 enum class Expansion { None, AZ, AZ09, Questions, Prepositions };
 
-// How Gather Keywords harvests, for the rest of the run; the defaults are the described harvest.
+// How Gather Keywords harvests, for the rest of the run; the defaults are the built-in harvest.
 struct HarvestOptions {
     std::vector<std::string> SourceIds; // in the order the sources are listed
     vorlith::Expansion Expand = vorlith::Expansion::None;
@@ -65,7 +65,7 @@ std::optional<Expansion> ParseExpansion(std::string_view word);
 // The queries of one seed: the seed first, then its expansions.
 std::vector<std::string> ExpandedQueries(std::string_view seed, Expansion expand);
 
-// The described service and engines alone.
+// The built-in service and engines alone.
 SourcesList BuiltinSources();
 // The file's entries over the built-ins. A missing file gives the built-ins; a broken entry is left
 // out with a problem line and the others still work.

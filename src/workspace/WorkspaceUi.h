@@ -23,7 +23,7 @@ inline constexpr int mrYes = 6;
 inline constexpr int mrNo = 7;
 
 enum class MessageKind { Information, Warning };
-// YesNoCancel is only for our own questions; the described messages use the first two.
+// YesNoCancel is only for our own questions; the long-standing messages use the first two.
 enum class MessageButtons { Ok, OkCancel, YesNoCancel };
 
 // msgMain: returns mrOk for "OK" and mrCancel for "Cancel" or any other way of closing.

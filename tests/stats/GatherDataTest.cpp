@@ -382,8 +382,9 @@ TEST_P(RowsChangedWhileWaiting, CountsGoToTheRowsTheyWereAskedFor) {
     ASSERT_EQ(ws.table.RowCount(), static_cast<int>(c.Expected.size()));
     for (int row = 0; row < ws.table.RowCount(); ++row)
         EXPECT_EQ(ResultsOf(row), c.Expected[static_cast<std::size_t>(row)]) << "row " << row;
-    if (c.Asked >= 0)
+    if (c.Asked >= 0) {
         EXPECT_EQ(ws.LastRun.Asked, c.Asked);
+    }
     EXPECT_EQ(ws.LastRun.Failed, 0);
     ExpectIdle();
 }
