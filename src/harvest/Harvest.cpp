@@ -3,6 +3,7 @@
 #include "harvest/Challenge.h"
 #include "harvest/Rounds.h"
 #include "harvest/Suggestions.h"
+#include "workspace/LiveTableCommands.h"
 #include "workspace/PageFetcher.h"
 #include "workspace/RunGuard.h"
 #include "workspace/Workspace.h"
@@ -16,13 +17,16 @@ QCoro::Task<HarvestEnd> GatherKeywords(Workspace& ws) {
     // request or the search-count run has not seen yet.
     if (RefuseWhileClientBusy(ws))
         co_return HarvestEnd::Refused;
+    // Rows cannot be added while a worker reads the table.
+    if (RefusedWhileBusy(ws))
+        co_return HarvestEnd::Refused;
     if (ws.MainKeyword.empty()) {
         // Aborted is cleared as a run would, though none starts.
         ws.Runs.ClearAborted();
         ws.Ui.ShowMessage(MessageKind::Information, NoMainKeywordHarvestMessage, MessageButtons::Ok);
         co_return HarvestEnd::Refused;
     }
-    if (!DescribedHarvest(ws)) {
+    if (!BuiltInHarvest(ws)) {
         const HarvestEnd end = co_await GatherKeywordsInRounds(ws);
         co_return end;
     }

@@ -132,7 +132,7 @@ private:
 
 } // namespace
 
-bool DescribedHarvest(const Workspace& ws) {
+bool BuiltInHarvest(const Workspace& ws) {
     const HarvestOptions& options = ws.Harvest;
     if (options.Expand != Expansion::None || options.Depth != 1 || options.SourceIds.size() != 1)
         return false;

@@ -16,7 +16,7 @@ inline constexpr std::string_view NoSourceChosenMessage =
     "Choose at least one source in Harvest Options before gather keywords.";
 
 // The options ask for the built-in harvest: the built-in source alone, no expansion, depth 1.
-bool DescribedHarvest(const Workspace& ws);
+bool BuiltInHarvest(const Workspace& ws);
 
 // The harvest of the options, after the refusals of GatherKeywords; ends when every round has
 // been asked or the run is stopped, keeping the rows appended so far.

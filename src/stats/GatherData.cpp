@@ -4,6 +4,7 @@
 #include "stats/SearchEngineTable.h"
 #include "workspace/SourceFetch.h"
 #include "workspace/HiddenRows.h"
+#include "workspace/LiveTableCommands.h"
 #include "workspace/PageFetcher.h"
 #include "workspace/RunGuard.h"
 
@@ -291,6 +292,9 @@ void GatherDataOrStop(Workspace& ws) {
     // enter the HTTP client twice and clear the Aborted that the first one still has to see.
     if (RefuseWhileClientBusy(ws))
         return;
+    // Counts cannot be written while a worker reads the table.
+    if (RefusedWhileBusy(ws))
+        return;
     const std::optional<bool> precise = ws.Ui.AskSearchType();
     if (!precise)
         return;
@@ -302,6 +306,9 @@ void RetryFailed(Workspace& ws) {
     if (StopIfRunning(ws))
         return;
     if (RefuseWhileClientBusy(ws))
+        return;
+    // Counts cannot be written while a worker reads the table.
+    if (RefusedWhileBusy(ws))
         return;
     if (ws.table.FailedCount() == 0) {
         ws.Ui.ShowMessage(MessageKind::Information, NothingToRetryText, MessageButtons::Ok);
