@@ -44,7 +44,7 @@ TEST_F(Cli, FailedFetchExitsWithOne) {
     const auto run = RunCli(table, {"--folder", Folder(), "fetch", server.Url("/")});
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Out, "");
-    // The host and the cause follow the described status on the next line.
+    // The host and the cause follow the status text on the next line.
     EXPECT_EQ(run.Err, "Connection error, check if you are connected and url exists.\n127.0.0.1:" +
                            std::to_string(server.Port()) + ": HTTP status 404\n");
 }

@@ -15,7 +15,7 @@ namespace vorlith {
 namespace {
 
 // The user's road from the first report: filter, Select All, Delete Selected answering Yes to
-// our question and OK to the described one, then Ctrl+Z; then Ctrl+Y, and Esc empties the filter.
+// our question and OK to the delete question, then Ctrl+Z; then Ctrl+Y, and Esc empties the filter.
 TEST(TableEditing, CtrlZAfterAFilteredDeleteLeavesTheTableAsBefore) {
     QTemporaryDir folder;
     TfrmMain frm(folder.path().toStdString());

@@ -40,7 +40,7 @@ TEST_P(CountEngines, FillTheColumnOrSayWhyNot) {
         << "?q={query}\n" << c.Extra;
     test::ScriptedUi ui;
     Workspace ws(ui, folder.path().toStdString());
-    // The described engines fail at once on a closed port.
+    // The built-in engines fail at once on a closed port.
     ws.Endpoints.YahooSearchBase = ws.Endpoints.MsnSearchBase = "http://127.0.0.1:9";
     ws.table.AppendKeywords({"golf clubs", "tennis"});
     ui.AnswerSearchType(c.Precise);

@@ -65,7 +65,7 @@ TEST(SourcesFile, BuiltinsStayUnlessTheFileReplacesThem) {
                                          "[count 3]\nName=Renamed\nEnabled=1\n"
                                          "[Suggest builtin]\nEnabled=0\n",
                                          "s.ini");
-    EXPECT_FALSE(file.Counts[0].Polite()); // Enabled missing: the described engine stays
+    EXPECT_FALSE(file.Counts[0].Polite()); // Enabled missing: the built-in engine stays
     EXPECT_EQ(file.Counts[1].Name, "Yahoo");
     EXPECT_FALSE(file.Counts[2].Polite());
     EXPECT_EQ(file.Counts[2].Name, "Renamed");
