@@ -974,4 +974,12 @@ std::string_view TrimControls(std::string_view text) {
     return text;
 }
 
+std::string AsciiLowered(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
 } // namespace vorlith

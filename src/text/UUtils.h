@@ -49,4 +49,7 @@ std::string CleanHtml(std::string_view text);
 // The text without the bytes <= 32 (blanks and control characters) at either end.
 std::string_view TrimControls(std::string_view text);
 
+// The text with A-Z made a-z and every other byte kept, as HTTP and INI names compare.
+std::string AsciiLowered(std::string_view text);
+
 } // namespace vorlith

@@ -20,16 +20,6 @@ namespace {
 constexpr int MaxRetryAfterMs = 60'000;
 constexpr int MissingRetryAfterMs = 5'000;
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), Lower);
-    return out;
-}
-
 std::string Utf8(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -178,7 +168,7 @@ std::size_t SeparatorLength(std::string_view text) {
 std::string DecodeBody(std::string_view body, std::string_view contentType, std::string_view charset) {
     std::string name(charset);
     if (name.empty()) {
-        const std::string type = Lowered(contentType);
+        const std::string type = AsciiLowered(contentType);
         if (const auto at = type.find("charset="); at != std::string::npos) {
             std::string_view value = std::string_view(type).substr(at + 8);
             value = value.substr(0, value.find_first_of("; \t"));
@@ -187,7 +177,7 @@ std::string DecodeBody(std::string_view body, std::string_view contentType, std:
             name = value;
         }
     }
-    const std::string lowered = Lowered(name);
+    const std::string lowered = AsciiLowered(name);
     if (lowered.empty() || lowered == "utf-8" || lowered == "utf8")
         return std::string(body);
     QStringDecoder decoder(name.c_str());
@@ -208,8 +198,8 @@ ReadTexts ReadEntryTexts(const SourceEntry& entry, std::string_view text, std::s
             const std::size_t before = buffer.size();
             const std::string_view cut = ExtractBetween(buffer, entry.Start, entry.End);
             // No start marker left, or no end marker after it: nothing more to take.
-            if (buffer.size() == before || (cut.empty() && Lowered(buffer.substr(0, entry.End.size())) !=
-                                                               Lowered(entry.End)))
+            if (buffer.size() == before || (cut.empty() && AsciiLowered(buffer.substr(0, entry.End.size())) !=
+                                                               AsciiLowered(entry.End)))
                 break;
             if (std::string cleaned = CleanHtml(cut); !cleaned.empty())
                 out.Add(std::move(cleaned));
@@ -254,9 +244,9 @@ std::string FirstCount(std::string_view text) {
 std::string BlockedTextIn(std::string_view page, const std::vector<std::string>& blocked) {
     if (blocked.empty())
         return {};
-    const std::string lowered = Lowered(page);
+    const std::string lowered = AsciiLowered(page);
     for (const std::string& text : blocked)
-        if (lowered.find(Lowered(text)) != std::string::npos)
+        if (lowered.find(AsciiLowered(text)) != std::string::npos)
             return text;
     return {};
 }

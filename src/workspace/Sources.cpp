@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "text/UUtils.h"
 
 #include <algorithm>
 #include <charconv>
@@ -16,18 +17,8 @@ constexpr std::array<std::string_view, 3> CountNames = {"Google", "Yahoo", "Msn"
 // Longer pauses are surely a typing slip; a source that slow is asked once an hour anyway.
 constexpr int MaxDelayMs = 3'600'000;
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), Lower);
-    return out;
-}
-
 bool StartsWithWord(std::string_view text, std::string_view prefix) {
-    return text.size() > prefix.size() && Lowered(text.substr(0, prefix.size())) == Lowered(prefix);
+    return text.size() > prefix.size() && AsciiLowered(text.substr(0, prefix.size())) == AsciiLowered(prefix);
 }
 
 bool IsWord(std::string_view id) {
@@ -38,7 +29,7 @@ bool IsWord(std::string_view id) {
 }
 
 std::optional<SourceFormat> ParseFormat(std::string_view text) {
-    const std::string word = Lowered(text);
+    const std::string word = AsciiLowered(text);
     if (word == "builtin")
         return SourceFormat::Builtin;
     if (word == "markers")
@@ -84,7 +75,7 @@ public:
         if (std::string name = Value(section, "Name"); !name.empty())
             entry.Name = std::move(name);
         if (const std::string enabled = Value(section, "Enabled"); !enabled.empty())
-            entry.Enabled = enabled != "0" && Lowered(enabled) != "false" && Lowered(enabled) != "no";
+            entry.Enabled = enabled != "0" && AsciiLowered(enabled) != "false" && AsciiLowered(enabled) != "no";
         const std::string formatText = Value(section, "Format");
         const std::optional<SourceFormat> format =
             formatText.empty() ? std::optional(builtinAllowed ? SourceFormat::Builtin : SourceFormat::Markers)
@@ -115,7 +106,7 @@ public:
             Problem(section, "URL", "must start with http:// or https://");
             return false;
         }
-        const std::string query = Lowered(Value(section, "Query"));
+        const std::string query = AsciiLowered(Value(section, "Query"));
         if (query == "percent")
             entry.Query = QueryEncoding::Percent;
         else if (!query.empty() && query != "plus") {
@@ -160,9 +151,9 @@ private:
 } // namespace
 
 const SourceEntry* SourcesList::FindSuggest(std::string_view id) const {
-    const std::string wanted = Lowered(id);
+    const std::string wanted = AsciiLowered(id);
     for (const SourceEntry& entry : Suggest)
-        if (Lowered(entry.Id) == wanted)
+        if (AsciiLowered(entry.Id) == wanted)
             return &entry;
     return nullptr;
 }
@@ -227,7 +218,7 @@ SourcesList ReadSources(std::string_view text, const std::string& fileName) {
                 reader.Problem(section, "[section]", "the id after \"Suggest \" must be one word");
                 continue;
             }
-            const bool builtin = Lowered(id) == BuiltinSourceId;
+            const bool builtin = AsciiLowered(id) == BuiltinSourceId;
             SourceEntry entry = builtin ? list.Suggest.front() : SourceEntry{};
             entry.Id = builtin ? std::string(BuiltinSourceId) : id;
             entry.Section = section;
@@ -287,7 +278,7 @@ std::string FillQuery(std::string_view url, std::string_view query) {
 }
 
 std::optional<Expansion> ParseExpansion(std::string_view word) {
-    const std::string lowered = Lowered(word);
+    const std::string lowered = AsciiLowered(word);
     if (lowered == "none")
         return Expansion::None;
     if (lowered == "az")
