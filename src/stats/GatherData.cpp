@@ -79,6 +79,19 @@ QCoro::Task<CellOutcome> AskEngine(Workspace& ws, const CountEngine& engine, std
     co_return outcome;
 }
 
+// Whether a cell's engine is to be asked; a cell Retry Failed skips is no lookup, and a blocked
+// engine is not asked again in this run: its cell is marked with why.
+bool RequestDue(Workspace& ws, int row, int cell, bool onlyFailed, const std::string& blocked) {
+    if (onlyFailed && !ws.table.Failed(row, cell))
+        return false;
+    ++ws.LastRun.Asked;
+    if (blocked.empty())
+        return true;
+    ++ws.LastRun.Failed;
+    ws.table.MarkFailed(row, cell, blocked);
+    return false;
+}
+
 // Writes what one lookup brought: the count, or the failure mark (and the engine's block).
 void Apply(Workspace& ws, int row, int cell, const CellOutcome& outcome, std::string& blocked) {
     if (outcome.Ok) {
@@ -173,14 +186,8 @@ QCoro::Task<void> GatherCellsAtOnce(Workspace& ws, bool onlyFailed) {
         for (std::size_t e = 0; e < engines; ++e) {
             const CountEngine engine = CountEngineFor(ws.Sources, ws.Endpoints, e);
             const int cell = CellOf(engine.Target());
-            if (onlyFailed && !ws.table.Failed(row, cell))
+            if (!RequestDue(ws, row, cell, onlyFailed, blocked[e]))
                 continue;
-            ++ws.LastRun.Asked;
-            if (!blocked[e].empty()) {
-                ++ws.LastRun.Failed;
-                ws.table.MarkFailed(row, cell, blocked[e]);
-                continue;
-            }
             const int pause = engine.Builtin() ? 0 : Jittered(engine.Entry().DelayMs, random);
             asking[e].emplace(AskLane(lanes[e], engine, engine.Address(keyword, wrap), pause, cancel));
         }
@@ -226,15 +233,8 @@ QCoro::Task<void> GatherCells(Workspace& ws, bool onlyFailed) {
             if (row < 0)
                 break;
             const int cell = CellOf(engine.Target());
-            if (onlyFailed && !ws.table.Failed(row, cell))
+            if (!RequestDue(ws, row, cell, onlyFailed, blocked[e]))
                 continue;
-            ++ws.LastRun.Asked;
-            if (!blocked[e].empty()) {
-                // A blocked engine is not asked again in this run; its cells say why.
-                ++ws.LastRun.Failed;
-                ws.table.MarkFailed(row, cell, blocked[e]);
-                continue;
-            }
             const std::string address = engine.Address(ws.table.Cell(row, keywords), wrap);
             const CellOutcome outcome = co_await AskEngine(ws, engine, address);
             row = ws.table.Find(id);
