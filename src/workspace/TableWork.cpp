@@ -50,11 +50,13 @@ QCoro::Task<bool> TableWork::Run(std::function<void(Control&)> job,
         ~Release() { work.control_.reset(); }
     } release{*this};
     const auto start = std::chrono::steady_clock::now();
-    while (!w->finished) {
+    // At least one turn of the loop, however quick the job: the caller always gets the window
+    // back (and sees Busy()) before the work's result is applied.
+    do {
         co_await QCoro::sleepFor(std::chrono::milliseconds(25));
         if (progress && std::chrono::steady_clock::now() - start >= ProgressDelay)
             progress(control->Done.load());
-    }
+    } while (!w->finished);
     w->thread.join();
     if (w->error)
         std::rethrow_exception(w->error);
