@@ -41,14 +41,17 @@ bool FileSize(const std::string& path, std::size_t& size) {
 
 // Runs job on a worker, the table held while it reads it; true when it ran to its end. The
 // progress text shows once the work has taken long enough; the usual text comes back after.
-QCoro::Task<bool> Prepare(Workspace& ws, std::function<void(TableWork::Control&)> job, std::string text,
-                          bool readsTable) {
+// Parameters by reference, copied before the first suspension: GCC 12 destroys a by-value
+// coroutine parameter made from a temporary twice.
+QCoro::Task<bool> Prepare(Workspace& ws, const std::function<void(TableWork::Control&)>& work,
+                          const std::string& what, bool readsTable) {
     bool shown = false;
-    auto progress = [&ws, &shown, text = std::move(text) + " (Esc cancels)"](std::size_t) {
+    const std::function<void(std::size_t)> progress = [&ws, &shown,
+                                                       text = what + " (Esc cancels)"](std::size_t) {
         shown = true;
         ws.Ui.ShowStatus(StatusPanel::Main, text);
     };
-    auto stoppable = [job = std::move(job)](TableWork::Control& control) {
+    const std::function<void(TableWork::Control&)> stoppable = [job = work](TableWork::Control& control) {
         try {
             job(control);
         } catch (const Stopped&) {
@@ -86,8 +89,9 @@ std::pair<std::size_t, std::size_t> Room(const Workspace& ws) {
 
 } // namespace
 
-QCoro::Task<std::optional<std::string_view>> AddKeywordsLive(Workspace& ws, AddKeywordsAnswer answer,
+QCoro::Task<std::optional<std::string_view>> AddKeywordsLive(Workspace& ws, const AddKeywordsAnswer& given,
                                                              std::size_t liveBytes) {
+    const AddKeywordsAnswer answer = given;
     if (const auto refusal = AddKeywordsRefusal(answer.Keyword, answer.ListFile))
         co_return refusal;
     const ImportOptions options = answer.Options;
@@ -99,8 +103,9 @@ QCoro::Task<std::optional<std::string_view>> AddKeywordsLive(Workspace& ws, AddK
         co_return AddKeywords(ws, answer);
     auto prepared = std::make_shared<KeywordTable::PreparedRows>();
     const KeywordTable& table = ws.table;
-    auto job = [prepared, &table, path = answer.ListFile, options, locale = QLocale::system(),
-                room = Room(ws)](TableWork::Control& control) {
+    const std::function<void(TableWork::Control&)> job = [prepared, &table, path = answer.ListFile, options,
+                                                          locale = QLocale::system(),
+                                                          room = Room(ws)](TableWork::Control& control) {
         // Also covers a file that vanished after the dialog checked it.
         if (!FileExists(path))
             return;
@@ -115,7 +120,8 @@ QCoro::Task<std::optional<std::string_view>> AddKeywordsLive(Workspace& ws, AddK
             prepared->AddKeyword(lines[i]);
         }
     };
-    const bool finished = co_await Prepare(ws, job, "Reading the keyword list\u2026", options.SkipExisting);
+    const std::string what = "Reading the keyword list\u2026";
+    const bool finished = co_await Prepare(ws, job, what, options.SkipExisting);
     if (!finished) {
         ws.Ui.ShowStatus(StatusPanel::Main, "Add Keywords cancelled.");
         co_return std::nullopt;
@@ -136,20 +142,22 @@ QCoro::Task<void> AddKeywordsLive(Workspace& ws) {
         std::optional<AddKeywordsAnswer> answer = ws.Ui.AskAddKeywords();
         if (!answer)
             co_return;
-        co_await AddKeywordsLive(ws, std::move(*answer));
+        co_await AddKeywordsLive(ws, *answer);
     } catch (...) {
         ws.Ui.ReportError(std::current_exception(), "TfrmMain btnAddKeywordClick");
     }
 }
 
-QCoro::Task<std::optional<std::string>> OpenResultsFromLive(Workspace& ws, std::string path,
+QCoro::Task<std::optional<std::string>> OpenResultsFromLive(Workspace& ws, const std::string& given,
                                                             std::size_t liveBytes) {
+    const std::string path = given;
     std::size_t size = 0;
     if (!FileSize(path, size) || size < liveBytes)
         co_return OpenResultsFrom(ws, path);
     auto prepared = std::make_shared<KeywordTable::PreparedRows>();
     auto failed = std::make_shared<std::string>();
-    auto job = [prepared, failed, path, room = Room(ws)](TableWork::Control& control) {
+    const std::function<void(TableWork::Control&)> job = [prepared, failed, path,
+                                                          room = Room(ws)](TableWork::Control& control) {
         try {
             prepared->LeaveRoom(room.first, room.second);
             const std::string text = ReadResultsFile(path);
@@ -166,7 +174,8 @@ QCoro::Task<std::optional<std::string>> OpenResultsFromLive(Workspace& ws, std::
             *failed = "out of memory";
         }
     };
-    const bool finished = co_await Prepare(ws, job, "Reading the results file\u2026", false);
+    const std::string what = "Reading the results file\u2026";
+    const bool finished = co_await Prepare(ws, job, what, false);
     if (!finished) {
         ws.Ui.ShowStatus(StatusPanel::Main, "Open Results cancelled.");
         co_return std::nullopt;

@@ -21,13 +21,13 @@ constexpr std::size_t LiveImportBytes = std::size_t{1} << 20;
 
 // AddKeywords(ws, answer), with the list file's reading (and the check against the table's
 // keywords) on a worker when the file or that check is large.
-QCoro::Task<std::optional<std::string_view>> AddKeywordsLive(Workspace& ws, AddKeywordsAnswer answer,
+QCoro::Task<std::optional<std::string_view>> AddKeywordsLive(Workspace& ws, const AddKeywordsAnswer& answer,
                                                              std::size_t liveBytes = LiveImportBytes);
 // "Add Keywords" in the window: asks, then the above; what escapes is reported.
 QCoro::Task<void> AddKeywordsLive(Workspace& ws);
 
 // OpenResultsFrom, with the file read and parsed on a worker when it is large.
-QCoro::Task<std::optional<std::string>> OpenResultsFromLive(Workspace& ws, std::string path,
+QCoro::Task<std::optional<std::string>> OpenResultsFromLive(Workspace& ws, const std::string& path,
                                                             std::size_t liveBytes = LiveImportBytes);
 // Ctrl+Shift+O in the window: asks, then the above; a failure is shown as a warning.
 QCoro::Task<void> OpenResultsLive(Workspace& ws);
