@@ -111,7 +111,8 @@ public:
             newKeys.push_back(std::move(key));
         }
         const int first = ws_.table.RowCount();
-        ws_.table.AppendMany(std::move(rows));
+        if (!rows.empty())
+            ws_.table.AppendMany(std::move(rows));
         for (std::size_t i = 0; i < newKeys.size(); ++i) {
             const RowId id = ws_.table.Id(first + static_cast<int>(i));
             ws_.RowSources[id] = sourceName;
