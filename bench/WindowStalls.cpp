@@ -1,21 +1,28 @@
 // How long each table command holds the window's event loop at a million rows: the real window,
 // offscreen, a probe timer firing every 2 ms, and the largest gap between its firings from the
 // command's start until its work (on the loop or a worker) has ended. Message boxes are answered
-// with their first button as soon as they show. Prints one line per command.
+// with their first button as soon as they show; the file dialogs and Add Keywords are answered
+// with the files written for the steps. Prints one line per command.
 //   bench_WindowStalls [--rows=N]
+#include "StandinServer.h"
 #include "gui/FMain.h"
+#include "gui/TableEditing.h"
 #include "workspace/KeywordTable.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +47,25 @@ std::vector<vorlith::Cells> Load(int rows) {
     return cells;
 }
 
+// The file the next dialog is answered with, and whether Add Keywords skips the existing keywords.
+std::string answerFile;
+bool skipExisting = false;
+
+// Fills in a file dialog or Add Keywords; false for any other dialog.
+bool AnswerFileDialog(QWidget* modal) {
+    if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+        files->selectFile(QString::fromStdString(answerFile));
+        QMetaObject::invokeMethod(files, "accept");
+        return true;
+    }
+    if (auto* list = modal->findChild<QLineEdit*>(QStringLiteral("edtList"))) {
+        list->setText(QString::fromStdString(answerFile));
+        if (auto* skip = modal->findChild<QCheckBox*>(QStringLiteral("chkSkipExisting")))
+            skip->setChecked(skipExisting);
+    }
+    return false;
+}
+
 // Runs command from the loop and returns the loop's largest stall in ms until done() holds.
 double LargestStall(const std::function<void()>& command, const std::function<bool()>& done) {
     QEventLoop loop;
@@ -53,6 +79,8 @@ double LargestStall(const std::function<void()>& command, const std::function<bo
         largest = std::max(largest, now - last);
         last = now;
         if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (AnswerFileDialog(box))
+                return;
             if (auto* ok = box->findChild<QPushButton*>(QStringLiteral("btnOk")))
                 ok->click();
             return;
@@ -82,7 +110,21 @@ int main(int argc, char** argv) {
         if (std::strncmp(argv[i], "--rows=", 7) == 0)
             rows = std::max(1, std::atoi(argv[i] + 7));
     QTemporaryDir folder;
-    vorlith::TfrmMain window(folder.path().toStdString() + "/");
+    const std::string dir = folder.path().toStdString() + "/";
+    // The harvest's rounds: two sources of the stand-in, the a-z expansion.
+    vorlith::standin::Options standinOptions;
+    standinOptions.Quiet = true;
+    vorlith::standin::StandinServer standin(standinOptions);
+    standin.Start();
+    {
+        std::ofstream file(dir + "sources.ini");
+        file << "[Suggest builtin]\nEnabled=0\n";
+        for (const char* shape : {"json", "yahoo"})
+            file << "[Suggest " << shape << "]\nName=" << shape << "\nURL=http://127.0.0.1:" << standin.Port()
+                 << "/sources/" << shape << "?q={query}\nQuery=percent\nFormat=json\nPath="
+                 << (std::string(shape) == "json" ? "1/*" : "r/*/k") << "\nEnabled=1\n";
+    }
+    vorlith::TfrmMain window(dir);
     window.resize(1000, 700);
     window.show();
     QApplication::processEvents();
@@ -95,7 +137,21 @@ int main(int argc, char** argv) {
         ws.table.AppendMany(load);
         QApplication::processEvents();
     };
-    auto idle = [&] { return !ws.Work.Busy(); };
+    auto idle = [&] { return !ws.Work.Busy() && ws.Runs.Idle(); };
+    const std::string listFile = dir + "keywords.txt", resultsFile = dir + "results.csv";
+    {
+        std::ofstream list(listFile), results(resultsFile);
+        results << "No,Keywords,Searches,Google,Yahoo,Msn\n";
+        for (int r = 0; r < rows; ++r) {
+            const auto& cells = load[static_cast<std::size_t>(rows - 1 - r)];
+            list << cells[0] << "\n";
+            results << r + 1 << ',' << cells[0] << ',' << cells[1] << ',' << cells[2] << ",," << cells[4] << "\n";
+        }
+    }
+    auto empty = [&] {
+        ws.table.DeleteAll();
+        QApplication::processEvents();
+    };
     auto* removeDuplicates = window.findChild<QPushButton*>(QStringLiteral("btnRemoveDuplicates"));
     struct Step {
         const char* Name;
@@ -116,16 +172,48 @@ int main(int argc, char** argv) {
              window.bsSkinButton3Click();
          }},
         {"Delete All", [&] { window.bsSkinButton4Click(); }},
+        {"Undo Delete All", [&] { window.Editing().Undo(); }},
+        {"Redo Delete All", [&] { window.Editing().Redo(); }},
+        {"Remove Duplicates, again", [&] { removeDuplicates->click(); }},
+        {"Undo Remove Duplicates", [&] { window.Editing().Undo(); }},
+        {"Redo Remove Duplicates", [&] { window.Editing().Redo(); }},
+        {"Import keywords, empty table", [&] {
+             answerFile = listFile;
+             skipExisting = false;
+             window.btnAddKeywordClick();
+         }},
+        {"Import keywords, onto the rows", [&] {
+             answerFile = listFile;
+             skipExisting = false;
+             window.btnAddKeywordClick();
+         }},
+        {"Import keywords, skip existing", [&] {
+             answerFile = listFile;
+             skipExisting = true;
+             window.btnAddKeywordClick();
+         }},
+        {"Open Results, empty table", [&] {
+             answerFile = resultsFile;
+             window.Editing().OpenResults();
+         }},
+        {"Harvest rounds merged", [&] {
+             ws.MainKeyword = "golf clubs";
+             ws.Harvest.Expand = vorlith::Expansion::AZ;
+             window.btnGatherKeywordClick();
+         }},
     };
-    std::printf("%-34s %12s\n", "command", "stall ms");
+    std::printf("%-34s %12s %12s\n", "command", "stall ms", "rows after");
     for (const Step& step : steps) {
-        if (std::strcmp(step.Name, "Remove Duplicates") == 0 || std::strncmp(step.Name, "Select All,", 11) == 0 ||
-            std::strcmp(step.Name, "Delete All") == 0)
+        const std::string name = step.Name;
+        if (name.ends_with("empty table"))
+            empty();
+        else if (name == "Remove Duplicates" || name == "Select All, then Delete Selected" || name == "Delete All" ||
+                 name.starts_with("Import keywords, ") || name == "Harvest rounds merged")
             refill();
-        if (ws.table.RowCount() == 0)
+        else if (ws.table.RowCount() == 0 && !name.starts_with("Undo") && !name.starts_with("Redo"))
             refill();
         const double stall = LargestStall(step.Command, idle);
-        std::printf("%-34s %12.0f\n", step.Name, stall);
+        std::printf("%-34s %12.0f %12d\n", step.Name, stall, ws.table.RowCount());
         std::fflush(stdout);
     }
     std::printf("(%d rows)\n", rows);
