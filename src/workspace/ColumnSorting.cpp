@@ -152,10 +152,12 @@ void SortByKeys(std::vector<Entry>& entries, const KeyArena& arena, const std::v
     }
 }
 
-// The keys of rows [first, last): offsets[i] is where row first + i's key starts in arena.
+// The keys of rows [first, last): offsets[i] is where row first + i's key starts in arena. With
+// ranked, a keyword of printable ASCII gets its characters' ranks instead, and ranked[r] says so.
 void AppendKeys(const KeywordTable& table, const QLocale& locale, int first, int last, std::string& arena,
-                std::vector<std::size_t>& offsets) {
+                std::vector<std::size_t>& offsets, std::vector<std::uint8_t>* ranked) {
     KeywordKeys keys(locale);
+    const std::array<std::uint8_t, 256>* ranks = ranked ? keys.AsciiRanks() : nullptr;
     offsets.reserve(static_cast<std::size_t>(last - first) + 1);
     const int keywords = CellOf(Column::Keywords);
     // A key is about as long as its text or longer: one good guess saves the arena's doublings.
@@ -167,14 +169,24 @@ void AppendKeys(const KeywordTable& table, const QLocale& locale, int first, int
         if (r + PrefetchAhead < last)
             __builtin_prefetch(table.Cell(r + PrefetchAhead, keywords).data());
         offsets.push_back(arena.size());
-        keys.Append(table.Cell(r, keywords), arena);
+        const std::string_view cell = table.Cell(r, keywords);
+        if (ranks && IsPrintableAscii(cell)) {
+            const std::size_t at = arena.size();
+            arena.resize(at + cell.size());
+            char* out = arena.data() + at;
+            for (const char c : cell)
+                *out++ = static_cast<char>((*ranks)[static_cast<unsigned char>(c)]);
+            (*ranked)[static_cast<std::size_t>(r)] = 1;
+        } else {
+            keys.Append(cell, arena);
+        }
     }
 }
 
 // Every row's key, with one more offset at the end. A collation key costs far more than reading
 // the row, so a large table's keys are made in halves on two threads when there are two cores.
-void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena,
-               std::vector<std::size_t>& offsets) {
+void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena, std::vector<std::size_t>& offsets,
+               std::vector<std::uint8_t>* ranked) {
     const int rows = table.RowCount();
     const bool split = rows >= 100'000 && std::thread::hardware_concurrency() > 1;
     const int half = split ? rows / 2 : rows;
@@ -184,7 +196,7 @@ void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena
     if (split)
         second = std::thread([&, locale] {
             try {
-                AppendKeys(table, locale, half, rows, arena.Second, secondOffsets);
+                AppendKeys(table, locale, half, rows, arena.Second, secondOffsets, ranked);
             } catch (...) {
                 secondFailed = std::current_exception();
             }
@@ -197,7 +209,7 @@ void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena
         }
     } joiner{second};
     offsets.reserve(static_cast<std::size_t>(rows) + 1);
-    AppendKeys(table, locale, 0, half, arena.First, offsets);
+    AppendKeys(table, locale, 0, half, arena.First, offsets, ranked);
     if (split) {
         second.join();
         if (secondFailed)
@@ -207,6 +219,91 @@ void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena
             offsets.push_back(base + at);
     }
     offsets.push_back(arena.First.size() + arena.Second.size());
+}
+
+std::string_view KeyOf(const KeyArena& arena, const std::vector<std::size_t>& offsets, std::uint32_t row) {
+    const std::size_t begin = offsets[row];
+    const std::size_t end = offsets[row + 1];
+    // A key never straddles the halves: the second half's first offset is where it starts.
+    return {arena.At(begin), end - begin};
+}
+
+// Both lists are sorted; the ranked rows' order is the keys' order, but their bytes are not keys.
+// Each other row goes where the keys put it, found by galloping over the ranked rows and making
+// the keys of the few rows the search looks at.
+std::vector<Entry> MergeRanked(const KeywordTable& table, const QLocale& locale, const std::vector<Entry>& ranked,
+                               const std::vector<Entry>& others, const KeyArena& arena,
+                               const std::vector<std::size_t>& offsets, bool ascending) {
+    KeywordKeys keys(locale);
+    std::string probe;
+    const int keywords = CellOf(Column::Keywords);
+    // True when the ranked row at i goes before the other row o.
+    auto before = [&](std::size_t i, const Entry& o) {
+        probe.clear();
+        keys.Append(table.Cell(static_cast<int>(ranked[i].Row), keywords), probe);
+        const int c = std::string_view(probe).compare(KeyOf(arena, offsets, o.Row));
+        if (c != 0)
+            return ascending ? c < 0 : c > 0;
+        return ranked[i].Row < o.Row;
+    };
+    std::vector<Entry> merged;
+    merged.reserve(ranked.size() + others.size());
+    std::size_t at = 0;
+    for (const Entry& o : others) {
+        // The first ranked row at or after `at` that does not go before o.
+        std::size_t low = at, step = 1, high = at;
+        while (high < ranked.size() && before(high, o)) {
+            low = high + 1;
+            high = std::min(ranked.size(), high + step);
+            step *= 2;
+        }
+        while (low < high) {
+            const std::size_t mid = low + (high - low) / 2;
+            if (before(mid, o))
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        merged.insert(merged.end(), ranked.begin() + static_cast<std::ptrdiff_t>(at),
+                      ranked.begin() + static_cast<std::ptrdiff_t>(low));
+        merged.push_back(o);
+        at = low;
+    }
+    merged.insert(merged.end(), ranked.begin() + static_cast<std::ptrdiff_t>(at), ranked.end());
+    return merged;
+}
+
+// The Keywords order. Most tables are mostly printable ASCII: those rows sort by their ranks,
+// which cost a table lookup a byte instead of a collation key, and the rest are merged in. When
+// too many rows are not such text, every row gets its key instead.
+void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascending, std::vector<Entry>& entries) {
+    const std::size_t rows = entries.size();
+    KeyArena arena;
+    std::vector<std::size_t> offsets;
+    std::vector<std::uint8_t> ranked(rows);
+    BuildKeys(table, locale, arena, offsets, &ranked);
+    const auto plain = static_cast<std::size_t>(std::count(ranked.begin(), ranked.end(), 1));
+    if (plain == 0 || (rows - plain) * 32 > plain) {
+        if (plain != 0) {
+            arena = {};
+            offsets = {};
+            BuildKeys(table, locale, arena, offsets, nullptr);
+        }
+        SortByKeys(entries, arena, offsets, ascending);
+        return;
+    }
+    std::vector<Entry> first, others;
+    first.reserve(plain);
+    others.reserve(rows - plain);
+    for (const Entry& e : entries)
+        (ranked[e.Row] ? first : others).push_back(e);
+    SortByKeys(first, arena, offsets, ascending);
+    if (others.empty()) {
+        entries.swap(first);
+        return;
+    }
+    SortByKeys(others, arena, offsets, ascending);
+    entries = MergeRanked(table, locale, first, others, arena, offsets, ascending);
 }
 
 } // namespace
@@ -308,10 +405,7 @@ std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool a
             entries[i].Row = static_cast<std::uint32_t>(i);
 
         if (column == static_cast<int>(Column::Keywords)) {
-            KeyArena arena;
-            std::vector<std::size_t> offsets;
-            BuildKeys(table, locale, arena, offsets);
-            SortByKeys(entries, arena, offsets, ascending);
+            SortKeywords(table, locale, ascending, entries);
         } else {
             // Flipping the sign bit makes signed order unsigned order; inverting every bit makes
             // descending order ascending, and the stable sort keeps equal rows in their order.
