@@ -120,7 +120,14 @@ const std::array<std::uint8_t, 256>* KeywordKeys::AsciiRanks() {
     if (asciiRanked_ >= 0)
         return asciiRanked_ == 1 ? &asciiRanks_ : nullptr;
     asciiRanked_ = 0;
-    if (!collator_ || !AsciiFoldsLikeCollation())
+    if (!collator_) {
+        // The C locale's keys of such keywords are these bytes themselves.
+        for (int c = 32; c < 127; ++c)
+            asciiRanks_[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) + 1);
+        asciiRanked_ = 1;
+        return &asciiRanks_;
+    }
+    if (!AsciiFoldsLikeCollation())
         return nullptr;
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UCollator, Closer> primary(ucol_clone(collator_.get(), &status));

@@ -33,10 +33,9 @@ public:
     // matched by their folded bytes without asking the collation.
     bool AsciiFoldsLikeCollation();
 
-    // For keywords of printable ASCII: one byte (1 to 95) per character such that these bytes
-    // order such keywords exactly as their keys do, or null where that cannot be shown for the
-    // locale (or where Append is already this cheap, in the C locale). Such bytes are comparable
-    // only with each other, never with keys.
+    // For keywords of printable ASCII: one byte per character such that these bytes order such
+    // keywords exactly as their keys do, or null where that cannot be shown for the locale. Only
+    // in the C locale are they the keys themselves; elsewhere they compare only with each other.
     const std::array<std::uint8_t, 256>* AsciiRanks();
 
 private:
