@@ -95,9 +95,15 @@ std::uint64_t ChunkOf(std::string_view key, std::size_t depth, const std::array<
     const char* at = key.data() + depth;
     const std::size_t left = key.size() - depth;
     std::uint64_t chunk = 0;
-    if (!ranks && left >= 8) {
+    if (left >= 8) {
         std::memcpy(&chunk, at, 8);
-        return __builtin_bswap64(chunk);
+        chunk = __builtin_bswap64(chunk);
+        if (!ranks)
+            return chunk;
+        std::uint64_t ranked = 0;
+        for (int shift = 56; shift >= 0; shift -= 8)
+            ranked |= std::uint64_t{(*ranks)[(chunk >> shift) & 0xFF]} << shift;
+        return ranked;
     }
     for (std::size_t i = 0; i < 8; ++i) {
         chunk <<= 8;
@@ -127,7 +133,7 @@ struct Keys {
 // gives the key (or the ranked keyword) of an entry's Row.
 template <typename KeyOf>
 void SortByKeys(std::vector<Entry>& entries, const KeyOf& keyOf, const std::array<std::uint8_t, 256>* ranks,
-                bool ascending) {
+                bool ascending, bool firstChunksSet = false) {
     struct Group {
         std::size_t First, Last, Depth;
     };
@@ -139,6 +145,10 @@ void SortByKeys(std::vector<Entry>& entries, const KeyOf& keyOf, const std::arra
         Entry* last = entries.data() + g.Last;
         bool same = true;
         for (Entry* e = first; e != last; ++e) {
+            if (g.Depth == 0 && firstChunksSet) {
+                same = same && e->Key == first->Key;
+                continue;
+            }
             if (last - e > PrefetchAhead)
                 __builtin_prefetch(keyOf(e[PrefetchAhead].Row).data());
             e->Key = ChunkOf(keyOf(e->Row), g.Depth, ranks);
@@ -232,7 +242,11 @@ void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascendi
             for (std::size_t r = first; r < last; ++r) {
                 if (r + PrefetchAhead < last)
                     __builtin_prefetch(table.Cell(static_cast<int>(r + PrefetchAhead), keywords).data());
-                ranked[r] = IsPrintableAscii(table.Cell(static_cast<int>(r), keywords)) ? 1 : 0;
+                // The first eight ranks are taken while the text is at hand, on both threads.
+                const std::string_view text = table.Cell(static_cast<int>(r), keywords);
+                ranked[r] = IsPrintableAscii(text) ? 1 : 0;
+                if (ranked[r])
+                    entries[r].Key = ChunkOf(text, 0, ranks);
             }
         });
     const auto plain = static_cast<std::size_t>(std::count(ranked.begin(), ranked.end(), 1));
@@ -248,7 +262,7 @@ void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascendi
     std::size_t kept = 0;
     for (std::size_t r = 0; r < rows; ++r) {
         if (ranked[r]) {
-            entries[kept++].Row = static_cast<std::uint32_t>(r);
+            entries[kept++] = {entries[r].Key, static_cast<std::uint32_t>(r)};
         } else {
             others.push_back({0, static_cast<std::uint32_t>(otherRows.size())});
             otherRows.push_back(static_cast<std::uint32_t>(r));
@@ -257,7 +271,7 @@ void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascendi
     ranked = {};
     entries.resize(kept);
     SortByKeys(entries, [&](std::uint32_t row) { return table.Cell(static_cast<int>(row), keywords); }, ranks,
-               ascending);
+               ascending, true);
     if (others.empty())
         return;
     Keys keys;
