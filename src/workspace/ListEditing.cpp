@@ -102,21 +102,26 @@ std::size_t WholeLines(std::string_view text) {
 // The list in pieces of a mebibyte, so that only a piece and its lines are held beside the
 // table. A first reading bounds the rows, so the table makes room once.
 std::size_t AppendListInPieces(KeywordTable& table, const std::string& path, const ImportOptions& options) {
-    std::size_t ends = 0, bytes = 0;
+    // Line ends (a CR LF counts once) and the bytes between them.
+    std::size_t ends = 0, text = 0;
     {
         ListFile file(path);
         std::string piece;
+        bool afterCr = false;
         while (file.ReadInto(piece, ImportPiece)) {
-            ends += static_cast<std::size_t>(std::count_if(piece.begin(), piece.end(),
-                                                           [](char c) { return c == '\n' || c == '\r'; }));
-            bytes += piece.size();
+            for (const char c : piece) {
+                const bool cr = c == '\r';
+                ends += cr || (c == '\n' && !afterCr) ? 1 : 0;
+                text += cr || c == '\n' ? 0 : 1;
+                afterCr = cr;
+            }
             piece.clear();
         }
     }
     ListFile file(path);
     std::string buffer;
     std::size_t done = 0, added = 0;
-    table.AppendKeywordPieces(ends + 1, bytes, [&](std::vector<std::string_view>& lines) {
+    table.AppendKeywordPieces(ends + 1, text, [&](std::vector<std::string_view>& lines) {
         buffer.erase(0, done);
         const bool more = file.ReadInto(buffer, ImportPiece);
         done = more ? WholeLines(buffer) : buffer.size();
