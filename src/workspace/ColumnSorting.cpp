@@ -87,41 +87,53 @@ void RadixSort(std::vector<Entry>& entries) {
     }
 }
 
-// The keys of all rows as if in one string: the second half's (made on another thread) follow
-// the first's, without being copied after them.
-struct KeyArena {
-    std::string First, Second;
-    const char* At(std::size_t offset) const {
-        return offset < First.size() ? First.data() + offset : Second.data() + (offset - First.size());
-    }
-};
-
-// Eight key bytes from depth on, big-endian, zero-padded past the key's end.
-std::uint64_t Chunk(const KeyArena& arena, const std::vector<std::size_t>& offsets, std::uint32_t row,
-                    std::size_t depth) {
-    const std::size_t begin = offsets[row] + depth;
-    const std::size_t end = offsets[row + 1];
-    if (begin >= end)
+// Eight bytes of a key from depth on, big-endian, zero-padded past its end; through ranks when
+// given (a keyword of printable ASCII read as its characters' ranks).
+std::uint64_t ChunkOf(std::string_view key, std::size_t depth, const std::array<std::uint8_t, 256>* ranks) {
+    if (depth >= key.size())
         return 0;
-    const char* at = arena.At(begin);
-    if (begin + 8 <= end) {
-        std::uint64_t chunk;
-        std::memcpy(&chunk, at, 8);
-        return __builtin_bswap64(chunk);
-    }
+    const char* at = key.data() + depth;
+    const std::size_t left = key.size() - depth;
     std::uint64_t chunk = 0;
+    if (left >= 8) {
+        std::memcpy(&chunk, at, 8);
+        chunk = __builtin_bswap64(chunk);
+        if (!ranks)
+            return chunk;
+        std::uint64_t ranked = 0;
+        for (int shift = 56; shift >= 0; shift -= 8)
+            ranked |= std::uint64_t{(*ranks)[(chunk >> shift) & 0xFF]} << shift;
+        return ranked;
+    }
     for (std::size_t i = 0; i < 8; ++i) {
         chunk <<= 8;
-        if (begin + i < end)
-            chunk |= static_cast<unsigned char>(at[i]);
+        if (i < left) {
+            const auto byte = static_cast<unsigned char>(at[i]);
+            chunk |= ranks ? (*ranks)[byte] : byte;
+        }
     }
     return chunk;
 }
 
+// The keys of all rows as if in one string: the second half's (made on another thread) follow
+// the first's, without being copied after them. offsets[i] is where key i starts; one more ends it.
+struct Keys {
+    std::string First, Second;
+    std::vector<std::size_t> Offsets;
+    std::string_view operator[](std::uint32_t i) const {
+        const std::size_t begin = Offsets[i];
+        const std::size_t size = Offsets[i + 1] - begin;
+        // No key straddles the halves: the second half's first key starts where the first half ends.
+        return {begin < First.size() ? First.data() + begin : Second.data() + (begin - First.size()), size};
+    }
+};
+
 // Sorts by variable-length keys eight bytes at a time: each level orders a group of rows whose
-// keys agree so far by their next eight bytes, so comparisons stay on plain integers.
-void SortByKeys(std::vector<Entry>& entries, const KeyArena& arena, const std::vector<std::size_t>& offsets,
-                bool ascending) {
+// keys agree so far by their next eight bytes, so comparisons stay on plain integers. keyOf(row)
+// gives the key (or the ranked keyword) of an entry's Row.
+template <typename KeyOf>
+void SortByKeys(std::vector<Entry>& entries, const KeyOf& keyOf, const std::array<std::uint8_t, 256>* ranks,
+                bool ascending, bool firstChunksSet = false) {
     struct Group {
         std::size_t First, Last, Depth;
     };
@@ -133,7 +145,13 @@ void SortByKeys(std::vector<Entry>& entries, const KeyArena& arena, const std::v
         Entry* last = entries.data() + g.Last;
         bool same = true;
         for (Entry* e = first; e != last; ++e) {
-            e->Key = Chunk(arena, offsets, e->Row, g.Depth);
+            if (g.Depth == 0 && firstChunksSet) {
+                same = same && e->Key == first->Key;
+                continue;
+            }
+            if (last - e > PrefetchAhead)
+                __builtin_prefetch(keyOf(e[PrefetchAhead].Row).data());
+            e->Key = ChunkOf(keyOf(e->Row), g.Depth, ranks);
             same = same && e->Key == first->Key;
         }
         // Rows enter a group in row order, so a group of equal chunks needs no sort.
@@ -152,39 +170,17 @@ void SortByKeys(std::vector<Entry>& entries, const KeyArena& arena, const std::v
     }
 }
 
-// The keys of rows [first, last): offsets[i] is where row first + i's key starts in arena.
-void AppendKeys(const KeywordTable& table, const QLocale& locale, int first, int last, std::string& arena,
-                std::vector<std::size_t>& offsets) {
-    KeywordKeys keys(locale);
-    offsets.reserve(static_cast<std::size_t>(last - first) + 1);
-    const int keywords = CellOf(Column::Keywords);
-    // A key is about as long as its text or longer: one good guess saves the arena's doublings.
-    std::size_t text = 0;
-    for (int r = first; r < last; ++r)
-        text += table.Cell(r, keywords).size() + 1;
-    arena.reserve(text);
-    for (int r = first; r < last; ++r) {
-        if (r + PrefetchAhead < last)
-            __builtin_prefetch(table.Cell(r + PrefetchAhead, keywords).data());
-        offsets.push_back(arena.size());
-        keys.Append(table.Cell(r, keywords), arena);
-    }
-}
-
-// Every row's key, with one more offset at the end. A collation key costs far more than reading
-// the row, so a large table's keys are made in halves on two threads when there are two cores.
-void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena,
-               std::vector<std::size_t>& offsets) {
-    const int rows = table.RowCount();
+// Runs work(first, last) over [0, rows), a large table in halves on two threads when there are two
+// cores: a collation key costs far more than reading the row.
+template <typename Work> void OnHalves(std::size_t rows, const Work& work) {
     const bool split = rows >= 100'000 && std::thread::hardware_concurrency() > 1;
-    const int half = split ? rows / 2 : rows;
-    std::vector<std::size_t> secondOffsets;
+    const std::size_t half = split ? rows / 2 : rows;
     std::exception_ptr secondFailed;
     std::thread second;
     if (split)
-        second = std::thread([&, locale] {
+        second = std::thread([&] {
             try {
-                AppendKeys(table, locale, half, rows, arena.Second, secondOffsets);
+                work(half, rows);
             } catch (...) {
                 secondFailed = std::current_exception();
             }
@@ -196,17 +192,130 @@ void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena
                 Thread.join();
         }
     } joiner{second};
-    offsets.reserve(static_cast<std::size_t>(rows) + 1);
-    AppendKeys(table, locale, 0, half, arena.First, offsets);
+    work(std::size_t{0}, half);
     if (split) {
         second.join();
         if (secondFailed)
             std::rethrow_exception(secondFailed);
-        const std::size_t base = arena.First.size();
-        for (const std::size_t at : secondOffsets)
-            offsets.push_back(base + at);
     }
-    offsets.push_back(arena.First.size() + arena.Second.size());
+}
+
+// The keys of the keywords rowOf(0..count) names.
+template <typename RowOf>
+void BuildKeys(const KeywordTable& table, const QLocale& locale, std::size_t count, const RowOf& rowOf, Keys& keys) {
+    const int keywords = CellOf(Column::Keywords);
+    std::vector<std::size_t> secondOffsets;
+    keys.Offsets.reserve(count + 1);
+    OnHalves(count, [&](std::size_t first, std::size_t last) {
+        std::string& arena = first == 0 ? keys.First : keys.Second;
+        std::vector<std::size_t>& offsets = first == 0 ? keys.Offsets : secondOffsets;
+        KeywordKeys maker(locale);
+        // A key is about as long as its text or longer: one good guess saves the arena's doublings.
+        std::size_t text = 0;
+        for (std::size_t i = first; i < last; ++i)
+            text += table.Cell(rowOf(i), keywords).size() + 1;
+        arena.reserve(text);
+        offsets.reserve(last - first);
+        for (std::size_t i = first; i < last; ++i) {
+            if (i + PrefetchAhead < last)
+                __builtin_prefetch(table.Cell(rowOf(i + PrefetchAhead), keywords).data());
+            offsets.push_back(arena.size());
+            maker.Append(table.Cell(rowOf(i), keywords), arena);
+        }
+    });
+    for (const std::size_t at : secondOffsets)
+        keys.Offsets.push_back(keys.First.size() + at);
+    keys.Offsets.push_back(keys.First.size() + keys.Second.size());
+}
+
+// The Keywords order. Most tables are mostly printable ASCII: those rows sort by their characters'
+// ranks, read from the table itself (no key to make or hold), and the few others are merged in by
+// their keys. When too many rows are not such text, every row gets its key instead.
+void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascending, std::vector<Entry>& entries) {
+    const int keywords = CellOf(Column::Keywords);
+    const std::size_t rows = entries.size();
+    KeywordKeys maker(locale);
+    const std::array<std::uint8_t, 256>* ranks = maker.AsciiRanks();
+    std::vector<std::uint8_t> ranked(rows);
+    if (ranks)
+        OnHalves(rows, [&](std::size_t first, std::size_t last) {
+            for (std::size_t r = first; r < last; ++r) {
+                if (r + PrefetchAhead < last)
+                    __builtin_prefetch(table.Cell(static_cast<int>(r + PrefetchAhead), keywords).data());
+                // The first eight ranks are taken while the text is at hand, on both threads.
+                const std::string_view text = table.Cell(static_cast<int>(r), keywords);
+                ranked[r] = IsPrintableAscii(text) ? 1 : 0;
+                if (ranked[r])
+                    entries[r].Key = ChunkOf(text, 0, ranks);
+            }
+        });
+    const auto plain = static_cast<std::size_t>(std::count(ranked.begin(), ranked.end(), 1));
+    if (plain == 0 || (rows - plain) * 32 > plain) {
+        Keys keys;
+        BuildKeys(table, locale, rows, [](std::size_t i) { return static_cast<int>(i); }, keys);
+        SortByKeys(entries, [&](std::uint32_t i) { return keys[i]; }, nullptr, ascending);
+        return;
+    }
+    // The ranked rows at the front in row order; the others apart, by their index in otherRows.
+    std::vector<std::uint32_t> otherRows;
+    std::vector<Entry> others;
+    std::size_t kept = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        if (ranked[r]) {
+            entries[kept++] = {entries[r].Key, static_cast<std::uint32_t>(r)};
+        } else {
+            others.push_back({0, static_cast<std::uint32_t>(otherRows.size())});
+            otherRows.push_back(static_cast<std::uint32_t>(r));
+        }
+    }
+    ranked = {};
+    entries.resize(kept);
+    SortByKeys(entries, [&](std::uint32_t row) { return table.Cell(static_cast<int>(row), keywords); }, ranks,
+               ascending, true);
+    if (others.empty())
+        return;
+    Keys keys;
+    BuildKeys(table, locale, otherRows.size(), [&](std::size_t i) { return static_cast<int>(otherRows[i]); }, keys);
+    SortByKeys(others, [&](std::uint32_t i) { return keys[i]; }, nullptr, ascending);
+
+    // Merged from the back into the room behind the ranked rows. Where each other row goes is
+    // found by galloping back over the ranked rows, making the keys of the few the search meets.
+    std::string probe;
+    auto before = [&](std::size_t i, const Entry& o) { // ranked row i goes before other row o
+        probe.clear();
+        maker.Append(table.Cell(static_cast<int>(entries[i].Row), keywords), probe);
+        const int c = std::string_view(probe).compare(keys[o.Row]);
+        if (c != 0)
+            return ascending ? c < 0 : c > 0;
+        return entries[i].Row < otherRows[o.Row];
+    };
+    entries.resize(kept + others.size());
+    std::size_t high = kept; // the ranked rows [0, high) are not yet placed
+    for (std::size_t k = others.size(); k-- > 0;) {
+        const Entry& o = others[k];
+        // Rows [low, high) do not go before o, rows below floor do.
+        std::size_t low = high, floor = 0;
+        for (std::size_t step = 1; low > 0; step *= 2) {
+            const std::size_t at = low > step ? low - step : 0;
+            if (before(at, o)) {
+                floor = at + 1;
+                break;
+            }
+            low = at;
+        }
+        while (floor < low) {
+            const std::size_t mid = floor + (low - floor) / 2;
+            if (before(mid, o))
+                floor = mid + 1;
+            else
+                low = mid;
+        }
+        std::move_backward(entries.begin() + static_cast<std::ptrdiff_t>(low),
+                           entries.begin() + static_cast<std::ptrdiff_t>(high),
+                           entries.begin() + static_cast<std::ptrdiff_t>(high + k + 1));
+        entries[low + k] = {0, otherRows[o.Row]};
+        high = low;
+    }
 }
 
 } // namespace
@@ -308,10 +417,7 @@ std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool a
             entries[i].Row = static_cast<std::uint32_t>(i);
 
         if (column == static_cast<int>(Column::Keywords)) {
-            KeyArena arena;
-            std::vector<std::size_t> offsets;
-            BuildKeys(table, locale, arena, offsets);
-            SortByKeys(entries, arena, offsets, ascending);
+            SortKeywords(table, locale, ascending, entries);
         } else {
             // Flipping the sign bit makes signed order unsigned order; inverting every bit makes
             // descending order ascending, and the stable sort keeps equal rows in their order.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
 
 namespace vorlith {
@@ -109,6 +110,62 @@ bool KeywordKeys::AsciiFoldsLikeCollation() {
     uset_close(contractions);
     uset_close(expansions);
     return asciiFolds_ == 1;
+}
+
+// Shown for the locale rather than assumed: each printable character is one collation element
+// with a primary weight, characters of different ranks differ in that weight, and no contraction
+// or expansion starts with one (AsciiFoldsLikeCollation). Then two such keywords compare by their
+// primary weights, character by character, and equal primaries mean equal keys.
+const std::array<std::uint8_t, 256>* KeywordKeys::AsciiRanks() {
+    if (asciiRanked_ >= 0)
+        return asciiRanked_ == 1 ? &asciiRanks_ : nullptr;
+    asciiRanked_ = 0;
+    if (!collator_) {
+        // The C locale's keys of such keywords are these bytes themselves.
+        for (int c = 32; c < 127; ++c)
+            asciiRanks_[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) + 1);
+        asciiRanked_ = 1;
+        return &asciiRanks_;
+    }
+    if (!AsciiFoldsLikeCollation())
+        return nullptr;
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UCollator, Closer> primary(ucol_clone(collator_.get(), &status));
+    if (U_FAILURE(status) || !primary)
+        return nullptr;
+    ucol_setAttribute(primary.get(), UCOL_STRENGTH, UCOL_PRIMARY, &status);
+    if (U_FAILURE(status))
+        return nullptr;
+    std::vector<UChar> chars;
+    for (UChar c = 32; c < 127; ++c) {
+        UCollationElements* elements = ucol_openElements(collator_.get(), &c, 1, &status);
+        if (U_FAILURE(status) || !elements)
+            return nullptr;
+        const int32_t first = ucol_next(elements, &status);
+        const int32_t second = ucol_next(elements, &status);
+        ucol_closeElements(elements);
+        if (U_FAILURE(status) || first == UCOL_NULLORDER || ucol_primaryOrder(first) == 0 ||
+            second != UCOL_NULLORDER)
+            return nullptr;
+        chars.push_back(c);
+    }
+    for (const UChar a : chars)
+        for (const UChar b : chars) {
+            const bool same = ucol_strcoll(collator_.get(), &a, 1, &b, 1) == UCOL_EQUAL;
+            if (same != (ucol_strcoll(primary.get(), &a, 1, &b, 1) == UCOL_EQUAL))
+                return nullptr;
+        }
+    std::stable_sort(chars.begin(), chars.end(), [this](UChar a, UChar b) {
+        return ucol_strcoll(collator_.get(), &a, 1, &b, 1) == UCOL_LESS;
+    });
+    std::uint8_t rank = 0;
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        if (i == 0 || ucol_strcoll(collator_.get(), &chars[i - 1], 1, &chars[i], 1) != UCOL_EQUAL)
+            ++rank;
+        asciiRanks_[chars[i]] = rank;
+    }
+    asciiRanked_ = 1;
+    return &asciiRanks_;
 }
 
 // A UTF-16 unit + 1 in UTF-8's order-keeping form: no zero byte, byte order = unit order.

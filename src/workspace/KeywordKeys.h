@@ -5,6 +5,7 @@
 // same such bytes in the same places: between otherwise equal texts the valid one comes first.
 
 #include <QLocale>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -32,6 +33,11 @@ public:
     // matched by their folded bytes without asking the collation.
     bool AsciiFoldsLikeCollation();
 
+    // For keywords of printable ASCII: one byte per character such that these bytes order such
+    // keywords exactly as their keys do, or null where that cannot be shown for the locale. Only
+    // in the C locale are they the keys themselves; elsewhere they compare only with each other.
+    const std::array<std::uint8_t, 256>* AsciiRanks();
+
 private:
     struct Closer {
         void operator()(UCollator* c) const;
@@ -45,6 +51,8 @@ private:
     std::unique_ptr<UCollator, Closer> collator_;
     std::vector<uint8_t> buffer_ = std::vector<uint8_t>(256);
     int asciiFolds_ = -1; // unknown, 0, 1
+    int asciiRanked_ = -1; // unknown, 0, 1
+    std::array<std::uint8_t, 256> asciiRanks_{};
     std::string invalid_;
 };
 

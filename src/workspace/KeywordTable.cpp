@@ -207,6 +207,36 @@ void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords)
     Q_EMIT RowsAppended(count, RowCount() - 1);
 }
 
+void KeywordTable::AppendKeywordPieces(std::size_t rowsAtMost, std::size_t bytesAtMost,
+                                       const std::function<bool(std::vector<std::string_view>&)>& next) {
+    CheckWritable();
+    const int count = RowCount();
+    const std::size_t textBefore = text_.size();
+    // Room untouched is never paged in, so a generous bound costs no memory.
+    if (slots_.size() + rowsAtMost > slots_.capacity())
+        slots_.reserve(slots_.size() + rowsAtMost);
+    if (textBefore + bytesAtMost > text_.capacity())
+        text_.reserve(textBefore + bytesAtMost);
+    std::vector<std::string_view> lines;
+    try {
+        for (bool more = true; more;) {
+            lines.clear();
+            more = next(lines);
+            for (const std::string_view keyword : lines)
+                AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), std::array<std::string_view, 1>{keyword});
+        }
+    } catch (...) {
+        slots_.resize(static_cast<std::size_t>(count));
+        text_.resize(textBefore);
+        PositionsMoved();
+        throw;
+    }
+    if (RowCount() == count)
+        return;
+    NoteAppended(count);
+    Q_EMIT RowsAppended(count, RowCount() - 1);
+}
+
 void KeywordTable::AppendKeyword(std::string keyword) {
     CheckWritable();
     Cells cells;
@@ -492,7 +522,41 @@ std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
 }
 
 void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
-    Reorder(PrepareReorder(order));
+    if (order.size() != slots_.size())
+        throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
+    std::vector<bool> moved(slots_.size());
+    for (const std::size_t from : order) {
+        if (from >= slots_.size() || moved[from])
+            throw std::invalid_argument("KeywordTable::Reorder: order is not a permutation");
+        moved[from] = true;
+    }
+    CheckWritable();
+    // Each cycle of the permutation in place: every slot moves once, and no second copy of the
+    // slots is held (PrepareReorder's copy is for the window, which must not wait on the moves).
+    // The walk along a cycle waits on each next position, so the positions are read from a
+    // copy half the size, marked done by pointing at themselves.
+    std::vector<std::uint32_t> next(order.begin(), order.end());
+    moved = {};
+    for (std::size_t start = 0; start < next.size(); ++start) {
+        if (next[start] == start)
+            continue;
+        const RowSlot first = slots_[start];
+        std::size_t to = start;
+        for (std::size_t from = next[to]; from != start; to = from, from = next[to]) {
+            slots_[to] = slots_[from];
+            next[to] = static_cast<std::uint32_t>(to);
+        }
+        slots_[to] = first;
+        next[to] = static_cast<std::uint32_t>(to);
+    }
+    PositionsMoved();
+    idsAscending_ = std::is_sorted(slots_.begin(), slots_.end(),
+                                   [](const RowSlot& a, const RowSlot& b) { return a.Id < b.Id; });
+    if (idsAscending_) {
+        index_ = {};
+        sparseIndex_ = {};
+    }
+    Q_EMIT RowsReordered(order);
 }
 
 KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t> order) const {

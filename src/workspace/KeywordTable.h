@@ -15,6 +15,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -101,6 +102,11 @@ public:
     void AppendKeyword(std::string keyword);
     // Appends one row per keyword (four empty figures each) with one notification.
     void AppendKeywords(const std::vector<std::string_view>& keywords);
+    // AppendKeywords for a list given piece by piece: next(lines) fills lines with the next piece
+    // and returns false after the last. At most rowsAtMost rows and bytesAtMost bytes are held room
+    // for. One notice and one journal entry for them all; when next throws, no row is added.
+    void AppendKeywordPieces(std::size_t rowsAtMost, std::size_t bytesAtMost,
+                             const std::function<bool(std::vector<std::string_view>&)>& next);
 
     // The row's number, fixed when it was appended, and the same as text.
     std::uint32_t Number(int row) const { return Slot(row).Number; }

@@ -28,44 +28,111 @@ namespace {
     throw std::runtime_error("Cannot open file \"" + (full.empty() ? path : full) + "\". " + reason);
 }
 
+// A list file read in pieces, but only up to its first NUL: nothing after it becomes a row.
+class ListFile {
+public:
+    explicit ListFile(const std::string& path) : path_(path) {
+        // Non-blocking so that opening a pipe cannot wait for a writer.
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd_ < 0)
+            CannotOpen(path, std::strerror(errno));
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0)
+            CannotOpen(path, std::strerror(errno));
+        // A pipe or a device could block or never end.
+        if (!S_ISREG(info.st_mode))
+            CannotOpen(path, "Not a regular file");
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+        Size = static_cast<std::size_t>(info.st_size);
+    }
+    ~ListFile() { ::close(fd_); }
+    ListFile(const ListFile&) = delete;
+    ListFile& operator=(const ListFile&) = delete;
+
+    // Appends the next piece to text; false at the end.
+    bool ReadInto(std::string& text, std::size_t piece) {
+        if (ended_)
+            return false;
+        const std::size_t at = text.size();
+        text.resize(at + piece);
+        ssize_t got;
+        while ((got = ::read(fd_, text.data() + at, piece)) < 0 && errno == EINTR) {
+        }
+        if (got < 0) {
+            text.resize(at);
+            CannotOpen(path_, std::strerror(errno));
+        }
+        const auto* nul = static_cast<const char*>(std::memchr(text.data() + at, '\0', static_cast<std::size_t>(got)));
+        text.resize(nul ? static_cast<std::size_t>(nul - text.data()) : at + static_cast<std::size_t>(got));
+        ended_ = got == 0 || nul;
+        return !ended_ || text.size() > at;
+    }
+
+    std::size_t Size = 0;
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    bool ended_ = false;
+};
+
 } // namespace
 
 std::string ReadListFile(const std::string& path) {
-    // Non-blocking so that opening a pipe cannot wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        CannotOpen(path, std::strerror(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        CannotOpen(path, std::strerror(errno));
-    // A pipe or a device could block or never end.
-    if (!S_ISREG(info.st_mode))
-        CannotOpen(path, "Not a regular file");
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-
+    ListFile file(path);
     std::string text;
-    text.reserve(static_cast<std::size_t>(info.st_size));
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            CannotOpen(path, std::strerror(errno));
-        }
-        if (got == 0)
-            break;
-        const auto* nul = static_cast<const char*>(std::memchr(chunk, '\0', static_cast<std::size_t>(got)));
-        text.append(chunk, nul ? static_cast<std::size_t>(nul - chunk) : static_cast<std::size_t>(got));
-        if (nul)
-            break;
+    text.reserve(file.Size);
+    while (file.ReadInto(text, 1 << 16)) {
     }
     return text;
 }
+
+namespace {
+
+constexpr std::size_t ImportPiece = 1 << 20;
+
+// How much of text ends with a whole line: a CR at its very end may still be a CR LF's first half.
+std::size_t WholeLines(std::string_view text) {
+    if (!text.empty() && text.back() == '\n')
+        return text.size();
+    const std::size_t last = text.size() < 2 ? std::string_view::npos : text.find_last_of("\r\n", text.size() - 2);
+    return last == std::string_view::npos ? 0 : last + 1;
+}
+
+// The list in pieces of a mebibyte, so that only a piece and its lines are held beside the
+// table. A first reading bounds the rows, so the table makes room once.
+std::size_t AppendListInPieces(KeywordTable& table, const std::string& path, const ImportOptions& options) {
+    // Line ends (a CR LF counts once) and the bytes between them.
+    std::size_t ends = 0, text = 0;
+    {
+        ListFile file(path);
+        std::string piece;
+        bool afterCr = false;
+        while (file.ReadInto(piece, ImportPiece)) {
+            for (const char c : piece) {
+                const bool cr = c == '\r';
+                ends += cr || (c == '\n' && !afterCr) ? 1 : 0;
+                text += cr || c == '\n' ? 0 : 1;
+                afterCr = cr;
+            }
+            piece.clear();
+        }
+    }
+    ListFile file(path);
+    std::string buffer;
+    std::size_t done = 0, added = 0;
+    table.AppendKeywordPieces(ends + 1, text, [&](std::vector<std::string_view>& lines) {
+        buffer.erase(0, done);
+        const bool more = file.ReadInto(buffer, ImportPiece);
+        done = more ? WholeLines(buffer) : buffer.size();
+        lines = FilterImportLines(table, SplitKeywordLines(std::string_view(buffer).substr(0, done)), options);
+        added += lines.size();
+        return more;
+    });
+    return added;
+}
+
+} // namespace
 
 std::vector<std::string_view> SplitKeywordLines(std::string_view text) {
     if (const auto nul = text.find('\0'); nul != std::string_view::npos)
@@ -138,6 +205,9 @@ std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path, cons
     // Also covers a file that vanished after the dialog checked it.
     if (!FileExists(path))
         return 0;
+    // Skipping the keywords already there looks at every line at once.
+    if (!options.SkipExisting)
+        return AppendListInPieces(table, path, options);
     const std::string text = ReadListFile(path);
     const std::vector<std::string_view> lines = FilterImportLines(table, SplitKeywordLines(text), options);
     table.AppendKeywords(lines);

@@ -1,8 +1,10 @@
 #include "workspace/ListEditing.h"
 
 #include "support/ScriptedUi.h"
+#include "text/UUtils.h"
 #include "workspace/Workspace.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -124,6 +126,63 @@ TEST_F(ListEditing, ImportAppendsAfterTheRowsThereNumberingOnAndShowsTheTotal) {
     EXPECT_EQ(Captions(ws.table), (Lines{"2", "3", "3", "4", "5"}));
     EXPECT_EQ(ws.SecondStatusText(), "Total: 5");
     EXPECT_EQ(ui.Status[StatusPanel::Second], "Total: 5");
+}
+
+// The file is read in pieces of a mebibyte: whatever straddles a piece's end gives the rows the
+// whole text gives.
+struct PieceCase {
+    const char* Name;
+    std::size_t Before; // bytes of short lines before the tail, counted back from the piece's end
+    std::string Tail;
+};
+
+class ImportInPieces : public ::testing::TestWithParam<PieceCase> {};
+
+TEST_P(ImportInPieces, GivesTheRowsOfTheWholeText) {
+    QTemporaryDir dir;
+    std::string text;
+    while (text.size() + 5 <= (std::size_t{1} << 20) - GetParam().Before)
+        text += "golf\n";
+    text.append((std::size_t{1} << 20) - GetParam().Before - text.size(), 'x');
+    text += GetParam().Tail;
+    const std::string path = dir.path().toStdString() + "/list.txt";
+    std::ofstream(path, std::ios::binary) << text;
+    KeywordTable table;
+    table.AppendKeyword("first");
+    const std::size_t added = AppendKeywordFile(table, path, ImportOptions{.Trim = true});
+    EXPECT_EQ(added, static_cast<std::size_t>(table.RowCount() - 1));
+    Lines expected{"first"};
+    for (const std::string_view line : SplitKeywordLines(text))
+        expected.emplace_back(TrimControls(line));
+    EXPECT_EQ(Keywords(table), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ImportInPieces,
+    ::testing::Values(PieceCase{"CrLfAcross", 1, "\r\nb\n"}, PieceCase{"CrAtTheEnd", 1, "\rb"},
+                      PieceCase{"CrCrAcross", 1, "\r\rb"}, PieceCase{"LfAtTheEnd", 1, "\nb\r\n"},
+                      PieceCase{"LineLongerThanAPiece", 3, std::string(3 << 20, 'k') + "\r\nend"},
+                      PieceCase{"NulInTheSecondPiece", 2, "a\nb\0c\nd"s}, PieceCase{"NoBreakAtAll", 0, " z "},
+                      PieceCase{"EndsAtThePiece", 0, ""}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(KeywordPieces, AFailingPieceAddsNoRowAndNoNotice) {
+    KeywordTable table;
+    table.AppendKeyword("kept");
+    QSignalSpy appended(&table, &KeywordTable::RowsAppended);
+    int pieces = 0;
+    EXPECT_THROW(table.AppendKeywordPieces(4, 64,
+                                           [&](std::vector<std::string_view>& lines) {
+                                               if (pieces++ > 0)
+                                                   throw std::runtime_error("read failed");
+                                               lines = {"a", "b"};
+                                               return true;
+                                           }),
+                 std::runtime_error);
+    EXPECT_EQ(Keywords(table), Lines{"kept"});
+    EXPECT_EQ(appended.count(), 0);
+    table.AppendKeyword("next");
+    EXPECT_EQ(Keywords(table), (Lines{"kept", "next"}));
 }
 
 TEST_F(ListEditing, ImportOfAnEmptyFileOrOneStartingWithNulAddsNothingAndShowsNothing) {
