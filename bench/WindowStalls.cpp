@@ -1,20 +1,28 @@
 // How long each table command holds the window's event loop at a million rows: the real window,
 // offscreen, a probe timer firing every 2 ms, and the largest gap between its firings from the
 // command's start until its work (on the loop or a worker) has ended. Message boxes are answered
-// with their first button as soon as they show. Prints one line per command.
+// with their first button as soon as they show, and file dialogs with the bench's own file. Prints
+// one line per command; "Esc during a sort" also prints how long the table took to come back.
 //   bench_WindowStalls [--rows=N]
 #include "gui/FMain.h"
 #include "workspace/KeywordTable.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QAction>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QMenu>
+#include <QShortcut>
+#include <QTableView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -40,6 +48,9 @@ std::vector<vorlith::Cells> Load(int rows) {
     return cells;
 }
 
+// The file the next file dialog is answered with.
+QString answerFile;
+
 // Runs command from the loop and returns the loop's largest stall in ms until done() holds.
 double LargestStall(const std::function<void()>& command, const std::function<bool()>& done) {
     QEventLoop loop;
@@ -52,6 +63,11 @@ double LargestStall(const std::function<void()>& command, const std::function<bo
         const qint64 now = clock.elapsed();
         largest = std::max(largest, now - last);
         last = now;
+        if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            files->selectFile(answerFile);
+            static_cast<QDialog*>(files)->accept();
+            return;
+        }
         if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             if (auto* ok = box->findChild<QPushButton*>(QStringLiteral("btnOk")))
                 ok->click();
@@ -95,11 +111,45 @@ int main(int argc, char** argv) {
         ws.table.AppendMany(load);
         QApplication::processEvents();
     };
-    auto idle = [&] { return !ws.Work.Busy(); };
     auto* removeDuplicates = window.findChild<QPushButton*>(QStringLiteral("btnRemoveDuplicates"));
+    auto* list = window.findChild<QTableView*>(QStringLiteral("lvwItems"));
+    auto action = [&](const char* text) {
+        for (QAction* a : window.findChildren<QAction*>())
+            if (a->text() == QString::fromUtf8(text))
+                return a;
+        std::fprintf(stderr, "no action %s\n", text);
+        std::exit(1);
+    };
+    QShortcut* escape = nullptr;
+    for (QShortcut* s : window.findChildren<QShortcut*>())
+        if (s->key() == QKeySequence(Qt::Key_Escape))
+            escape = s;
+    const QString csv = folder.path() + QStringLiteral("/stalls.csv");
+    const QString xlsx = folder.path() + QStringLiteral("/stalls.xlsx");
+    // Esc a while into a sort by Keywords; how long the table then takes to be free again.
+    bool escPending = false;
+    QElapsedTimer sinceEsc;
+    double escToIdle = -1;
+    auto sortThenEscape = [&] {
+        escPending = true;
+        window.lvwItemsColumnClick(1);
+        QTimer::singleShot(150, [&] {
+            sinceEsc.start();
+            escPending = false;
+            Q_EMIT escape->activated();
+        });
+    };
+    auto idle = [&] {
+        if (escPending || ws.Work.Busy() || ws.table.Held())
+            return false;
+        if (sinceEsc.isValid() && escToIdle < 0)
+            escToIdle = static_cast<double>(sinceEsc.nsecsElapsed()) / 1e6;
+        return true;
+    };
     struct Step {
         const char* Name;
         std::function<void()> Command;
+        std::function<void()> Before = {}; // not measured
     };
     const std::vector<Step> steps = {
         {"Sort by Keywords", [&] { window.lvwItemsColumnClick(1); }},
@@ -115,17 +165,43 @@ int main(int argc, char** argv) {
              window.bsSkinButton1Click();
              window.bsSkinButton3Click();
          }},
+        {"Save Results", [&] {
+             answerFile = csv;
+             window.btnSaveResultsClick();
+         }},
+        {"Save Shown (filter \"term 1\")",
+         [&] {
+             answerFile = csv;
+             action("Save Shown\u2026")->trigger();
+         },
+         [&] { window.SetFilter("term 1"); }},
+        {"Copy Rows (every row highlighted)", [&] { action("Copy Rows")->trigger(); },
+         [&] {
+             window.SetFilter("");
+             list->selectAll();
+         }},
+        {"Export XLSX", [&] {
+             answerFile = xlsx;
+             action("Export XLSX\u2026")->trigger();
+         }},
+        {"Esc during a sort by Keywords", sortThenEscape},
         {"Delete All", [&] { window.bsSkinButton4Click(); }},
     };
-    std::printf("%-34s %12s\n", "command", "stall ms");
+    std::printf("%-38s %12s\n", "command", "stall ms");
     for (const Step& step : steps) {
         if (std::strcmp(step.Name, "Remove Duplicates") == 0 || std::strncmp(step.Name, "Select All,", 11) == 0 ||
             std::strcmp(step.Name, "Delete All") == 0)
             refill();
         if (ws.table.RowCount() == 0)
             refill();
+        if (step.Before) {
+            step.Before();
+            QApplication::processEvents();
+        }
         const double stall = LargestStall(step.Command, idle);
-        std::printf("%-34s %12.0f\n", step.Name, stall);
+        std::printf("%-38s %12.0f\n", step.Name, stall);
+        if (std::strncmp(step.Name, "Esc", 3) == 0)
+            std::printf("%-38s %12.0f\n", "  from Esc to a free table", escToIdle);
         std::fflush(stdout);
     }
     std::printf("(%d rows)\n", rows);

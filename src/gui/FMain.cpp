@@ -23,6 +23,7 @@
 #include "stats/GatherData.h"
 #include "workspace/ColumnSorting.h"
 #include "workspace/ListEditing.h"
+#include "workspace/LiveExport.h"
 #include "workspace/LiveTableCommands.h"
 #include "workspace/MainKeyword.h"
 #include "workspace/ResultsExport.h"
@@ -427,7 +428,7 @@ void TfrmMain::btnGatherDataClick() {
     vorlith::GatherDataOrStop(ws_);
 }
 void TfrmMain::btnSaveResultsClick() {
-    vorlith::SaveResults(ws_);
+    ws_.Runs.Adopt(vorlith::SaveResultsLive(ws_));
 }
 void TfrmMain::btnHelpClick() {
     vorlith::OpenHelp(ws_);

@@ -3,6 +3,7 @@
 #include "platform/QStringBytes.h"
 #include "workspace/KeywordKeys.h"
 #include "workspace/KeywordTable.h"
+#include "workspace/TableWork.h"
 #include "workspace/Workspace.h"
 
 #include <QString>
@@ -49,6 +50,8 @@ void CheckColumn(int column) {
 // After a sort the cells sit in the table's arena in random order: key building starts the
 // reads this many rows early so that their misses overlap.
 constexpr int PrefetchAhead = 16;
+// Rows between two looks at the stop flag: a few milliseconds of key building.
+constexpr int StopEvery = 4096;
 
 struct Entry {
     std::uint64_t Key;
@@ -68,13 +71,14 @@ void SortRange(Entry* first, Entry* last, bool ascending) {
 
 // A stable sort by Key, a byte at a time from the lowest: counts are parsed into keys once, and
 // the bytes every key shares (the high ones, for counts of a few billion) cost nothing.
-void RadixSort(std::vector<Entry>& entries) {
+void RadixSort(std::vector<Entry>& entries, const std::atomic<bool>* stop) {
     std::array<std::array<std::size_t, 256>, 8> counts{};
     for (const Entry& e : entries)
         for (std::size_t b = 0; b < 8; ++b)
             ++counts[b][(e.Key >> (8 * b)) & 0xFF];
     std::vector<Entry> spare(entries.size());
     for (std::size_t b = 0; b < 8; ++b) {
+        StopIfAsked(stop);
         std::array<std::size_t, 256>& bucket = counts[b];
         if (std::find(bucket.begin(), bucket.end(), entries.size()) != bucket.end())
             continue; // every key has the same byte here
@@ -121,11 +125,12 @@ std::uint64_t Chunk(const KeyArena& arena, const std::vector<std::size_t>& offse
 // Sorts by variable-length keys eight bytes at a time: each level orders a group of rows whose
 // keys agree so far by their next eight bytes, so comparisons stay on plain integers.
 void SortByKeys(std::vector<Entry>& entries, const KeyArena& arena, const std::vector<std::size_t>& offsets,
-                bool ascending) {
+                bool ascending, const std::atomic<bool>* stop) {
     struct Group {
         std::size_t First, Last, Depth;
     };
     std::vector<Group> pending{{0, entries.size(), 0}};
+    std::size_t sorted = 0;
     while (!pending.empty()) {
         const Group g = pending.back();
         pending.pop_back();
@@ -139,6 +144,11 @@ void SortByKeys(std::vector<Entry>& entries, const KeyArena& arena, const std::v
         // Rows enter a group in row order, so a group of equal chunks needs no sort.
         if (!same)
             SortRange(first, last, ascending);
+        sorted += g.Last - g.First;
+        if (sorted >= StopEvery) {
+            sorted = 0;
+            StopIfAsked(stop);
+        }
         for (Entry* run = first; run != last;) {
             Entry* end = run + 1;
             while (end != last && end->Key == run->Key)
@@ -154,7 +164,7 @@ void SortByKeys(std::vector<Entry>& entries, const KeyArena& arena, const std::v
 
 // The keys of rows [first, last): offsets[i] is where row first + i's key starts in arena.
 void AppendKeys(const KeywordTable& table, const QLocale& locale, int first, int last, std::string& arena,
-                std::vector<std::size_t>& offsets) {
+                std::vector<std::size_t>& offsets, const std::atomic<bool>* stop) {
     KeywordKeys keys(locale);
     offsets.reserve(static_cast<std::size_t>(last - first) + 1);
     const int keywords = CellOf(Column::Keywords);
@@ -164,6 +174,8 @@ void AppendKeys(const KeywordTable& table, const QLocale& locale, int first, int
         text += table.Cell(r, keywords).size() + 1;
     arena.reserve(text);
     for (int r = first; r < last; ++r) {
+        if ((r - first) % StopEvery == 0)
+            StopIfAsked(stop);
         if (r + PrefetchAhead < last)
             __builtin_prefetch(table.Cell(r + PrefetchAhead, keywords).data());
         offsets.push_back(arena.size());
@@ -174,7 +186,7 @@ void AppendKeys(const KeywordTable& table, const QLocale& locale, int first, int
 // Every row's key, with one more offset at the end. A collation key costs far more than reading
 // the row, so a large table's keys are made in halves on two threads when there are two cores.
 void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena,
-               std::vector<std::size_t>& offsets) {
+               std::vector<std::size_t>& offsets, const std::atomic<bool>* stop) {
     const int rows = table.RowCount();
     const bool split = rows >= 100'000 && std::thread::hardware_concurrency() > 1;
     const int half = split ? rows / 2 : rows;
@@ -184,7 +196,7 @@ void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena
     if (split)
         second = std::thread([&, locale] {
             try {
-                AppendKeys(table, locale, half, rows, arena.Second, secondOffsets);
+                AppendKeys(table, locale, half, rows, arena.Second, secondOffsets, stop);
             } catch (...) {
                 secondFailed = std::current_exception();
             }
@@ -197,7 +209,7 @@ void BuildKeys(const KeywordTable& table, const QLocale& locale, KeyArena& arena
         }
     } joiner{second};
     offsets.reserve(static_cast<std::size_t>(rows) + 1);
-    AppendKeys(table, locale, 0, half, arena.First, offsets);
+    AppendKeys(table, locale, 0, half, arena.First, offsets, stop);
     if (split) {
         second.join();
         if (secondFailed)
@@ -298,7 +310,8 @@ void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& lo
     table.Reorder(order);
 }
 
-std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending, const QLocale& locale) {
+std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending, const QLocale& locale,
+                                   const std::atomic<bool>* stop) {
     CheckColumn(column);
     const int rows = table.RowCount();
     std::vector<std::size_t> order;
@@ -310,8 +323,8 @@ std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool a
         if (column == static_cast<int>(Column::Keywords)) {
             KeyArena arena;
             std::vector<std::size_t> offsets;
-            BuildKeys(table, locale, arena, offsets);
-            SortByKeys(entries, arena, offsets, ascending);
+            BuildKeys(table, locale, arena, offsets, stop);
+            SortByKeys(entries, arena, offsets, ascending, stop);
         } else {
             // Flipping the sign bit makes signed order unsigned order; inverting every bit makes
             // descending order ascending, and the stable sort keeps equal rows in their order.
@@ -322,13 +335,15 @@ std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool a
             } else {
                 const int cell = column - 1;
                 for (int r = 0; r < rows; ++r) {
+                    if (r % (16 * StopEvery) == 0)
+                        StopIfAsked(stop);
                     if (r + PrefetchAhead < rows)
                         __builtin_prefetch(table.Cell(r + PrefetchAhead, cell).data());
                     entries[static_cast<std::size_t>(r)].Key =
                         static_cast<std::uint64_t>(NumberValue(table.Cell(r, cell))) ^ flip;
                 }
             }
-            RadixSort(entries);
+            RadixSort(entries, stop);
         }
 
         order.resize(entries.size());

@@ -50,11 +50,13 @@ QCoro::Task<bool> TableWork::Run(std::function<void(Control&)> job,
         ~Release() { work.control_.reset(); }
     } release{*this};
     const auto start = std::chrono::steady_clock::now();
-    while (!w->finished) {
+    // At least one turn of the loop, even for work that ends at once: the caller always gets
+    // control back while the work counts as under way, however fast the worker was.
+    do {
         co_await QCoro::sleepFor(std::chrono::milliseconds(25));
         if (progress && std::chrono::steady_clock::now() - start >= ProgressDelay)
             progress(control->Done.load());
-    }
+    } while (!w->finished);
     w->thread.join();
     if (w->error)
         std::rethrow_exception(w->error);
