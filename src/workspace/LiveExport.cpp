@@ -91,7 +91,9 @@ QCoro::Task<void> SaveLive(Workspace& ws, bool shownOnly, int liveWorkRows) {
                 SaveResults(ws);
             co_return;
         }
-        const std::optional<bool> any = co_await AnyRowShown(ws);
+        std::optional<bool> any = ws.table.RowCount() > 0;
+        if (shownOnly)
+            any = co_await AnyRowShown(ws);
         if (!any) {
             ws.Ui.ShowStatus(StatusPanel::Main, SaveCancelledText);
             co_return;
