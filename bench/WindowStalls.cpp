@@ -2,7 +2,7 @@
 // offscreen, a probe timer firing every 2 ms, and the largest gap between its firings from the
 // command's start until its work (on the loop or a worker) has ended. Message boxes are answered
 // with their first button as soon as they show, and file dialogs with the bench's own file. Prints
-// one line per command; "Esc during a sort" also prints how long the table took to come back.
+// one line per command; an Esc step also prints how long the table took to come back.
 //   bench_WindowStalls [--rows=N]
 #include "gui/FMain.h"
 #include "workspace/KeywordTable.h"
@@ -130,10 +130,10 @@ int main(int argc, char** argv) {
     bool escPending = false;
     QElapsedTimer sinceEsc;
     double escToIdle = -1;
-    auto sortThenEscape = [&] {
+    auto sortThenEscape = [&](int afterMs) {
         escPending = true;
         window.lvwItemsColumnClick(1);
-        QTimer::singleShot(150, [&] {
+        QTimer::singleShot(afterMs, [&] {
             sinceEsc.start();
             escPending = false;
             Q_EMIT escape->activated();
@@ -184,7 +184,18 @@ int main(int argc, char** argv) {
              answerFile = xlsx;
              action("Export XLSX\u2026")->trigger();
          }},
-        {"Esc during a sort by Keywords", sortThenEscape},
+        {"Esc 100 ms into a sort by Keywords", [&] { sortThenEscape(100); }},
+        {"Esc 300 ms into a sort by Keywords", [&] { sortThenEscape(300); }},
+        {"Esc 500 ms into a sort by Keywords", [&] { sortThenEscape(500); }},
+        {"Esc 100 ms into Remove Duplicates", [&] {
+             escPending = true;
+             removeDuplicates->click();
+             QTimer::singleShot(100, [&] {
+                 sinceEsc.start();
+                 escPending = false;
+                 Q_EMIT escape->activated();
+             });
+         }},
         {"Delete All", [&] { window.bsSkinButton4Click(); }},
     };
     std::printf("%-38s %12s\n", "command", "stall ms");
@@ -200,8 +211,20 @@ int main(int argc, char** argv) {
         }
         const double stall = LargestStall(step.Command, idle);
         std::printf("%-38s %12.0f\n", step.Name, stall);
-        if (std::strncmp(step.Name, "Esc", 3) == 0)
+        if (std::strncmp(step.Name, "Copy Rows", 9) == 0) {
+            // The part left on the window's thread: handing the text to the clipboard.
+            const QString text = QGuiApplication::clipboard()->text();
+            QElapsedTimer handOver;
+            handOver.start();
+            QGuiApplication::clipboard()->setText(text);
+            std::printf("%-38s %12.0f\n", "  of it, setText of the MB below",
+                        static_cast<double>(handOver.nsecsElapsed()) / 1e6);
+            std::printf("%-38s %12.0f\n", "  (MB of text, UTF-16)", static_cast<double>(text.size()) * 2 / 1e6);
+        }
+        if (std::strncmp(step.Name, "Esc", 3) == 0) {
             std::printf("%-38s %12.0f\n", "  from Esc to a free table", escToIdle);
+            escToIdle = -1;
+        }
         std::fflush(stdout);
     }
     std::printf("(%d rows)\n", rows);
