@@ -7,17 +7,17 @@
 #include "gui/FMain.h"
 #include "workspace/KeywordTable.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QMenu>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -161,11 +161,13 @@ int main(int argc, char** argv) {
         {"Remove Duplicates", [&] { removeDuplicates->click(); }},
         {"Select All", [&] { window.bsSkinButton1Click(); }},
         {"Clear Selection", [&] { window.bsSkinButton2Click(); }},
-        {"Select All, then Delete Selected", [&] {
+        {"Select All, then Delete Selected",
+         [&] {
              window.bsSkinButton1Click();
              window.bsSkinButton3Click();
          }},
-        {"Save Results", [&] {
+        {"Save Results",
+         [&] {
              answerFile = csv;
              window.btnSaveResultsClick();
          }},
@@ -180,14 +182,16 @@ int main(int argc, char** argv) {
              window.SetFilter("");
              list->selectAll();
          }},
-        {"Export XLSX", [&] {
+        {"Export XLSX",
+         [&] {
              answerFile = xlsx;
              action("Export XLSX\u2026")->trigger();
          }},
         {"Esc 100 ms into a sort by Keywords", [&] { sortThenEscape(100); }},
         {"Esc 300 ms into a sort by Keywords", [&] { sortThenEscape(300); }},
         {"Esc 500 ms into a sort by Keywords", [&] { sortThenEscape(500); }},
-        {"Esc 100 ms into Remove Duplicates", [&] {
+        {"Esc 100 ms into Remove Duplicates",
+         [&] {
              escPending = true;
              removeDuplicates->click();
              QTimer::singleShot(100, [&] {
@@ -219,7 +223,8 @@ int main(int argc, char** argv) {
             QGuiApplication::clipboard()->setText(text);
             std::printf("%-38s %12.0f\n", "  of it, setText of the MB below",
                         static_cast<double>(handOver.nsecsElapsed()) / 1e6);
-            std::printf("%-38s %12.0f\n", "  (MB of text, UTF-16)", static_cast<double>(text.size()) * 2 / 1e6);
+            std::printf("%-38s %12.0f\n", "  (MB of text, UTF-16)",
+                        static_cast<double>(text.size()) * 2 / 1e6);
         }
         if (std::strncmp(step.Name, "Esc", 3) == 0) {
             std::printf("%-38s %12.0f\n", "  from Esc to a free table", escToIdle);

@@ -6,13 +6,13 @@
 #include "commands/WindowCommands.h"
 #include "gui/FCaptcha.h"
 #include "gui/KeywordListTools.h"
-#include "gui/widgets/BarOverflow.h"
 #include "gui/KeywordModel.h"
 #include "gui/TableEditing.h"
 #include "gui/dialogs/FAddKeywords.h"
 #include "gui/dialogs/FHarvestOptions.h"
 #include "gui/dialogs/FMainKeyword.h"
 #include "gui/dialogs/FSelectSearch.h"
+#include "gui/widgets/BarOverflow.h"
 #include "gui/widgets/ErrorReporting.h"
 #include "gui/widgets/GaugeBar.h"
 #include "gui/widgets/LinkLabel.h"
@@ -44,8 +44,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QMovie>
+#include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>

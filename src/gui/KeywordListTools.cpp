@@ -157,9 +157,9 @@ std::vector<int> KeywordListTools::HighlightedRows() const {
     // indexes would hold the window for seconds.
     const QItemSelection selection = table_.selectionModel()->selection();
     const int last = shown_.columnCount() - 1;
-    const bool wholeRows = std::all_of(selection.begin(), selection.end(), [last](const QItemSelectionRange& r) {
-        return r.left() == 0 && r.right() == last;
-    });
+    const bool wholeRows =
+        std::all_of(selection.begin(), selection.end(),
+                    [last](const QItemSelectionRange& r) { return r.left() == 0 && r.right() == last; });
     if (wholeRows) {
         for (const QItemSelectionRange& range : selection)
             for (int row = range.top(); row <= range.bottom() && row < shown_.rowCount(); ++row)

@@ -60,7 +60,8 @@ struct Entry {
 
 // A sort of a million keys takes a hundred milliseconds or more: with a stop flag it is looked at
 // every 65,536 comparisons.
-template <typename Less> void SortStoppable(Entry* first, Entry* last, Less less, const std::atomic<bool>* stop) {
+template <typename Less>
+void SortStoppable(Entry* first, Entry* last, Less less, const std::atomic<bool>* stop) {
     if (!stop) {
         std::sort(first, last, less);
         return;
@@ -75,13 +76,15 @@ template <typename Less> void SortStoppable(Entry* first, Entry* last, Less less
 
 void SortRange(Entry* first, Entry* last, bool ascending, const std::atomic<bool>* stop) {
     if (ascending)
-        SortStoppable(first, last, [](const Entry& a, const Entry& b) {
-            return a.Key != b.Key ? a.Key < b.Key : a.Row < b.Row;
-        }, stop);
+        SortStoppable(
+            first, last,
+            [](const Entry& a, const Entry& b) { return a.Key != b.Key ? a.Key < b.Key : a.Row < b.Row; },
+            stop);
     else
-        SortStoppable(first, last, [](const Entry& a, const Entry& b) {
-            return a.Key != b.Key ? a.Key > b.Key : a.Row < b.Row;
-        }, stop);
+        SortStoppable(
+            first, last,
+            [](const Entry& a, const Entry& b) { return a.Key != b.Key ? a.Key > b.Key : a.Row < b.Row; },
+            stop);
 }
 
 // A stable sort by Key, a byte at a time from the lowest: counts are parsed into keys once, and
@@ -325,8 +328,8 @@ void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& lo
     table.Reorder(order);
 }
 
-std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending, const QLocale& locale,
-                                   const std::atomic<bool>* stop) {
+std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending,
+                                   const QLocale& locale, const std::atomic<bool>* stop) {
     CheckColumn(column);
     const int rows = table.RowCount();
     std::vector<std::size_t> order;

@@ -169,7 +169,8 @@ std::vector<bool> FoldedDuplicates(const KeywordTable& table, const std::atomic<
 
 } // namespace
 
-std::vector<bool> DuplicateRows(const KeywordTable& table, const QLocale& locale, const std::atomic<bool>* stop) {
+std::vector<bool> DuplicateRows(const KeywordTable& table, const QLocale& locale,
+                                const std::atomic<bool>* stop) {
     const int rows = table.RowCount();
     const int keywords = CellOf(Column::Keywords);
     const bool ascii = KeywordsArePrintableAscii(table);

@@ -157,7 +157,8 @@ public:
     // into fresh memory costs far more than the swap, most of it in page faults.
     // A raised stop ends it early with WorkStopped (workspace/TableWork.h).
     class PreparedOrder;
-    PreparedOrder PrepareReorder(std::vector<std::size_t> order, const std::atomic<bool>* stop = nullptr) const;
+    PreparedOrder PrepareReorder(std::vector<std::size_t> order,
+                                 const std::atomic<bool>* stop = nullptr) const;
     // Throws std::invalid_argument when the table's rows changed since it was prepared.
     void Reorder(PreparedOrder prepared);
 

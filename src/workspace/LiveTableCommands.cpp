@@ -57,7 +57,8 @@ bool AtOnce(const Workspace& ws, int liveWorkRows) {
 
 } // namespace
 
-QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&, TableWork::Control&)> read,
+QCoro::Task<bool> ReadOnWorker(Workspace& ws,
+                               std::function<void(const KeywordTable&, TableWork::Control&)> read,
                                std::string text) {
     ProgressText progress{ws, std::move(text) + " (Esc cancels)"};
     std::optional<TableHold> hold(std::in_place, ws.table);
@@ -75,7 +76,8 @@ QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTa
     co_return finished;
 }
 
-QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&)> read, std::string text) {
+QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&)> read,
+                               std::string text) {
     std::function<void(const KeywordTable&, TableWork::Control&)> withControl =
         [read = std::move(read)](const KeywordTable& table, TableWork::Control&) { read(table); };
     return ReadOnWorker(ws, std::move(withControl), std::move(text));
@@ -100,7 +102,8 @@ QCoro::Task<void> SortByColumnLive(Workspace& ws, int column, int liveWorkRows) 
         const bool ascending = column == ws.SortColumn ? !ws.SortAscending : ws.SortAscending;
         auto order = std::make_shared<KeywordTable::PreparedOrder>();
         const QLocale locale = QLocale::system();
-        auto read = [order, column, ascending, locale](const KeywordTable& table, TableWork::Control& control) {
+        auto read = [order, column, ascending, locale](const KeywordTable& table,
+                                                       TableWork::Control& control) {
             const auto* stop = &control.Cancelled;
             *order = table.PrepareReorder(SortOrder(table, column, ascending, locale, stop), stop);
         };

@@ -23,9 +23,11 @@ QCoro::Task<void> RemoveDuplicatesLive(Workspace& ws, int liveWorkRows = LiveWor
 // Runs read on a worker while nothing may change the table, showing text in the main panel once
 // it has taken 300 ms; true when it ran to its end. A read that looks at control.Cancelled and
 // throws WorkStopped ends as cancelled.
-QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&, TableWork::Control&)> read,
+QCoro::Task<bool> ReadOnWorker(Workspace& ws,
+                               std::function<void(const KeywordTable&, TableWork::Control&)> read,
                                std::string text);
-QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&)> read, std::string text);
+QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&)> read,
+                               std::string text);
 
 // Long table work is under way: the status bar says so and the caller does nothing.
 bool RefusedWhileBusy(Workspace& ws);

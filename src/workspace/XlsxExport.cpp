@@ -196,7 +196,9 @@ QCoro::Task<std::optional<std::string>> ExportXlsxTo(Workspace& ws, std::string 
         const bool copyAtOnce = ws.table.RowCount() < LiveWorkRows || !ws.Runs.Idle();
         if (copyAtOnce)
             *rows = ws.table.Copy();
-        std::function<void(const KeywordTable&)> copy = [rows](const KeywordTable& table) { *rows = table.Copy(); };
+        std::function<void(const KeywordTable&)> copy = [rows](const KeywordTable& table) {
+            *rows = table.Copy();
+        };
         bool copied = true;
         if (!copyAtOnce)
             copied = co_await ReadOnWorker(ws, std::move(copy), "Exporting XLSX\u2026");

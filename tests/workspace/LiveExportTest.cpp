@@ -1,3 +1,5 @@
+#include "workspace/LiveExport.h"
+
 #include "harvest/Harvest.h"
 #include "stats/GatherData.h"
 #include "support/Await.h"
@@ -5,7 +7,6 @@
 #include "workspace/ColumnSorting.h"
 #include "workspace/Duplicates.h"
 #include "workspace/ListEditing.h"
-#include "workspace/LiveExport.h"
 #include "workspace/ResultsExport.h"
 #include "workspace/ResultsImport.h"
 #include "workspace/RowFilter.h"
@@ -34,7 +35,8 @@ struct LiveSaveFixture : ::testing::Test {
     void Fill(int rows) {
         std::vector<Cells> cells;
         for (int r = 0; r < rows; ++r)
-            cells.push_back({r % 3 ? "golf \"" + std::to_string(r) : "=tennis", std::to_string(r), "", "", ""});
+            cells.push_back(
+                {r % 3 ? "golf \"" + std::to_string(r) : "=tennis", std::to_string(r), "", "", ""});
         ws.table.AppendMany(cells);
     }
     std::string Target() const { return dir.filePath(QStringLiteral("out.csv")).toStdString(); }
@@ -77,8 +79,9 @@ TEST_P(LiveSave, WritesTodaysBytesOrLeavesTheOldFile) {
     EXPECT_TRUE(ui.Errors.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Saves, LiveSave, ::testing::Combine(::testing::Values(&SaveResultsLive, &SaveShownLive),
-                                                             ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(Saves, LiveSave,
+                         ::testing::Combine(::testing::Values(&SaveResultsLive, &SaveShownLive),
+                                            ::testing::Bool()));
 
 TEST_F(LiveSaveFixture, SaveShownWithNothingShownSaysSoAndAsksNoFile) {
     Fill(10);
@@ -100,7 +103,8 @@ TEST_F(LiveSaveFixture, CopyRowsGivesTodaysTextOrNothingOnEsc) {
         if (cancel)
             Escape(ws);
         Await();
-        test::RunLoopUntil([&] { return text.has_value() || ui.Status[StatusPanel::Main] == CopyRowsCancelledText; });
+        test::RunLoopUntil(
+            [&] { return text.has_value() || ui.Status[StatusPanel::Main] == CopyRowsCancelledText; });
         EXPECT_EQ(text, cancel ? std::nullopt : std::optional(QString::fromUtf8(RowsText(ws.table, rows))));
     }
 }
@@ -148,7 +152,9 @@ TEST(StopFlag, EndsTheLongReadsEarly) {
     const std::function<void()> reads[] = {
         [&] { SortOrder(ws.table, 1, true, QLocale::system(), &stop); },
         [&] { SortOrder(ws.table, 2, true, QLocale::system(), &stop); },
-        [&] { ws.table.PrepareReorder({1, 0}, &stop); },
+        [&] {
+            ws.table.PrepareReorder({1, 0}, &stop);
+        },
         [&] { DuplicateRows(ws.table, QLocale::system(), &stop); },
         [&] { DuplicateRows(ws.table, QLocale(QLocale::Turkish), &stop); },
     };
