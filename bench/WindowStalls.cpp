@@ -1,19 +1,24 @@
 // How long each table command holds the window's event loop at a million rows: the real window,
 // offscreen, a probe timer firing every 2 ms, and the largest gap between its firings from the
 // command's start until its work (on the loop or a worker) has ended. Message boxes are answered
-// with their first button as soon as they show, and file dialogs with the bench's own file. Prints
-// one line per command; an Esc step also prints how long the table took to come back.
+// with their first button as soon as they show; the file dialogs and Add Keywords are answered
+// with the files written for the steps. Prints one line per command; an Esc step also prints how
+// long the table took to be free again.
 //   bench_WindowStalls [--rows=N]
+#include "StandinServer.h"
 #include "gui/FMain.h"
+#include "gui/TableEditing.h"
 #include "workspace/KeywordTable.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
@@ -24,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,8 +54,24 @@ std::vector<vorlith::Cells> Load(int rows) {
     return cells;
 }
 
-// The file the next file dialog is answered with.
-QString answerFile;
+// The file the next dialog is answered with, and whether Add Keywords skips the existing keywords.
+std::string answerFile;
+bool skipExisting = false;
+
+// Fills in a file dialog or Add Keywords; false for any other dialog.
+bool AnswerFileDialog(QWidget* modal) {
+    if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+        files->selectFile(QString::fromStdString(answerFile));
+        QMetaObject::invokeMethod(files, "accept");
+        return true;
+    }
+    if (auto* list = modal->findChild<QLineEdit*>(QStringLiteral("edtList"))) {
+        list->setText(QString::fromStdString(answerFile));
+        if (auto* skip = modal->findChild<QCheckBox*>(QStringLiteral("chkSkipExisting")))
+            skip->setChecked(skipExisting);
+    }
+    return false;
+}
 
 // Runs command from the loop and returns the loop's largest stall in ms until done() holds.
 double LargestStall(const std::function<void()>& command, const std::function<bool()>& done) {
@@ -63,12 +85,9 @@ double LargestStall(const std::function<void()>& command, const std::function<bo
         const qint64 now = clock.elapsed();
         largest = std::max(largest, now - last);
         last = now;
-        if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            files->selectFile(answerFile);
-            static_cast<QDialog*>(files)->accept();
-            return;
-        }
         if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (AnswerFileDialog(box))
+                return;
             if (auto* ok = box->findChild<QPushButton*>(QStringLiteral("btnOk")))
                 ok->click();
             return;
@@ -98,7 +117,21 @@ int main(int argc, char** argv) {
         if (std::strncmp(argv[i], "--rows=", 7) == 0)
             rows = std::max(1, std::atoi(argv[i] + 7));
     QTemporaryDir folder;
-    vorlith::TfrmMain window(folder.path().toStdString() + "/");
+    const std::string dir = folder.path().toStdString() + "/";
+    // The harvest's rounds: two sources of the stand-in, the a-z expansion.
+    vorlith::standin::Options standinOptions;
+    standinOptions.Quiet = true;
+    vorlith::standin::StandinServer standin(standinOptions);
+    standin.Start();
+    {
+        std::ofstream file(dir + "sources.ini");
+        file << "[Suggest builtin]\nEnabled=0\n";
+        for (const char* shape : {"json", "yahoo"})
+            file << "[Suggest " << shape << "]\nName=" << shape << "\nURL=http://127.0.0.1:" << standin.Port()
+                 << "/sources/" << shape << "?q={query}\nQuery=percent\nFormat=json\nPath="
+                 << (std::string(shape) == "json" ? "1/*" : "r/*/k") << "\nEnabled=1\n";
+    }
+    vorlith::TfrmMain window(dir);
     window.resize(1000, 700);
     window.show();
     QApplication::processEvents();
@@ -109,6 +142,20 @@ int main(int argc, char** argv) {
             return;
         ws.table.DeleteAll();
         ws.table.AppendMany(load);
+        QApplication::processEvents();
+    };
+    const std::string listFile = dir + "keywords.txt", resultsFile = dir + "results.csv";
+    {
+        std::ofstream list(listFile), results(resultsFile);
+        results << "No,Keywords,Searches,Google,Yahoo,Msn\n";
+        for (int r = 0; r < rows; ++r) {
+            const auto& cells = load[static_cast<std::size_t>(rows - 1 - r)];
+            list << cells[0] << "\n";
+            results << r + 1 << ',' << cells[0] << ',' << cells[1] << ',' << cells[2] << ",," << cells[4] << "\n";
+        }
+    }
+    auto empty = [&] {
+        ws.table.DeleteAll();
         QApplication::processEvents();
     };
     auto* removeDuplicates = window.findChild<QPushButton*>(QStringLiteral("btnRemoveDuplicates"));
@@ -124,15 +171,13 @@ int main(int argc, char** argv) {
     for (QShortcut* s : window.findChildren<QShortcut*>())
         if (s->key() == QKeySequence(Qt::Key_Escape))
             escape = s;
-    const QString csv = folder.path() + QStringLiteral("/stalls.csv");
-    const QString xlsx = folder.path() + QStringLiteral("/stalls.xlsx");
-    // Esc a while into a sort by Keywords; how long the table then takes to be free again.
+    // Esc a while into a command; how long the table then takes to be free again.
     bool escPending = false;
     QElapsedTimer sinceEsc;
     double escToIdle = -1;
-    auto sortThenEscape = [&](int afterMs) {
+    auto escapeAfter = [&](int afterMs, const std::function<void()>& command) {
         escPending = true;
-        window.lvwItemsColumnClick(1);
+        command();
         QTimer::singleShot(afterMs, [&] {
             sinceEsc.start();
             escPending = false;
@@ -140,12 +185,14 @@ int main(int argc, char** argv) {
         });
     };
     auto idle = [&] {
-        if (escPending || ws.Work.Busy() || ws.table.Held())
+        if (escPending || ws.Work.Busy() || ws.table.Held() || !ws.Runs.Idle())
             return false;
         if (sinceEsc.isValid() && escToIdle < 0)
             escToIdle = static_cast<double>(sinceEsc.nsecsElapsed()) / 1e6;
         return true;
     };
+    auto sortByKeywords = [&] { window.lvwItemsColumnClick(1); };
+    auto removeAllDuplicates = [&] { removeDuplicates->click(); };
     struct Step {
         const char* Name;
         std::function<void()> Command;
@@ -161,19 +208,18 @@ int main(int argc, char** argv) {
         {"Remove Duplicates", [&] { removeDuplicates->click(); }},
         {"Select All", [&] { window.bsSkinButton1Click(); }},
         {"Clear Selection", [&] { window.bsSkinButton2Click(); }},
-        {"Select All, then Delete Selected",
-         [&] {
+        {"Select All, then Delete Selected", [&] {
              window.bsSkinButton1Click();
              window.bsSkinButton3Click();
          }},
         {"Save Results",
          [&] {
-             answerFile = csv;
+             answerFile = dir + "stalls.csv";
              window.btnSaveResultsClick();
          }},
         {"Save Shown (filter \"term 1\")",
          [&] {
-             answerFile = csv;
+             answerFile = dir + "stalls.csv";
              action("Save Shown\u2026")->trigger();
          },
          [&] { window.SetFilter("term 1"); }},
@@ -184,50 +230,71 @@ int main(int argc, char** argv) {
          }},
         {"Export XLSX",
          [&] {
-             answerFile = xlsx;
+             answerFile = dir + "stalls.xlsx";
              action("Export XLSX\u2026")->trigger();
          }},
-        {"Esc 100 ms into a sort by Keywords", [&] { sortThenEscape(100); }},
-        {"Esc 300 ms into a sort by Keywords", [&] { sortThenEscape(300); }},
-        {"Esc 500 ms into a sort by Keywords", [&] { sortThenEscape(500); }},
-        {"Esc 100 ms into Remove Duplicates",
-         [&] {
-             escPending = true;
-             removeDuplicates->click();
-             QTimer::singleShot(100, [&] {
-                 sinceEsc.start();
-                 escPending = false;
-                 Q_EMIT escape->activated();
-             });
-         }},
+        {"Esc 100 ms into a sort by Keywords", [&] { escapeAfter(100, sortByKeywords); }},
+        {"Esc 300 ms into a sort by Keywords", [&] { escapeAfter(300, sortByKeywords); }},
+        {"Esc 500 ms into a sort by Keywords", [&] { escapeAfter(500, sortByKeywords); }},
+        {"Esc 100 ms into Remove Duplicates", [&] { escapeAfter(100, removeAllDuplicates); }},
         {"Delete All", [&] { window.bsSkinButton4Click(); }},
+        {"Undo Delete All", [&] { window.Editing().Undo(); }},
+        {"Redo Delete All", [&] { window.Editing().Redo(); }},
+        {"Remove Duplicates, again", [&] { removeDuplicates->click(); }},
+        {"Undo Remove Duplicates", [&] { window.Editing().Undo(); }},
+        {"Redo Remove Duplicates", [&] { window.Editing().Redo(); }},
+        {"Import keywords, empty table", [&] {
+             answerFile = listFile;
+             skipExisting = false;
+             window.btnAddKeywordClick();
+         }},
+        {"Import keywords, onto the rows", [&] {
+             answerFile = listFile;
+             skipExisting = false;
+             window.btnAddKeywordClick();
+         }},
+        {"Import keywords, skip existing", [&] {
+             answerFile = listFile;
+             skipExisting = true;
+             window.btnAddKeywordClick();
+         }},
+        {"Open Results, empty table", [&] {
+             answerFile = resultsFile;
+             window.Editing().OpenResults();
+         }},
+        {"Harvest rounds merged", [&] {
+             ws.MainKeyword = "golf clubs";
+             ws.Harvest.Expand = vorlith::Expansion::AZ;
+             window.btnGatherKeywordClick();
+         }},
     };
-    std::printf("%-38s %12s\n", "command", "stall ms");
+    std::printf("%-34s %12s %12s\n", "command", "stall ms", "rows after");
     for (const Step& step : steps) {
-        if (std::strcmp(step.Name, "Remove Duplicates") == 0 || std::strncmp(step.Name, "Select All,", 11) == 0 ||
-            std::strcmp(step.Name, "Delete All") == 0)
+        const std::string name = step.Name;
+        if (name.ends_with("empty table"))
+            empty();
+        else if (name == "Remove Duplicates" || name == "Select All, then Delete Selected" || name == "Delete All" ||
+                 name.starts_with("Import keywords, ") || name == "Harvest rounds merged")
             refill();
-        if (ws.table.RowCount() == 0)
+        else if (ws.table.RowCount() == 0 && !name.starts_with("Undo") && !name.starts_with("Redo"))
             refill();
         if (step.Before) {
             step.Before();
             QApplication::processEvents();
         }
         const double stall = LargestStall(step.Command, idle);
-        std::printf("%-38s %12.0f\n", step.Name, stall);
-        if (std::strncmp(step.Name, "Copy Rows", 9) == 0) {
+        std::printf("%-34s %12.0f %12d\n", step.Name, stall, ws.table.RowCount());
+        if (name.starts_with("Copy Rows")) {
             // The part left on the window's thread: handing the text to the clipboard.
             const QString text = QGuiApplication::clipboard()->text();
             QElapsedTimer handOver;
             handOver.start();
             QGuiApplication::clipboard()->setText(text);
-            std::printf("%-38s %12.0f\n", "  of it, setText of the MB below",
-                        static_cast<double>(handOver.nsecsElapsed()) / 1e6);
-            std::printf("%-38s %12.0f\n", "  (MB of text, UTF-16)",
-                        static_cast<double>(text.size()) * 2 / 1e6);
+            std::printf("%-34s %12.0f\n", "  of it, setText of the MB below", static_cast<double>(handOver.nsecsElapsed()) / 1e6);
+            std::printf("%-34s %12.0f\n", "  (MB of text, UTF-16)", static_cast<double>(text.size()) * 2 / 1e6);
         }
-        if (std::strncmp(step.Name, "Esc", 3) == 0) {
-            std::printf("%-38s %12.0f\n", "  from Esc to a free table", escToIdle);
+        if (name.starts_with("Esc")) {
+            std::printf("%-34s %12.0f\n", "  from Esc to a free table", escToIdle);
             escToIdle = -1;
         }
         std::fflush(stdout);

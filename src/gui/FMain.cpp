@@ -24,6 +24,7 @@
 #include "workspace/ColumnSorting.h"
 #include "workspace/ListEditing.h"
 #include "workspace/LiveExport.h"
+#include "workspace/LiveImports.h"
 #include "workspace/LiveTableCommands.h"
 #include "workspace/MainKeyword.h"
 #include "workspace/ResultsExport.h"
@@ -422,7 +423,7 @@ void TfrmMain::ShowColumnMenu(const QPoint& at) {
     menu.exec(lvwItems->horizontalHeader()->mapToGlobal(at));
 }
 void TfrmMain::btnAddKeywordClick() {
-    vorlith::AddKeywords(ws_);
+    ws_.Runs.Adopt(vorlith::AddKeywordsLive(ws_));
 }
 void TfrmMain::btnGatherDataClick() {
     vorlith::GatherDataOrStop(ws_);

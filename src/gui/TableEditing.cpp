@@ -2,8 +2,8 @@
 
 #include "gui/widgets/ErrorReporting.h"
 #include "platform/QStringBytes.h"
+#include "workspace/LiveImports.h"
 #include "workspace/LiveTableCommands.h"
-#include "workspace/ResultsImport.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 #include "workspace/XlsxExport.h"
@@ -97,7 +97,7 @@ void TableEditing::Redo() {
 }
 
 void TableEditing::OpenResults() {
-    vorlith::OpenResults(ws_);
+    ws_.Runs.Adopt(vorlith::OpenResultsLive(ws_));
 }
 
 void TableEditing::ExportXlsx() {

@@ -88,23 +88,39 @@ class Appender {
 public:
     Appender(Workspace& ws, bool merge) : ws_(ws), merge_(merge), keys_(QLocale::system()) {}
 
-    // True when a row was appended.
-    bool Add(Suggestion suggestion, const std::string& sourceName) {
-        std::string key;
-        if (merge_) {
-            keys_.Append(suggestion.Keyword, key);
-            if (const auto seen = appended_.find(key); seen != appended_.end()) {
-                AddName(seen->second, sourceName);
-                return false;
+    // One source's answer, in order; returns the keywords of the rows it appended. They go in
+    // with one notice: a notice a row costs the window a pass over its rows each, at a million
+    // rows a long stall a round. A keyword twice in one answer only ever adds the same name.
+    std::vector<std::string> AddAll(std::vector<Suggestion> found, const std::string& sourceName) {
+        std::vector<Cells> rows;
+        std::vector<std::string> keywords, newKeys;
+        std::unordered_set<std::string> inAnswer;
+        for (Suggestion& suggestion : found) {
+            std::string key;
+            if (merge_) {
+                keys_.Append(suggestion.Keyword, key);
+                if (const auto seen = appended_.find(key); seen != appended_.end()) {
+                    AddName(seen->second, sourceName);
+                    continue;
+                }
+                if (!inAnswer.insert(key).second)
+                    continue;
             }
+            keywords.push_back(suggestion.Keyword);
+            rows.push_back({std::move(suggestion.Keyword), std::move(suggestion.Count), {}, {}, {}});
+            newKeys.push_back(std::move(key));
         }
-        ws_.table.Append({std::move(suggestion.Keyword), std::move(suggestion.Count), {}, {}, {}});
-        const RowId id = ws_.table.Id(ws_.table.RowCount() - 1);
-        ws_.RowSources[id] = sourceName;
-        if (merge_)
-            appended_.emplace(std::move(key), id);
-        ++ws_.LastHarvest.NewKeywords;
-        return true;
+        const int first = ws_.table.RowCount();
+        if (!rows.empty())
+            ws_.table.AppendMany(std::move(rows));
+        for (std::size_t i = 0; i < newKeys.size(); ++i) {
+            const RowId id = ws_.table.Id(first + static_cast<int>(i));
+            ws_.RowSources[id] = sourceName;
+            if (merge_)
+                appended_.emplace(std::move(newKeys[i]), id);
+            ++ws_.LastHarvest.NewKeywords;
+        }
+        return keywords;
     }
 
 private:
@@ -184,11 +200,10 @@ QCoro::Task<HarvestEnd> GatherKeywordsInRounds(Workspace& ws) {
             answers.push_back(std::move(found));
         }
         for (std::size_t k = 0; k < answers.size(); ++k) {
-            for (Suggestion& suggestion : answers[k]) {
-                std::string keyword = suggestion.Keyword;
-                if (appender.Add(std::move(suggestion), asker[k]->Entry->Name) && round < firstDepth && depth > 1)
+            std::vector<std::string> added = appender.AddAll(std::move(answers[k]), asker[k]->Entry->Name);
+            if (round < firstDepth && depth > 1)
+                for (std::string& keyword : added)
                     deeper.push_back(std::move(keyword));
-            }
             SourceRun& run = *asker[k];
             if (!run.BlockReason.empty() && !run.BlockSaid) {
                 run.BlockSaid = true;

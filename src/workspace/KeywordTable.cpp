@@ -116,11 +116,77 @@ void KeywordTable::AppendMany(std::vector<Cells> cells) {
     if (cells.empty())
         return;
     const int count = RowCount();
-    slots_.reserve(slots_.size() + cells.size());
+    // Grown geometrically: a harvest appends a few rows a round, and an exact reserve would move
+    // a million slots to fresh memory every time.
+    const std::size_t needed = slots_.size() + cells.size();
+    if (needed > slots_.capacity())
+        slots_.reserve(std::max(needed, slots_.capacity() + slots_.capacity() / 2));
     for (const Cells& c : cells)
         AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), c);
     NoteAppended(count);
     Q_EMIT RowsAppended(count, RowCount() - 1);
+}
+
+void KeywordTable::PreparedRows::Add(const Cells& cells) {
+    RowSlot& slot = slots_.emplace_back();
+    slot.At = text_.size();
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        slot.Length[c] = CellLength(cells[c].size());
+        text_.append(cells[c]);
+    }
+}
+
+void KeywordTable::PreparedRows::AddKeyword(std::string_view keyword) {
+    RowSlot& slot = slots_.emplace_back();
+    slot.At = text_.size();
+    slot.Length[0] = CellLength(keyword.size());
+    text_.append(keyword);
+}
+
+void KeywordTable::PreparedRows::LeaveRoom(std::size_t rows, std::size_t textBytes) {
+    if (!slots_.empty() || !text_.empty())
+        throw std::logic_error("KeywordTable::PreparedRows: room is left before the first row");
+    slots_.resize(rows);
+    text_.resize(textBytes);
+    leadRows_ = rows;
+    leadText_ = textBytes;
+}
+
+void KeywordTable::AppendPrepared(PreparedRows rows) {
+    CheckWritable();
+    const std::size_t count = rows.Count();
+    if (count == 0)
+        return;
+    if (nextId_ == 0 || count > std::numeric_limits<RowId>::max() - nextId_ + std::size_t{1})
+        throw std::length_error("The keyword table has given out every row id");
+    const int before = RowCount();
+    if (rows.leadRows_ == slots_.size() && rows.leadText_ == text_.size()) {
+        std::copy(slots_.begin(), slots_.end(), rows.slots_.begin());
+        std::copy(text_.begin(), text_.end(), rows.text_.begin());
+        slots_.swap(rows.slots_);
+        text_.swap(rows.text_);
+    } else {
+        // The table changed since the room was left: the rows go after it the usual way.
+        const std::size_t base = text_.size();
+        text_.append(rows.text_, rows.leadText_);
+        const std::size_t needed = slots_.size() + count;
+        if (needed > slots_.capacity())
+            slots_.reserve(std::max(needed, slots_.capacity() + slots_.capacity() / 2));
+        for (std::size_t r = rows.leadRows_; r < rows.slots_.size(); ++r) {
+            RowSlot slot = rows.slots_[r];
+            slot.At = slot.At - rows.leadText_ + base;
+            slots_.push_back(slot);
+        }
+    }
+    for (std::size_t r = static_cast<std::size_t>(before); r < slots_.size(); ++r) {
+        slots_[r].Number = static_cast<std::uint32_t>(r + 1);
+        slots_[r].Id = nextId_++;
+    }
+    // New ids are the highest: only an index by id built since a reorder needs them.
+    if (!idsAscending_)
+        indexStale_ = true;
+    NoteAppended(before);
+    Q_EMIT RowsAppended(before, RowCount() - 1);
 }
 
 void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords) {
@@ -550,24 +616,26 @@ void KeywordTable::PutBack(RowBlock rows) {
     } else {
         const std::size_t base = text_.size();
         text_.append(rows.text_);
-        const std::size_t total = slots_.size() + rows.slots_.size();
-        std::vector<RowSlot> merged;
-        merged.reserve(total);
-        std::size_t t = 0, b = 0;
-        while (merged.size() < total) {
-            // Each row goes back to its old position, or as near as the rows left allow.
-            const bool more = b < rows.slots_.size();
-            const std::size_t wanted = !more ? 0 : rows.positions_.empty() ? b : rows.positions_[b];
-            if (more && (t == slots_.size() || wanted <= merged.size())) {
-                RowSlot slot = rows.slots_[b++];
+        // Merged in place from the back: fresh memory for a million slots costs far more than
+        // the merge, most of it in page faults. Each row goes back to its old position, or as
+        // near as the rows left allow: block row b goes to min(its position, b + rows there).
+        const std::size_t there = slots_.size();
+        const std::size_t count = rows.slots_.size();
+        const auto target = [&](std::size_t b) {
+            return std::min<std::size_t>(rows.positions_.empty() ? b : rows.positions_[b], b + there);
+        };
+        tail = target(0) == there;
+        slots_.resize(there + count);
+        std::size_t t = there, b = count;
+        for (std::size_t w = there + count; w-- > 0 && b > 0;) {
+            if (target(b - 1) == w) {
+                RowSlot slot = rows.slots_[--b];
                 slot.At = slot.At + base;
-                tail = tail && t == slots_.size();
-                merged.push_back(slot);
+                slots_[w] = slot;
             } else {
-                merged.push_back(slots_[t++]);
+                slots_[w] = slots_[--t];
             }
         }
-        slots_.swap(merged);
     }
     PositionsMoved();
     idsAscending_ = std::is_sorted(slots_.begin(), slots_.end(),

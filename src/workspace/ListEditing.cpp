@@ -29,7 +29,8 @@ namespace {
     throw std::runtime_error("Cannot open file \"" + (full.empty() ? path : full) + "\". " + reason);
 }
 
-// Reads the file whole, but only up to its first NUL: nothing after it becomes a row.
+} // namespace
+
 std::string ReadListFile(const std::string& path) {
     // Non-blocking so that opening a pipe cannot wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -66,8 +67,6 @@ std::string ReadListFile(const std::string& path) {
     }
     return text;
 }
-
-} // namespace
 
 std::vector<std::string_view> SplitKeywordLines(std::string_view text) {
     if (const auto nul = text.find('\0'); nul != std::string_view::npos)
@@ -115,7 +114,7 @@ void AddKeywords(Workspace& ws) {
 
 std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
                                                 std::vector<std::string_view> lines,
-                                                const ImportOptions& options) {
+                                                const ImportOptions& options, const QLocale& locale) {
     if (options.Trim)
         for (auto& line : lines)
             line = TrimControls(line);
@@ -127,7 +126,7 @@ std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
     const bool ascii =
         KeywordsArePrintableAscii(table) &&
         std::all_of(lines.begin(), lines.end(), [](std::string_view l) { return IsPrintableAscii(l); });
-    KeywordSet known(QLocale::system(), ascii);
+    KeywordSet known(locale, ascii);
     for (int r = 0; r < table.RowCount(); ++r)
         known.Insert(table.Cell(r, keywords));
     std::erase_if(lines, [&](std::string_view line) { return !known.Insert(line); });

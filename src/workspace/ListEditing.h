@@ -4,6 +4,7 @@
 
 #include "workspace/WorkspaceUi.h"
 
+#include <QLocale>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -25,6 +26,10 @@ inline constexpr std::string_view DeleteAllQuestion = "Are you sure do you want 
 // point into text.
 std::vector<std::string_view> SplitKeywordLines(std::string_view text);
 
+// The keyword list file's bytes up to its first NUL: nothing after it becomes a row. Throws like
+// ImportKeywordFile.
+std::string ReadListFile(const std::string& path);
+
 // Appends one row per line of the keyword list file at path, numbered on from the rows already
 // there, and returns how many; no file at the path gives 0. Throws like ImportKeywordFile.
 std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path);
@@ -36,7 +41,8 @@ std::size_t AppendKeywordFile(KeywordTable& table, const std::string& path, cons
 // table and against the lines let through before.
 std::vector<std::string_view> FilterImportLines(const KeywordTable& table,
                                                 std::vector<std::string_view> lines,
-                                                const ImportOptions& options);
+                                                const ImportOptions& options,
+                                                const QLocale& locale = QLocale::system());
 
 // One typed keyword as one row, or the import of the chosen file; refused (with the text the
 // dialog shows) when the dialog would refuse the answer.

@@ -184,7 +184,7 @@ std::size_t Walk(std::string_view text, char separator, const std::function<void
 
 } // namespace
 
-std::size_t AppendResultsText(KeywordTable& table, std::string_view text) {
+std::size_t ReadResultsRows(std::string_view text, const std::function<void(Cells&&)>& row) {
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     CheckIsText(text);
@@ -195,16 +195,19 @@ std::size_t AppendResultsText(KeywordTable& table, std::string_view text) {
                                : ',';
     // Checked whole before the first row goes in, so that a wrong line changes nothing.
     const std::size_t rows = Walk(text, separator, nullptr);
+    Walk(text, separator, row);
+    return rows;
+}
+
+std::size_t AppendResultsText(KeywordTable& table, std::string_view text) {
     // Added in batches: a notice for each bounds the memory the parsed rows take on the way.
     constexpr std::size_t batch = 65536;
     std::vector<Cells> pending;
-    pending.reserve(std::min(rows, batch));
-    Walk(text, separator, [&](Cells&& cells) {
+    const std::size_t rows = ReadResultsRows(text, [&](Cells&& cells) {
         pending.push_back(std::move(cells));
         if (pending.size() == batch) {
             table.AppendMany(std::move(pending));
             pending = {};
-            pending.reserve(batch);
         }
     });
     table.AppendMany(std::move(pending));

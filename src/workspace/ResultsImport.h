@@ -2,7 +2,10 @@
 // "Open Results": appends the rows of a results file to the table. Reads back what Save Results
 // wrote, byte for byte, and CSV or TSV from other tools whose header names a keyword column.
 
+#include "workspace/KeywordTable.h"
+
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -10,7 +13,6 @@
 
 namespace vorlith {
 
-class KeywordTable;
 class Workspace;
 
 inline constexpr std::string_view OpenResultsTitle = "Open Results";
@@ -25,6 +27,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Checks the whole text first, then hands its rows to row in order and returns how many; throws
+// ResultsFileError before the first row when any line is wrong.
+std::size_t ReadResultsRows(std::string_view text, const std::function<void(Cells&&)>& row);
 // Checks the whole text first, then appends its rows (numbered on from the table's rows) and
 // returns how many; throws ResultsFileError and changes nothing when any line is wrong.
 std::size_t AppendResultsText(KeywordTable& table, std::string_view text);

@@ -50,8 +50,8 @@ QCoro::Task<bool> TableWork::Run(std::function<void(Control&)> job,
         ~Release() { work.control_.reset(); }
     } release{*this};
     const auto start = std::chrono::steady_clock::now();
-    // At least one turn of the loop, even for work that ends at once: the caller always gets
-    // control back while the work counts as under way, however fast the worker was.
+    // At least one turn of the loop, however quick the job: the caller always gets the window
+    // back (and sees Busy()) before the work's result is applied.
     do {
         co_await QCoro::sleepFor(std::chrono::milliseconds(25));
         if (progress && std::chrono::steady_clock::now() - start >= ProgressDelay)

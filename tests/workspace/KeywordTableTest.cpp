@@ -234,5 +234,45 @@ INSTANTIATE_TEST_SUITE_P(
                              }}),
     [](const auto& info) { return std::string(info.param.first); });
 
+
+std::string Keywords(const KeywordTable& table) {
+    std::string out;
+    for (int r = 0; r < table.RowCount(); ++r)
+        out += std::string(table.Cell(r, 0)) + table.Caption(r) + " ";
+    return out;
+}
+
+// Rows put back into a table that lost rows meanwhile go to their old places, or as near as the
+// rows left allow; rows prepared against a table that grew meanwhile still go after it.
+TEST(KeywordTableBlocks, PutBackAndPreparedRowsSurviveAChangedTable) {
+    const struct {
+        std::vector<bool> Taken;
+        int DeletedAt, Deleted;
+        const char* After;
+    } cases[] = {{{false, true, false, false, true, true}, 1, 2, "a1 b2 e5 f6 "},
+                 {{false, true, false, false, true, false}, 0, 1, "c3 b2 d4 f6 e5 "}};
+    for (const auto& c : cases) {
+        KeywordTable table;
+        for (const char* k : {"a", "b", "c", "d", "e", "f"})
+            table.AppendKeyword(k);
+        RowBlock block = table.TakeMarked(c.Taken);
+        for (int i = 0; i < c.Deleted; ++i)
+            table.Delete(c.DeletedAt);
+        table.PutBack(std::move(block));
+        EXPECT_EQ(Keywords(table), c.After);
+    }
+    KeywordTable table;
+    table.AppendKeyword("a");
+    KeywordTable::PreparedRows rows;
+    rows.LeaveRoom(static_cast<std::size_t>(table.RowCount()), table.ArenaUsed());
+    rows.Add({"b", "1", "", "", "x"});
+    rows.AddKeyword("c");
+    table.AppendKeyword("late");
+    table.AppendPrepared(std::move(rows));
+    EXPECT_EQ(Keywords(table), "a1 late2 b3 c4 ");
+    EXPECT_EQ(table.Cell(2, 4), "x");
+    EXPECT_EQ(table.Find(table.Id(3)), 3);
+}
+
 } // namespace
 } // namespace vorlith

@@ -7,6 +7,7 @@
 #include "workspace/ColumnSorting.h"
 #include "workspace/Duplicates.h"
 #include "workspace/ListEditing.h"
+#include "workspace/LiveImports.h"
 #include "workspace/ResultsExport.h"
 #include "workspace/ResultsImport.h"
 #include "workspace/RowFilter.h"
@@ -116,6 +117,8 @@ TEST_F(LiveSaveFixture, CommandsWaitPolitelyWhileAWorkerReads) {
     const std::function<void(Workspace&)> commands[] = {
         [](Workspace& w) { AddKeywords(w); },
         [](Workspace& w) { OpenResults(w); },
+        [](Workspace& w) { w.Runs.Adopt(AddKeywordsLive(w)); },
+        [](Workspace& w) { w.Runs.Adopt(OpenResultsLive(w)); },
         [](Workspace& w) { DeleteRows(w, {0}); },
         [](Workspace& w) { SetRowsChecked(w, {0}, true); },
         [](Workspace& w) { GatherDataOrStop(w); },
