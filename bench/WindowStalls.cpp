@@ -2,25 +2,32 @@
 // offscreen, a probe timer firing every 2 ms, and the largest gap between its firings from the
 // command's start until its work (on the loop or a worker) has ended. Message boxes are answered
 // with their first button as soon as they show; the file dialogs and Add Keywords are answered
-// with the files written for the steps. Prints one line per command.
+// with the files written for the steps. Prints one line per command; an Esc step also prints how
+// long the table took to be free again.
 //   bench_WindowStalls [--rows=N]
 #include "StandinServer.h"
 #include "gui/FMain.h"
 #include "gui/TableEditing.h"
 #include "workspace/KeywordTable.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDialog>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -137,7 +144,6 @@ int main(int argc, char** argv) {
         ws.table.AppendMany(load);
         QApplication::processEvents();
     };
-    auto idle = [&] { return !ws.Work.Busy() && ws.Runs.Idle(); };
     const std::string listFile = dir + "keywords.txt", resultsFile = dir + "results.csv";
     {
         std::ofstream list(listFile), results(resultsFile);
@@ -153,9 +159,44 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
     };
     auto* removeDuplicates = window.findChild<QPushButton*>(QStringLiteral("btnRemoveDuplicates"));
+    auto* list = window.findChild<QTableView*>(QStringLiteral("lvwItems"));
+    auto action = [&](const char* text) {
+        for (QAction* a : window.findChildren<QAction*>())
+            if (a->text() == QString::fromUtf8(text))
+                return a;
+        std::fprintf(stderr, "no action %s\n", text);
+        std::exit(1);
+    };
+    QShortcut* escape = nullptr;
+    for (QShortcut* s : window.findChildren<QShortcut*>())
+        if (s->key() == QKeySequence(Qt::Key_Escape))
+            escape = s;
+    // Esc a while into a command; how long the table then takes to be free again.
+    bool escPending = false;
+    QElapsedTimer sinceEsc;
+    double escToIdle = -1;
+    auto escapeAfter = [&](int afterMs, const std::function<void()>& command) {
+        escPending = true;
+        command();
+        QTimer::singleShot(afterMs, [&] {
+            sinceEsc.start();
+            escPending = false;
+            Q_EMIT escape->activated();
+        });
+    };
+    auto idle = [&] {
+        if (escPending || ws.Work.Busy() || ws.table.Held() || !ws.Runs.Idle())
+            return false;
+        if (sinceEsc.isValid() && escToIdle < 0)
+            escToIdle = static_cast<double>(sinceEsc.nsecsElapsed()) / 1e6;
+        return true;
+    };
+    auto sortByKeywords = [&] { window.lvwItemsColumnClick(1); };
+    auto removeAllDuplicates = [&] { removeDuplicates->click(); };
     struct Step {
         const char* Name;
         std::function<void()> Command;
+        std::function<void()> Before = {}; // not measured
     };
     const std::vector<Step> steps = {
         {"Sort by Keywords", [&] { window.lvwItemsColumnClick(1); }},
@@ -171,6 +212,31 @@ int main(int argc, char** argv) {
              window.bsSkinButton1Click();
              window.bsSkinButton3Click();
          }},
+        {"Save Results",
+         [&] {
+             answerFile = dir + "stalls.csv";
+             window.btnSaveResultsClick();
+         }},
+        {"Save Shown (filter \"term 1\")",
+         [&] {
+             answerFile = dir + "stalls.csv";
+             action("Save Shown\u2026")->trigger();
+         },
+         [&] { window.SetFilter("term 1"); }},
+        {"Copy Rows (every row highlighted)", [&] { action("Copy Rows")->trigger(); },
+         [&] {
+             window.SetFilter("");
+             list->selectAll();
+         }},
+        {"Export XLSX",
+         [&] {
+             answerFile = dir + "stalls.xlsx";
+             action("Export XLSX\u2026")->trigger();
+         }},
+        {"Esc 100 ms into a sort by Keywords", [&] { escapeAfter(100, sortByKeywords); }},
+        {"Esc 300 ms into a sort by Keywords", [&] { escapeAfter(300, sortByKeywords); }},
+        {"Esc 500 ms into a sort by Keywords", [&] { escapeAfter(500, sortByKeywords); }},
+        {"Esc 100 ms into Remove Duplicates", [&] { escapeAfter(100, removeAllDuplicates); }},
         {"Delete All", [&] { window.bsSkinButton4Click(); }},
         {"Undo Delete All", [&] { window.Editing().Undo(); }},
         {"Redo Delete All", [&] { window.Editing().Redo(); }},
@@ -212,8 +278,25 @@ int main(int argc, char** argv) {
             refill();
         else if (ws.table.RowCount() == 0 && !name.starts_with("Undo") && !name.starts_with("Redo"))
             refill();
+        if (step.Before) {
+            step.Before();
+            QApplication::processEvents();
+        }
         const double stall = LargestStall(step.Command, idle);
         std::printf("%-34s %12.0f %12d\n", step.Name, stall, ws.table.RowCount());
+        if (name.starts_with("Copy Rows")) {
+            // The part left on the window's thread: handing the text to the clipboard.
+            const QString text = QGuiApplication::clipboard()->text();
+            QElapsedTimer handOver;
+            handOver.start();
+            QGuiApplication::clipboard()->setText(text);
+            std::printf("%-34s %12.0f\n", "  of it, setText of the MB below", static_cast<double>(handOver.nsecsElapsed()) / 1e6);
+            std::printf("%-34s %12.0f\n", "  (MB of text, UTF-16)", static_cast<double>(text.size()) * 2 / 1e6);
+        }
+        if (name.starts_with("Esc")) {
+            std::printf("%-34s %12.0f\n", "  from Esc to a free table", escToIdle);
+            escToIdle = -1;
+        }
         std::fflush(stdout);
     }
     std::printf("(%d rows)\n", rows);

@@ -6,13 +6,13 @@
 #include "commands/WindowCommands.h"
 #include "gui/FCaptcha.h"
 #include "gui/KeywordListTools.h"
-#include "gui/widgets/BarOverflow.h"
 #include "gui/KeywordModel.h"
 #include "gui/TableEditing.h"
 #include "gui/dialogs/FAddKeywords.h"
 #include "gui/dialogs/FHarvestOptions.h"
 #include "gui/dialogs/FMainKeyword.h"
 #include "gui/dialogs/FSelectSearch.h"
+#include "gui/widgets/BarOverflow.h"
 #include "gui/widgets/ErrorReporting.h"
 #include "gui/widgets/GaugeBar.h"
 #include "gui/widgets/LinkLabel.h"
@@ -23,6 +23,7 @@
 #include "stats/GatherData.h"
 #include "workspace/ColumnSorting.h"
 #include "workspace/ListEditing.h"
+#include "workspace/LiveExport.h"
 #include "workspace/LiveImports.h"
 #include "workspace/LiveTableCommands.h"
 #include "workspace/MainKeyword.h"
@@ -44,8 +45,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QMovie>
+#include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -428,7 +429,7 @@ void TfrmMain::btnGatherDataClick() {
     vorlith::GatherDataOrStop(ws_);
 }
 void TfrmMain::btnSaveResultsClick() {
-    vorlith::SaveResults(ws_);
+    ws_.Runs.Adopt(vorlith::SaveResultsLive(ws_));
 }
 void TfrmMain::btnHelpClick() {
     vorlith::OpenHelp(ws_);

@@ -7,6 +7,7 @@
 #include "stats/GatherData.h"
 #include "workspace/Duplicates.h"
 #include "workspace/ListEditing.h"
+#include "workspace/LiveExport.h"
 #include "workspace/LiveTableCommands.h"
 #include "workspace/ResultsExport.h"
 #include "workspace/RowFilter.h"
@@ -39,6 +40,16 @@ QPushButton* BarButton(QWidget* bar, const char* name, const QString& caption, i
     return button;
 }
 
+QCoro::Task<void> CopyRowsToClipboard(Workspace& ws, std::vector<int> rows) {
+    try {
+        const std::optional<QString> text = co_await RowsTextLive(ws, std::move(rows));
+        if (text)
+            QGuiApplication::clipboard()->setText(*text);
+    } catch (...) {
+        ws.Ui.ReportError(std::current_exception(), "Copy Rows");
+    }
+}
+
 } // namespace
 
 KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& table, KeywordModel& shown,
@@ -65,7 +76,7 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
     connect(btnRetryFailed_, &QPushButton::clicked, this,
             [this] { Guarded("btnRetryFailed", [this] { RetryFailed(ws_); }); });
     connect(btnSaveShown_, &QPushButton::clicked, this,
-            [this] { Guarded("btnSaveShown", [this] { SaveShown(ws_); }); });
+            [this] { Guarded("btnSaveShown", [this] { ws_.Runs.Adopt(SaveShownLive(ws_)); }); });
 
     // The table takes Tab to the filter box rather than from cell to cell.
     table_.setTabKeyNavigation(false);
@@ -99,7 +110,7 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
     atOnce->setCheckable(true);
     atOnce->setChecked(ws_.AskEnginesAtOnce);
     connect(atOnce, &QAction::toggled, this, [this](bool on) { ws_.AskEnginesAtOnce = on; });
-    add(QStringLiteral("Save Shown\u2026"), {}, [this] { SaveShown(ws_); });
+    add(QStringLiteral("Save Shown\u2026"), {}, [this] { ws_.Runs.Adopt(SaveShownLive(ws_)); });
     connect(&table_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { menu_->popup(table_.viewport()->mapToGlobal(at)); });
 
@@ -142,9 +153,24 @@ KeywordListTools::KeywordListTools(TfrmMain& frm, Workspace& ws, QTableView& tab
 
 std::vector<int> KeywordListTools::HighlightedRows() const {
     std::vector<int> rows;
-    for (const QModelIndex& index : table_.selectionModel()->selectedRows())
-        rows.push_back(shown_.SourceRow(index.row()));
-    std::sort(rows.begin(), rows.end());
+    // Whole rows are read from the selection's ranges: a million highlighted rows as model
+    // indexes would hold the window for seconds.
+    const QItemSelection selection = table_.selectionModel()->selection();
+    const int last = shown_.columnCount() - 1;
+    const bool wholeRows =
+        std::all_of(selection.begin(), selection.end(),
+                    [last](const QItemSelectionRange& r) { return r.left() == 0 && r.right() == last; });
+    if (wholeRows) {
+        for (const QItemSelectionRange& range : selection)
+            for (int row = range.top(); row <= range.bottom() && row < shown_.rowCount(); ++row)
+                rows.push_back(shown_.SourceRow(row));
+    } else {
+        for (const QModelIndex& index : table_.selectionModel()->selectedRows())
+            rows.push_back(shown_.SourceRow(index.row()));
+    }
+    if (!std::is_sorted(rows.begin(), rows.end()))
+        std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
@@ -153,11 +179,12 @@ void KeywordListTools::CopyKeywords() {
 }
 
 void KeywordListTools::CopyRows() {
-    QGuiApplication::clipboard()->setText(ToQString(RowsText(ws_.table, HighlightedRows())));
+    if (!RefusedWhileBusy(ws_))
+        ws_.Runs.Adopt(CopyRowsToClipboard(ws_, HighlightedRows()));
 }
 
 void KeywordListTools::TickHighlighted(bool checked) {
-    SetRowsChecked(ws_.table, HighlightedRows(), checked);
+    SetRowsChecked(ws_, HighlightedRows(), checked);
 }
 
 void KeywordListTools::DeleteHighlighted() {

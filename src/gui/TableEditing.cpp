@@ -3,6 +3,7 @@
 #include "gui/widgets/ErrorReporting.h"
 #include "platform/QStringBytes.h"
 #include "workspace/LiveImports.h"
+#include "workspace/LiveTableCommands.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
 #include "workspace/XlsxExport.h"
@@ -77,6 +78,8 @@ void TableEditing::Refresh() {
 }
 
 void TableEditing::Undo() {
+    if (RefusedWhileBusy(ws_))
+        return;
     // The stack moves only when the core's history can: the two stay in step.
     if (!ws_.Work.Busy() && ws_.History.CanUndo() && stack_->canUndo())
         stack_->undo();
@@ -85,6 +88,8 @@ void TableEditing::Undo() {
 }
 
 void TableEditing::Redo() {
+    if (RefusedWhileBusy(ws_))
+        return;
     if (!ws_.Work.Busy() && ws_.History.CanRedo() && stack_->canRedo())
         stack_->redo();
     ws_.SetSecondStatus(ItemCountText(ws_.table.RowCount()));

@@ -3,6 +3,7 @@
 #include "platform/QStringBytes.h"
 #include "workspace/KeywordKeys.h"
 #include "workspace/KeywordTable.h"
+#include "workspace/TableWork.h"
 #include "workspace/Workspace.h"
 
 #include <QString>
@@ -49,32 +50,53 @@ void CheckColumn(int column) {
 // After a sort the cells sit in the table's arena in random order: key building starts the
 // reads this many rows early so that their misses overlap.
 constexpr int PrefetchAhead = 16;
+// Rows between two looks at the stop flag: a few milliseconds of key building.
+constexpr int StopEvery = 4096;
 
 struct Entry {
     std::uint64_t Key;
     std::uint32_t Row;
 };
 
-void SortRange(Entry* first, Entry* last, bool ascending) {
+// A sort of a million keys takes a hundred milliseconds or more: with a stop flag it is looked at
+// every 65,536 comparisons.
+template <typename Less>
+void SortStoppable(Entry* first, Entry* last, Less less, const std::atomic<bool>* stop) {
+    if (!stop) {
+        std::sort(first, last, less);
+        return;
+    }
+    std::size_t compared = 0;
+    std::sort(first, last, [&](const Entry& a, const Entry& b) {
+        if ((++compared & 0xFFFF) == 0)
+            StopIfAsked(stop);
+        return less(a, b);
+    });
+}
+
+void SortRange(Entry* first, Entry* last, bool ascending, const std::atomic<bool>* stop) {
     if (ascending)
-        std::sort(first, last, [](const Entry& a, const Entry& b) {
-            return a.Key != b.Key ? a.Key < b.Key : a.Row < b.Row;
-        });
+        SortStoppable(
+            first, last,
+            [](const Entry& a, const Entry& b) { return a.Key != b.Key ? a.Key < b.Key : a.Row < b.Row; },
+            stop);
     else
-        std::sort(first, last, [](const Entry& a, const Entry& b) {
-            return a.Key != b.Key ? a.Key > b.Key : a.Row < b.Row;
-        });
+        SortStoppable(
+            first, last,
+            [](const Entry& a, const Entry& b) { return a.Key != b.Key ? a.Key > b.Key : a.Row < b.Row; },
+            stop);
 }
 
 // A stable sort by Key, a byte at a time from the lowest: counts are parsed into keys once, and
 // the bytes every key shares (the high ones, for counts of a few billion) cost nothing.
-void RadixSort(std::vector<Entry>& entries) {
+void RadixSort(std::vector<Entry>& entries, const std::atomic<bool>* stop) {
     std::array<std::array<std::size_t, 256>, 8> counts{};
     for (const Entry& e : entries)
         for (std::size_t b = 0; b < 8; ++b)
             ++counts[b][(e.Key >> (8 * b)) & 0xFF];
     std::vector<Entry> spare(entries.size());
     for (std::size_t b = 0; b < 8; ++b) {
+        StopIfAsked(stop);
         std::array<std::size_t, 256>& bucket = counts[b];
         if (std::find(bucket.begin(), bucket.end(), entries.size()) != bucket.end())
             continue; // every key has the same byte here
@@ -133,11 +155,12 @@ struct Keys {
 // gives the key (or the ranked keyword) of an entry's Row.
 template <typename KeyOf>
 void SortByKeys(std::vector<Entry>& entries, const KeyOf& keyOf, const std::array<std::uint8_t, 256>* ranks,
-                bool ascending, bool firstChunksSet = false) {
+                bool ascending, const std::atomic<bool>* stop, bool firstChunksSet = false) {
     struct Group {
         std::size_t First, Last, Depth;
     };
     std::vector<Group> pending{{0, entries.size(), 0}};
+    std::size_t sorted = 0;
     while (!pending.empty()) {
         const Group g = pending.back();
         pending.pop_back();
@@ -156,7 +179,12 @@ void SortByKeys(std::vector<Entry>& entries, const KeyOf& keyOf, const std::arra
         }
         // Rows enter a group in row order, so a group of equal chunks needs no sort.
         if (!same)
-            SortRange(first, last, ascending);
+            SortRange(first, last, ascending, stop);
+        sorted += g.Last - g.First;
+        if (sorted >= StopEvery) {
+            sorted = 0;
+            StopIfAsked(stop);
+        }
         for (Entry* run = first; run != last;) {
             Entry* end = run + 1;
             while (end != last && end->Key == run->Key)
@@ -202,7 +230,8 @@ template <typename Work> void OnHalves(std::size_t rows, const Work& work) {
 
 // The keys of the keywords rowOf(0..count) names.
 template <typename RowOf>
-void BuildKeys(const KeywordTable& table, const QLocale& locale, std::size_t count, const RowOf& rowOf, Keys& keys) {
+void BuildKeys(const KeywordTable& table, const QLocale& locale, std::size_t count, const RowOf& rowOf, Keys& keys,
+               const std::atomic<bool>* stop) {
     const int keywords = CellOf(Column::Keywords);
     std::vector<std::size_t> secondOffsets;
     keys.Offsets.reserve(count + 1);
@@ -217,6 +246,8 @@ void BuildKeys(const KeywordTable& table, const QLocale& locale, std::size_t cou
         arena.reserve(text);
         offsets.reserve(last - first);
         for (std::size_t i = first; i < last; ++i) {
+            if ((i - first) % StopEvery == 0)
+                StopIfAsked(stop);
             if (i + PrefetchAhead < last)
                 __builtin_prefetch(table.Cell(rowOf(i + PrefetchAhead), keywords).data());
             offsets.push_back(arena.size());
@@ -231,7 +262,8 @@ void BuildKeys(const KeywordTable& table, const QLocale& locale, std::size_t cou
 // The Keywords order. Most tables are mostly printable ASCII: those rows sort by their characters'
 // ranks, read from the table itself (no key to make or hold), and the few others are merged in by
 // their keys. When too many rows are not such text, every row gets its key instead.
-void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascending, std::vector<Entry>& entries) {
+void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascending, std::vector<Entry>& entries,
+                  const std::atomic<bool>* stop) {
     const int keywords = CellOf(Column::Keywords);
     const std::size_t rows = entries.size();
     KeywordKeys maker(locale);
@@ -240,6 +272,8 @@ void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascendi
     if (ranks)
         OnHalves(rows, [&](std::size_t first, std::size_t last) {
             for (std::size_t r = first; r < last; ++r) {
+                if ((r - first) % StopEvery == 0)
+                    StopIfAsked(stop);
                 if (r + PrefetchAhead < last)
                     __builtin_prefetch(table.Cell(static_cast<int>(r + PrefetchAhead), keywords).data());
                 // The first eight ranks are taken while the text is at hand, on both threads.
@@ -252,8 +286,8 @@ void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascendi
     const auto plain = static_cast<std::size_t>(std::count(ranked.begin(), ranked.end(), 1));
     if (plain == 0 || (rows - plain) * 32 > plain) {
         Keys keys;
-        BuildKeys(table, locale, rows, [](std::size_t i) { return static_cast<int>(i); }, keys);
-        SortByKeys(entries, [&](std::uint32_t i) { return keys[i]; }, nullptr, ascending);
+        BuildKeys(table, locale, rows, [](std::size_t i) { return static_cast<int>(i); }, keys, stop);
+        SortByKeys(entries, [&](std::uint32_t i) { return keys[i]; }, nullptr, ascending, stop);
         return;
     }
     // The ranked rows at the front in row order; the others apart, by their index in otherRows.
@@ -271,12 +305,13 @@ void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascendi
     ranked = {};
     entries.resize(kept);
     SortByKeys(entries, [&](std::uint32_t row) { return table.Cell(static_cast<int>(row), keywords); }, ranks,
-               ascending, true);
+               ascending, stop, true);
     if (others.empty())
         return;
     Keys keys;
-    BuildKeys(table, locale, otherRows.size(), [&](std::size_t i) { return static_cast<int>(otherRows[i]); }, keys);
-    SortByKeys(others, [&](std::uint32_t i) { return keys[i]; }, nullptr, ascending);
+    BuildKeys(table, locale, otherRows.size(), [&](std::size_t i) { return static_cast<int>(otherRows[i]); }, keys,
+              stop);
+    SortByKeys(others, [&](std::uint32_t i) { return keys[i]; }, nullptr, ascending, stop);
 
     // Merged from the back into the room behind the ranked rows. Where each other row goes is
     // found by galloping back over the ranked rows, making the keys of the few the search meets.
@@ -407,7 +442,8 @@ void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& lo
     table.Reorder(order);
 }
 
-std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending, const QLocale& locale) {
+std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending,
+                                   const QLocale& locale, const std::atomic<bool>* stop) {
     CheckColumn(column);
     const int rows = table.RowCount();
     std::vector<std::size_t> order;
@@ -417,7 +453,7 @@ std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool a
             entries[i].Row = static_cast<std::uint32_t>(i);
 
         if (column == static_cast<int>(Column::Keywords)) {
-            SortKeywords(table, locale, ascending, entries);
+            SortKeywords(table, locale, ascending, entries, stop);
         } else {
             // Flipping the sign bit makes signed order unsigned order; inverting every bit makes
             // descending order ascending, and the stable sort keeps equal rows in their order.
@@ -428,13 +464,15 @@ std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool a
             } else {
                 const int cell = column - 1;
                 for (int r = 0; r < rows; ++r) {
+                    if (r % (16 * StopEvery) == 0)
+                        StopIfAsked(stop);
                     if (r + PrefetchAhead < rows)
                         __builtin_prefetch(table.Cell(r + PrefetchAhead, cell).data());
                     entries[static_cast<std::size_t>(r)].Key =
                         static_cast<std::uint64_t>(NumberValue(table.Cell(r, cell))) ^ flip;
                 }
             }
-            RadixSort(entries);
+            RadixSort(entries, stop);
         }
 
         order.resize(entries.size());

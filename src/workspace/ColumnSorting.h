@@ -4,6 +4,7 @@
 
 #include <QCollator>
 #include <QLocale>
+#include <atomic>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -36,9 +37,11 @@ int CompareRows(const KeywordRow& first, const KeywordRow& second, int column, b
 void SortRows(KeywordTable& table, int column, bool ascending, const QLocale& locale = QLocale::system());
 
 // What SortRows gives to KeywordTable::Reorder. It only reads the table, so it may run on a worker
-// thread while nothing changes the table; the reorder then runs where the table lives.
+// thread while nothing changes the table; the reorder then runs where the table lives. A raised
+// stop ends it early with WorkStopped (workspace/TableWork.h).
 std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool ascending,
-                                   const QLocale& locale = QLocale::system());
+                                   const QLocale& locale = QLocale::system(),
+                                   const std::atomic<bool>* stop = nullptr);
 
 // The header click: the same column again flips the direction, another column keeps it.
 void SortByColumn(Workspace& ws, int column);

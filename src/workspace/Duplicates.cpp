@@ -3,6 +3,7 @@
 #include "workspace/HiddenRows.h"
 #include "workspace/KeywordTable.h"
 #include "workspace/StatusTexts.h"
+#include "workspace/TableWork.h"
 #include "workspace/Workspace.h"
 
 #include <cstring>
@@ -113,12 +114,15 @@ bool EqualFolded(std::string_view a, std::string_view b) {
 // Printable ASCII keywords where the locale folds them as ASCII does: the rows are hashed by their
 // folded bytes (in two halves on two threads for a large table) and matched in the table itself,
 // with no copy of any keyword.
-std::vector<bool> FoldedDuplicates(const KeywordTable& table) {
+std::vector<bool> FoldedDuplicates(const KeywordTable& table, const std::atomic<bool>* stop) {
     const int rows = table.RowCount();
     const int keywords = CellOf(Column::Keywords);
     std::vector<std::uint64_t> hashes(static_cast<std::size_t>(rows));
     const auto hashRows = [&](int first, int last) {
         for (int r = first; r < last; ++r) {
+            // Both halves end at a raised stop; only the first throws.
+            if ((r - first) % 65536 == 0 && stop && stop->load(std::memory_order_relaxed))
+                return;
             if (r + 16 < last)
                 __builtin_prefetch(table.Cell(r + 16, keywords).data());
             hashes[static_cast<std::size_t>(r)] = FoldedHash(table.Cell(r, keywords));
@@ -132,6 +136,7 @@ std::vector<bool> FoldedDuplicates(const KeywordTable& table) {
     } else {
         hashRows(0, rows);
     }
+    StopIfAsked(stop);
     std::size_t size = 1024;
     while (size < 2 * static_cast<std::size_t>(rows))
         size *= 2;
@@ -140,6 +145,8 @@ std::vector<bool> FoldedDuplicates(const KeywordTable& table) {
     const std::size_t mask = size - 1;
     std::vector<bool> duplicate(static_cast<std::size_t>(rows));
     for (int r = 0; r < rows; ++r) {
+        if (r % 65536 == 0)
+            StopIfAsked(stop);
         const std::uint64_t hash = hashes[static_cast<std::size_t>(r)];
         const std::uint64_t tag = hash & 0xFFFFFFFF00000000u;
         std::size_t at = hash & mask;
@@ -162,16 +169,20 @@ std::vector<bool> FoldedDuplicates(const KeywordTable& table) {
 
 } // namespace
 
-std::vector<bool> DuplicateRows(const KeywordTable& table, const QLocale& locale) {
+std::vector<bool> DuplicateRows(const KeywordTable& table, const QLocale& locale,
+                                const std::atomic<bool>* stop) {
     const int rows = table.RowCount();
     const int keywords = CellOf(Column::Keywords);
     const bool ascii = KeywordsArePrintableAscii(table);
     if (ascii && KeywordKeys(locale).AsciiFoldsLikeCollation())
-        return FoldedDuplicates(table);
+        return FoldedDuplicates(table, stop);
     KeywordSet seen(locale, ascii);
     std::vector<bool> duplicate(static_cast<std::size_t>(rows));
-    for (int r = 0; r < rows; ++r)
+    for (int r = 0; r < rows; ++r) {
+        if (r % 4096 == 0)
+            StopIfAsked(stop);
         duplicate[static_cast<std::size_t>(r)] = !seen.Insert(table.Cell(r, keywords));
+    }
     return duplicate;
 }
 

@@ -5,6 +5,7 @@
 #include "workspace/KeywordKeys.h"
 
 #include <QLocale>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -43,8 +44,10 @@ private:
 bool KeywordsArePrintableAscii(const KeywordTable& table);
 
 // The rows whose keyword equals that of an earlier row, marked for KeywordTable::DeleteMarked. It
-// only reads the table, so it may run on a worker thread while nothing changes the table.
-std::vector<bool> DuplicateRows(const KeywordTable& table, const QLocale& locale = QLocale::system());
+// only reads the table, so it may run on a worker thread while nothing changes the table. A raised
+// stop ends it early with WorkStopped (workspace/TableWork.h).
+std::vector<bool> DuplicateRows(const KeywordTable& table, const QLocale& locale = QLocale::system(),
+                                const std::atomic<bool>* stop = nullptr);
 
 // Removes every row whose keyword equals that of an earlier row; returns how many went.
 std::size_t RemoveDuplicateRows(KeywordTable& table, const QLocale& locale = QLocale::system());

@@ -1,5 +1,7 @@
 #include "workspace/KeywordTable.h"
 
+#include "workspace/TableWork.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -559,7 +561,8 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
     Q_EMIT RowsReordered(order);
 }
 
-KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t> order) const {
+KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t> order,
+                                                         const std::atomic<bool>* stop) const {
     if (order.size() != slots_.size())
         throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
     {
@@ -578,6 +581,8 @@ KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t
     std::vector<RowSlot>& slots = prepared.slots_;
     slots.reserve(slots_.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i % 65536 == 0)
+            StopIfAsked(stop);
         if (i + ahead < order.size())
             __builtin_prefetch(&slots_[order[i + ahead]]);
         slots.push_back(slots_[order[i]]);

@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -160,8 +161,10 @@ public:
     // A reorder in two halves: the first only reads the table (a worker may make it while the table
     // is held), so that where the table lives the rows move by a swap. Gathering a million slots
     // into fresh memory costs far more than the swap, most of it in page faults.
+    // A raised stop ends it early with WorkStopped (workspace/TableWork.h).
     class PreparedOrder;
-    PreparedOrder PrepareReorder(std::vector<std::size_t> order) const;
+    PreparedOrder PrepareReorder(std::vector<std::size_t> order,
+                                 const std::atomic<bool>* stop = nullptr) const;
     // Throws std::invalid_argument when the table's rows changed since it was prepared.
     void Reorder(PreparedOrder prepared);
     // Rows made ready away from the table (a worker parsing a file), appended later in one go:

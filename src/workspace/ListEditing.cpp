@@ -5,6 +5,7 @@
 #include "workspace/DialogRules.h"
 #include "workspace/Duplicates.h"
 #include "workspace/HiddenRows.h"
+#include "workspace/LiveTableCommands.h"
 #include "workspace/RowFilter.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
@@ -171,6 +172,8 @@ std::optional<std::string_view> AddKeywords(Workspace& ws, const AddKeywordsAnsw
 }
 
 void AddKeywords(Workspace& ws) {
+    if (RefusedWhileBusy(ws))
+        return;
     // The dialog has refused what AddKeywords would refuse.
     if (const std::optional<AddKeywordsAnswer> answer = ws.Ui.AskAddKeywords())
         AddKeywords(ws, *answer);
@@ -279,7 +282,14 @@ void SetRowsChecked(KeywordTable& table, const std::vector<int>& rows, bool chec
     table.SetCheckedRows(rows, checked);
 }
 
+void SetRowsChecked(Workspace& ws, const std::vector<int>& rows, bool checked) {
+    if (!RefusedWhileBusy(ws))
+        SetRowsChecked(ws.table, rows, checked);
+}
+
 void DeleteRows(Workspace& ws, const std::vector<int>& rows) {
+    if (RefusedWhileBusy(ws))
+        return;
     if (ws.Ui.ShowMessage(MessageKind::Information, DeleteSelectedQuestion, MessageButtons::OkCancel) ==
         mrOk) {
         const auto step = ws.History.Command("Delete Selected");

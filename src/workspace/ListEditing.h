@@ -63,6 +63,8 @@ void DeleteAll(Workspace& ws);      // Delete All
 
 // The table's context menu, on the highlighted rows (positions in any order).
 void SetRowsChecked(KeywordTable& table, const std::vector<int>& rows, bool checked);
+// The same from the window: refused politely while a worker reads the table.
+void SetRowsChecked(Workspace& ws, const std::vector<int>& rows, bool checked);
 // Asks as Delete Selected does; on OK removes those rows. Shows the item count either way.
 void DeleteRows(Workspace& ws, const std::vector<int>& rows);
 

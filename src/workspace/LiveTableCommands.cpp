@@ -50,24 +50,38 @@ struct ProgressText {
     }
 };
 
-// Runs read(table) on a worker under a hold; true when it ran to its end and was not cancelled.
-QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&)> read, std::string text) {
-    ProgressText progress{ws, std::move(text) + " (Esc cancels)"};
-    std::optional<TableHold> hold(std::in_place, ws.table);
-    const KeywordTable& table = ws.table;
-    auto job = [&table, read = std::move(read)](TableWork::Control&) { read(table); };
-    const bool finished = co_await ws.Work.Run(job, progress.Callback());
-    hold.reset();
-    progress.Restore();
-    co_return finished;
-}
-
 // Small tables, and tables a run may append to meanwhile, are handled at once as before.
 bool AtOnce(const Workspace& ws, int liveWorkRows) {
     return ws.table.RowCount() < liveWorkRows || !ws.Runs.Idle();
 }
 
 } // namespace
+
+QCoro::Task<bool> ReadOnWorker(Workspace& ws,
+                               std::function<void(const KeywordTable&, TableWork::Control&)> read,
+                               std::string text) {
+    ProgressText progress{ws, std::move(text) + " (Esc cancels)"};
+    std::optional<TableHold> hold(std::in_place, ws.table);
+    const KeywordTable& table = ws.table;
+    auto job = [&table, read = std::move(read)](TableWork::Control& control) {
+        try {
+            read(table, control);
+        } catch (const WorkStopped&) {
+            control.Cancelled = true;
+        }
+    };
+    const bool finished = co_await ws.Work.Run(job, progress.Callback());
+    hold.reset();
+    progress.Restore();
+    co_return finished;
+}
+
+QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&)> read,
+                               std::string text) {
+    std::function<void(const KeywordTable&, TableWork::Control&)> withControl =
+        [read = std::move(read)](const KeywordTable& table, TableWork::Control&) { read(table); };
+    return ReadOnWorker(ws, std::move(withControl), std::move(text));
+}
 
 bool RefusedWhileBusy(Workspace& ws) {
     if (!ws.Work.Busy())
@@ -88,8 +102,10 @@ QCoro::Task<void> SortByColumnLive(Workspace& ws, int column, int liveWorkRows) 
         const bool ascending = column == ws.SortColumn ? !ws.SortAscending : ws.SortAscending;
         auto order = std::make_shared<KeywordTable::PreparedOrder>();
         const QLocale locale = QLocale::system();
-        auto read = [order, column, ascending, locale](const KeywordTable& table) {
-            *order = table.PrepareReorder(SortOrder(table, column, ascending, locale));
+        auto read = [order, column, ascending, locale](const KeywordTable& table,
+                                                       TableWork::Control& control) {
+            const auto* stop = &control.Cancelled;
+            *order = table.PrepareReorder(SortOrder(table, column, ascending, locale, stop), stop);
         };
         const bool finished = co_await ReadOnWorker(ws, read, "Sorting\u2026");
         if (!finished) {
@@ -114,7 +130,9 @@ QCoro::Task<void> RemoveDuplicatesLive(Workspace& ws, int liveWorkRows) {
         }
         auto duplicates = std::make_shared<std::vector<bool>>();
         const QLocale locale = QLocale::system();
-        auto read = [duplicates, locale](const KeywordTable& table) { *duplicates = DuplicateRows(table, locale); };
+        auto read = [duplicates, locale](const KeywordTable& table, TableWork::Control& control) {
+            *duplicates = DuplicateRows(table, locale, &control.Cancelled);
+        };
         const bool finished = co_await ReadOnWorker(ws, read, "Looking for duplicates\u2026");
         if (!finished) {
             ws.Ui.ShowStatus(StatusPanel::Main, "Remove Duplicates cancelled.");

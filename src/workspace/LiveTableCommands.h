@@ -3,10 +3,15 @@
 // half that only reads the rows runs on a worker (TableWork) while the window stays live, and the
 // table changes only once that half has ended. Esc before then leaves the table as it was.
 
+#include "workspace/TableWork.h"
+
+#include <functional>
 #include <qcoro/qcorotask.h>
+#include <string>
 
 namespace vorlith {
 
+class KeywordTable;
 class Workspace;
 
 // Below this many rows the work takes less than a frame or two and is done at once.
@@ -14,6 +19,15 @@ constexpr int LiveWorkRows = 50'000;
 
 QCoro::Task<void> SortByColumnLive(Workspace& ws, int column, int liveWorkRows = LiveWorkRows);
 QCoro::Task<void> RemoveDuplicatesLive(Workspace& ws, int liveWorkRows = LiveWorkRows);
+
+// Runs read on a worker while nothing may change the table, showing text in the main panel once
+// it has taken 300 ms; true when it ran to its end. A read that looks at control.Cancelled and
+// throws WorkStopped ends as cancelled.
+QCoro::Task<bool> ReadOnWorker(Workspace& ws,
+                               std::function<void(const KeywordTable&, TableWork::Control&)> read,
+                               std::string text);
+QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&)> read,
+                               std::string text);
 
 // Long table work is under way: the status bar says so and the caller does nothing.
 bool RefusedWhileBusy(Workspace& ws);

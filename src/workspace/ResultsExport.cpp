@@ -377,12 +377,15 @@ std::optional<std::string> SaveRowsTo(Workspace& ws, std::string_view chosen, co
     return SaveFailedMessage(path, reason);
 }
 
-bool SaveThroughDialog(Workspace& ws, const std::vector<int>* rows) {
+std::optional<std::string> AskSaveTarget(Workspace& ws) {
     // The dialog opens where the last chosen file is, with its name; at first in the dialog folder.
     const std::string& last = ws.SaveDialogFileName;
-    const std::optional<std::string> chosen = last.empty()
-                                                  ? ws.Ui.AskSaveFile(ws.DialogFolder, "")
-                                                  : ws.Ui.AskSaveFile(FolderWithSlash(last), NameOf(last));
+    return last.empty() ? ws.Ui.AskSaveFile(ws.DialogFolder, "")
+                        : ws.Ui.AskSaveFile(FolderWithSlash(last), NameOf(last));
+}
+
+bool SaveThroughDialog(Workspace& ws, const std::vector<int>* rows) {
+    const std::optional<std::string> chosen = AskSaveTarget(ws);
     if (!chosen)
         return false;
     if (const auto failed = SaveRowsTo(ws, *chosen, rows)) {

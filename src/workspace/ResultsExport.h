@@ -71,7 +71,9 @@ std::string SaveFailedMessage(std::string_view path, std::string_view reason);
 std::optional<std::string> SaveRowsTo(Workspace& ws, std::string_view path,
                                       const std::vector<int>* rows = nullptr);
 
-// The save dialog (opened where the last chosen file is), then SaveRowsTo the chosen file; a
+// The save dialog, opened where the last chosen file is: the chosen path, nothing on Cancel.
+std::optional<std::string> AskSaveTarget(Workspace& ws);
+// The save dialog, then SaveRowsTo the chosen file; a
 // failed write shows the warning. True when the file was written.
 bool SaveThroughDialog(Workspace& ws, const std::vector<int>* rows = nullptr);
 

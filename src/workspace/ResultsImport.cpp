@@ -1,6 +1,7 @@
 #include "workspace/ResultsImport.h"
 
 #include "workspace/KeywordTable.h"
+#include "workspace/LiveTableCommands.h"
 #include "workspace/ResultsExport.h"
 #include "workspace/StatusTexts.h"
 #include "workspace/Workspace.h"
@@ -270,6 +271,8 @@ std::optional<std::string> OpenResultsFrom(Workspace& ws, const std::string& pat
 }
 
 void OpenResults(Workspace& ws) {
+    if (RefusedWhileBusy(ws))
+        return;
     const std::string& last = ws.SaveDialogFileName;
     const std::string folder = last.empty() ? ws.ProgramFolder : last.substr(0, last.rfind('/') + 1);
     const auto path = ws.Ui.AskFile(false, OpenResultsTitle, OpenResultsFilter, folder);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <qcoro/qcorotask.h>
@@ -35,6 +36,18 @@ public:
 private:
     std::shared_ptr<Control> control_;
 };
+
+// Long reads that look at a stop flag now and then end with this once it is raised; the worker's
+// caller takes it as a cancel.
+class WorkStopped : public std::exception {
+public:
+    const char* what() const noexcept override { return "Table work cancelled"; }
+};
+// Throws WorkStopped when stop is given and raised.
+inline void StopIfAsked(const std::atomic<bool>* stop) {
+    if (stop && stop->load(std::memory_order_relaxed))
+        throw WorkStopped();
+}
 
 // What Esc did, in the order it tries: cancel long table work, stop the run or request under
 // way, or (nothing of those going on) the window empties the filter box.

@@ -1,6 +1,7 @@
 #include "workspace/XlsxExport.h"
 
 #include "workspace/KeywordTable.h"
+#include "workspace/LiveTableCommands.h"
 #include "workspace/ResultsExport.h"
 #include "workspace/Workspace.h"
 
@@ -190,7 +191,21 @@ QCoro::Task<std::optional<std::string>> ExportXlsxTo(Workspace& ws, std::string 
     path = WithXlsxExtension(std::move(path));
     std::optional<std::string> failure;
     try {
-        auto rows = std::make_shared<const RowBlock>(ws.table.Copy());
+        auto rows = std::make_shared<RowBlock>();
+        // A large table's copy is made on the worker too, unless a run may write to it meanwhile.
+        const bool copyAtOnce = ws.table.RowCount() < LiveWorkRows || !ws.Runs.Idle();
+        if (copyAtOnce)
+            *rows = ws.table.Copy();
+        std::function<void(const KeywordTable&)> copy = [rows](const KeywordTable& table) {
+            *rows = table.Copy();
+        };
+        bool copied = true;
+        if (!copyAtOnce)
+            copied = co_await ReadOnWorker(ws, std::move(copy), "Exporting XLSX\u2026");
+        if (!copied) {
+            ws.Ui.ShowStatus(StatusPanel::Main, "Export XLSX cancelled.");
+            co_return std::nullopt;
+        }
         const std::size_t total = rows->Count();
         auto job = [rows, path](TableWork::Control& control) {
             if (!WriteXlsx(*rows, path, control))
@@ -217,6 +232,8 @@ QCoro::Task<std::optional<std::string>> ExportXlsxTo(Workspace& ws, std::string 
 
 QCoro::Task<void> ExportXlsx(Workspace& ws) {
     try {
+        if (RefusedWhileBusy(ws))
+            co_return;
         if (ws.table.RowCount() == 0) {
             ws.Ui.ShowMessage(MessageKind::Information, NoDataToSaveMessage, MessageButtons::Ok);
             co_return;
