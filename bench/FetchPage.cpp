@@ -33,6 +33,10 @@ struct Server {
         });
         port = http.bind_to_any_port("127.0.0.1");
         thread = std::thread([this] { http.listen_after_bind(); });
+        // stop() does nothing to a server whose accept loop has not started yet: a run that only
+        // lists the benchmarks would wait for ever at its end.
+        while (!http.is_running())
+            std::this_thread::yield();
     }
     ~Server() {
         http.stop();

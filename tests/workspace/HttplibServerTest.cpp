@@ -46,6 +46,8 @@ protected:
         ASSERT_GT(port, 0);
         // The socket already listens: requests queue until the thread accepts them.
         thread = std::thread([this] { http.listen_after_bind(); });
+        while (!http.is_running()) // stop() misses an accept loop not started yet
+            std::this_thread::yield();
     }
     void TearDown() override {
         http.stop();
