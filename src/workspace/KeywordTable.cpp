@@ -16,6 +16,18 @@ void CheckPosition(int row, int count) {
         throw std::out_of_range("List index out of bounds (" + std::to_string(row) + ")");
 }
 
+// order[i] is the old position of the row going to position i: every row exactly once.
+void CheckPermutation(const std::vector<std::size_t>& order, std::size_t rows) {
+    if (order.size() != rows)
+        throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
+    std::vector<bool> seen(rows);
+    for (const std::size_t from : order) {
+        if (from >= rows || seen[from])
+            throw std::invalid_argument("KeywordTable::Reorder: order is not a permutation");
+        seen[from] = true;
+    }
+}
+
 } // namespace
 
 KeywordTable::KeywordTable(QObject* parent) : QObject(parent) {}
@@ -524,21 +536,13 @@ std::size_t KeywordTable::DeleteMarked(const std::vector<bool>& marked) {
 }
 
 void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
-    if (order.size() != slots_.size())
-        throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
-    std::vector<bool> moved(slots_.size());
-    for (const std::size_t from : order) {
-        if (from >= slots_.size() || moved[from])
-            throw std::invalid_argument("KeywordTable::Reorder: order is not a permutation");
-        moved[from] = true;
-    }
+    CheckPermutation(order, slots_.size());
     CheckWritable();
     // Each cycle of the permutation in place: every slot moves once, and no second copy of the
     // slots is held (PrepareReorder's copy is for the window, which must not wait on the moves).
     // The walk along a cycle waits on each next position, so the positions are read from a
     // copy half the size, marked done by pointing at themselves.
     std::vector<std::uint32_t> next(order.begin(), order.end());
-    moved = {};
     for (std::size_t start = 0; start < next.size(); ++start) {
         if (next[start] == start)
             continue;
@@ -563,16 +567,7 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
 
 KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t> order,
                                                          const std::atomic<bool>* stop) const {
-    if (order.size() != slots_.size())
-        throw std::invalid_argument("KeywordTable::Reorder: order does not cover every row");
-    {
-        std::vector<bool> seen(slots_.size());
-        for (const std::size_t from : order) {
-            if (from >= slots_.size() || seen[from])
-                throw std::invalid_argument("KeywordTable::Reorder: order is not a permutation");
-            seen[from] = true;
-        }
-    }
+    CheckPermutation(order, slots_.size());
     // Gathered into fresh slots: the old ones are read in random order, but the reads do not
     // wait on each other (following the permutation's cycles in place would chase one miss
     // after another). The text stays where it is.
