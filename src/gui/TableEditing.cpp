@@ -81,7 +81,7 @@ void TableEditing::Undo() {
     if (RefusedWhileBusy(ws_))
         return;
     // The stack moves only when the core's history can: the two stay in step.
-    if (!ws_.Work.Busy() && ws_.History.CanUndo() && stack_->canUndo())
+    if (ws_.History.CanUndo() && stack_->canUndo())
         stack_->undo();
     ws_.SetSecondStatus(ItemCountText(ws_.table.RowCount()));
     Refresh();
@@ -90,7 +90,7 @@ void TableEditing::Undo() {
 void TableEditing::Redo() {
     if (RefusedWhileBusy(ws_))
         return;
-    if (!ws_.Work.Busy() && ws_.History.CanRedo() && stack_->canRedo())
+    if (ws_.History.CanRedo() && stack_->canRedo())
         stack_->redo();
     ws_.SetSecondStatus(ItemCountText(ws_.table.RowCount()));
     Refresh();

@@ -149,11 +149,15 @@ std::vector<RowId> RowsToVisit(const KeywordTable& table, bool onlyFailed) {
     return visit;
 }
 
-double SecondsLeft(Clock::time_point started, std::size_t done, std::size_t all) {
-    if (done == 0)
-        return -1;
-    const std::chrono::duration<double> spent = Clock::now() - started;
-    return spent.count() / static_cast<double>(done) * static_cast<double>(all - done);
+// "Row k+1 of all" with the time left, from the pace of the rows done so far.
+void ShowRunProgress(Workspace& ws, Clock::time_point started, std::size_t done, std::size_t all) {
+    double secondsLeft = -1;
+    if (done > 0) {
+        const std::chrono::duration<double> spent = Clock::now() - started;
+        secondsLeft = spent.count() / static_cast<double>(done) * static_cast<double>(all - done);
+    }
+    ws.Ui.ShowStatus(StatusPanel::Run,
+                     RunProgressText(static_cast<int>(done) + 1, static_cast<int>(all), secondsLeft));
 }
 
 // The run with the engines of a row asked at the same time.
@@ -176,8 +180,7 @@ QCoro::Task<void> GatherCellsAtOnce(Workspace& ws, bool onlyFailed) {
         if (ws.Runs.Aborted())
             co_return;
         const RowId id = visit[k];
-        ws.Ui.ShowStatus(StatusPanel::Run, RunProgressText(static_cast<int>(k) + 1, static_cast<int>(visit.size()),
-                                                           SecondsLeft(started, k, visit.size())));
+        ShowRunProgress(ws, started, k, visit.size());
         int row = ws.table.Find(id);
         if (row < 0)
             continue;
@@ -203,7 +206,7 @@ QCoro::Task<void> GatherCellsAtOnce(Workspace& ws, bool onlyFailed) {
             }
             if (!outcome.Ok && said.empty())
                 said = outcome.Reason;
-            Apply(ws, row, CellOf(CountEngineFor(ws.Sources, ws.Endpoints, e).Target()), outcome, blocked[e]);
+            Apply(ws, row, CellOf(SearchEngineTable[e].Target), outcome, blocked[e]);
         }
         ws.SetMainStatus(said.empty() ? std::string(CompletedText) : said);
         // The row's counts are drawn before the next row's requests start.
@@ -225,8 +228,7 @@ QCoro::Task<void> GatherCells(Workspace& ws, bool onlyFailed) {
         if (ws.Runs.Aborted())
             co_return;
         const RowId id = visit[k];
-        ws.Ui.ShowStatus(StatusPanel::Run, RunProgressText(static_cast<int>(k) + 1, static_cast<int>(visit.size()),
-                                                           SecondsLeft(started, k, visit.size())));
+        ShowRunProgress(ws, started, k, visit.size());
         for (std::size_t e = 0; e < SearchEngineTable.size(); ++e) {
             const CountEngine engine = CountEngineFor(ws.Sources, ws.Endpoints, e);
             int row = ws.table.Find(id);

@@ -128,11 +128,7 @@ void KeywordTable::AppendMany(std::vector<Cells> cells) {
     if (cells.empty())
         return;
     const int count = RowCount();
-    // Grown geometrically: a harvest appends a few rows a round, and an exact reserve would move
-    // a million slots to fresh memory every time.
-    const std::size_t needed = slots_.size() + cells.size();
-    if (needed > slots_.capacity())
-        slots_.reserve(std::max(needed, slots_.capacity() + slots_.capacity() / 2));
+    GrowSlots(slots_.size() + cells.size());
     for (const Cells& c : cells)
         AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), c);
     NoteAppended(count);
@@ -181,9 +177,7 @@ void KeywordTable::AppendPrepared(PreparedRows rows) {
         // The table changed since the room was left: the rows go after it the usual way.
         const std::size_t base = text_.size();
         text_.append(rows.text_, rows.leadText_);
-        const std::size_t needed = slots_.size() + count;
-        if (needed > slots_.capacity())
-            slots_.reserve(std::max(needed, slots_.capacity() + slots_.capacity() / 2));
+        GrowSlots(slots_.size() + count);
         for (std::size_t r = rows.leadRows_; r < rows.slots_.size(); ++r) {
             RowSlot slot = rows.slots_[r];
             slot.At = slot.At - rows.leadText_ + base;
@@ -206,10 +200,7 @@ void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords)
     if (keywords.empty())
         return;
     const int count = RowCount();
-    // Grow geometrically so that many small imports stay linear; one big one is sized exactly.
-    const std::size_t needed = slots_.size() + keywords.size();
-    if (needed > slots_.capacity())
-        slots_.reserve(std::max(needed, slots_.capacity() + slots_.capacity() / 2));
+    GrowSlots(slots_.size() + keywords.size());
     std::size_t bytes = text_.size();
     for (const std::string_view keyword : keywords)
         bytes += keyword.size();
@@ -555,14 +546,30 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
         slots_[to] = first;
         next[to] = static_cast<std::uint32_t>(to);
     }
+    Reordered(order);
+}
+
+void KeywordTable::Reordered(const std::vector<std::size_t>& order) {
+    RowsMoved();
+    Q_EMIT RowsReordered(order);
+}
+
+void KeywordTable::RowsMoved() {
     PositionsMoved();
+    // Sorting back by No puts the ids in order again, and Find needs no index.
     idsAscending_ = std::is_sorted(slots_.begin(), slots_.end(),
                                    [](const RowSlot& a, const RowSlot& b) { return a.Id < b.Id; });
     if (idsAscending_) {
         index_ = {};
         sparseIndex_ = {};
     }
-    Q_EMIT RowsReordered(order);
+}
+
+// Grown geometrically so that many small appends (a harvest's rounds, small imports) stay
+// linear instead of moving every slot to fresh memory each time; one big one is sized exactly.
+void KeywordTable::GrowSlots(std::size_t needed) {
+    if (needed > slots_.capacity())
+        slots_.reserve(std::max(needed, slots_.capacity() + slots_.capacity() / 2));
 }
 
 KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t> order,
@@ -593,15 +600,7 @@ void KeywordTable::Reorder(PreparedOrder prepared) {
         throw std::invalid_argument("KeywordTable::Reorder: the rows changed since the order was made");
     CheckWritable();
     slots_.swap(prepared.slots_);
-    PositionsMoved();
-    // Sorting back by No puts the ids in order again, and Find needs no index.
-    idsAscending_ = std::is_sorted(slots_.begin(), slots_.end(),
-                                   [](const RowSlot& a, const RowSlot& b) { return a.Id < b.Id; });
-    if (idsAscending_) {
-        index_ = {};
-        sparseIndex_ = {};
-    }
-    Q_EMIT RowsReordered(prepared.order_);
+    Reordered(prepared.order_);
 }
 
 std::size_t KeywordTable::HandOver(const std::vector<bool>& marked) {
@@ -696,13 +695,7 @@ void KeywordTable::PutBack(RowBlock rows) {
             }
         }
     }
-    PositionsMoved();
-    idsAscending_ = std::is_sorted(slots_.begin(), slots_.end(),
-                                   [](const RowSlot& a, const RowSlot& b) { return a.Id < b.Id; });
-    if (idsAscending_) {
-        index_ = {};
-        sparseIndex_ = {};
-    }
+    RowsMoved();
     if (tail)
         Q_EMIT RowsAppended(before, RowCount() - 1);
     else

@@ -263,6 +263,11 @@ private:
     void WriteCell(int row, int cell, const std::string& text);
     // Positions moved: Find's index is rebuilt when next asked.
     void PositionsMoved() { indexStale_ = true; }
+    // After the slots took a new order: the index, and the notice.
+    void Reordered(const std::vector<std::size_t>& order);
+    // After slots moved: Find's index is stale, or not needed when the ids are in order.
+    void RowsMoved();
+    void GrowSlots(std::size_t needed);
     void RebuildIndex() const;
     bool Journaling() const { return journal_ != nullptr && journal_->Recording(); }
     void NoteAppended(int firstRow);

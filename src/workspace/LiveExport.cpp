@@ -18,10 +18,6 @@ namespace vorlith {
 
 namespace {
 
-bool AtOnce(const Workspace& ws, std::size_t rows, int liveWorkRows) {
-    return rows < static_cast<std::size_t>(std::max(liveWorkRows, 0)) || !ws.Runs.Idle();
-}
-
 // Whether the filter shows any row, read on the worker; nothing when cancelled.
 QCoro::Task<std::optional<bool>> AnyRowShown(Workspace& ws) {
     if (ws.Filter.empty())

@@ -6,6 +6,7 @@
 #include "workspace/Workspace.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -50,11 +51,6 @@ struct ProgressText {
     }
 };
 
-// Small tables, and tables a run may append to meanwhile, are handled at once as before.
-bool AtOnce(const Workspace& ws, int liveWorkRows) {
-    return ws.table.RowCount() < liveWorkRows || !ws.Runs.Idle();
-}
-
 } // namespace
 
 QCoro::Task<bool> ReadOnWorker(Workspace& ws,
@@ -83,6 +79,10 @@ QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTa
     return ReadOnWorker(ws, std::move(withControl), std::move(text));
 }
 
+bool AtOnce(const Workspace& ws, std::size_t rows, int liveWorkRows) {
+    return rows < static_cast<std::size_t>(std::max(liveWorkRows, 0)) || !ws.Runs.Idle();
+}
+
 bool RefusedWhileBusy(Workspace& ws) {
     if (!ws.Work.Busy())
         return false;
@@ -94,7 +94,7 @@ QCoro::Task<void> SortByColumnLive(Workspace& ws, int column, int liveWorkRows) 
     try {
         if (RefusedWhileBusy(ws))
             co_return;
-        if (AtOnce(ws, liveWorkRows)) {
+        if (AtOnce(ws, static_cast<std::size_t>(ws.table.RowCount()), liveWorkRows)) {
             SortByColumn(ws, column);
             co_return;
         }
@@ -124,7 +124,7 @@ QCoro::Task<void> RemoveDuplicatesLive(Workspace& ws, int liveWorkRows) {
     try {
         if (RefusedWhileBusy(ws))
             co_return;
-        if (AtOnce(ws, liveWorkRows)) {
+        if (AtOnce(ws, static_cast<std::size_t>(ws.table.RowCount()), liveWorkRows)) {
             RemoveDuplicates(ws);
             co_return;
         }

@@ -6,6 +6,7 @@
 #include "workspace/TableWork.h"
 
 #include <functional>
+#include <cstddef>
 #include <qcoro/qcorotask.h>
 #include <string>
 
@@ -28,6 +29,9 @@ QCoro::Task<bool> ReadOnWorker(Workspace& ws,
                                std::string text);
 QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&)> read,
                                std::string text);
+
+// Small tables, and tables a run may append to meanwhile, are handled at once as before.
+bool AtOnce(const Workspace& ws, std::size_t rows, int liveWorkRows = LiveWorkRows);
 
 // Long table work is under way: the status bar says so and the caller does nothing.
 bool RefusedWhileBusy(Workspace& ws);

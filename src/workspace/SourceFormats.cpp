@@ -194,9 +194,10 @@ ReadTexts ReadEntryTexts(const SourceEntry& entry, std::string_view text, std::s
     case SourceFormat::Markers: {
         Collector out(limit);
         std::string_view buffer = text;
+        const Marker start(entry.Start), end(entry.End); // set up once for every cut of the page
         while (!out.Full()) {
             const std::size_t before = buffer.size();
-            const std::string_view cut = ExtractBetween(buffer, entry.Start, entry.End);
+            const std::string_view cut = ExtractBetween(buffer, start, end);
             // No start marker left, or no end marker after it: nothing more to take.
             if (buffer.size() == before || (cut.empty() && AsciiLowered(buffer.substr(0, entry.End.size())) !=
                                                                AsciiLowered(entry.End)))

@@ -193,7 +193,7 @@ QCoro::Task<std::optional<std::string>> ExportXlsxTo(Workspace& ws, std::string 
     try {
         auto rows = std::make_shared<RowBlock>();
         // A large table's copy is made on the worker too, unless a run may write to it meanwhile.
-        const bool copyAtOnce = ws.table.RowCount() < LiveWorkRows || !ws.Runs.Idle();
+        const bool copyAtOnce = AtOnce(ws, static_cast<std::size_t>(ws.table.RowCount()));
         if (copyAtOnce)
             *rows = ws.table.Copy();
         std::function<void(const KeywordTable&)> copy = [rows](const KeywordTable& table) {

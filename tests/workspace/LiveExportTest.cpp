@@ -61,8 +61,9 @@ TEST_P(LiveSave, WritesTodaysBytesOrLeavesTheOldFile) {
     auto running = save(ws, 0);
     // The dialog is answered once the shown rows are known (a worker's turn for Save Shown).
     test::RunLoopUntil([&] { return ui.ScriptDone(); });
-    if (cancel)
+    if (cancel) {
         EXPECT_EQ(Escape(ws), EscapeOutcome::CancelledWork);
+    }
     Await();
     const std::vector<int> rows = ShownRows(ws);
     EXPECT_EQ(Slurp(Target()), cancel ? "old" : shown ? ResultsCsv(ws.table, rows) : ResultsCsv(ws.table));
