@@ -441,20 +441,16 @@ void TfrmMain::btnMakeMoneyClick() {
     vorlith::OpenMakeMoney(ws_);
 }
 void TfrmMain::bsSkinButton1Click() {
-    if (!vorlith::RefusedWhileBusy(ws_))
-        vorlith::SelectAll(ws_);
+    vorlith::SelectAll(ws_);
 }
 void TfrmMain::bsSkinButton2Click() {
-    if (!vorlith::RefusedWhileBusy(ws_))
-        vorlith::ClearSelection(ws_);
+    vorlith::ClearSelection(ws_);
 }
 void TfrmMain::bsSkinButton3Click() {
-    if (!vorlith::RefusedWhileBusy(ws_))
-        vorlith::DeleteSelected(ws_);
+    vorlith::DeleteSelected(ws_);
 }
 void TfrmMain::bsSkinButton4Click() {
-    if (!vorlith::RefusedWhileBusy(ws_))
-        vorlith::DeleteAll(ws_);
+    vorlith::DeleteAll(ws_);
 }
 namespace {
 // The arrow shows the core's sort state, whatever the header flipped on its own.

@@ -239,14 +239,20 @@ void SetShownChecked(Workspace& ws, bool checked) {
 } // namespace
 
 void SelectAll(Workspace& ws) {
+    if (RefusedWhileBusy(ws))
+        return;
     SetShownChecked(ws, true);
 }
 
 void ClearSelection(Workspace& ws) {
+    if (RefusedWhileBusy(ws))
+        return;
     SetShownChecked(ws, false);
 }
 
 void DeleteSelected(Workspace& ws) {
+    if (RefusedWhileBusy(ws))
+        return;
     std::vector<bool> marked;
     if (!ws.Filter.empty()) {
         // Ticked rows the filter hides are not deleted unseen: our question comes first.
@@ -303,6 +309,8 @@ void DeleteRows(Workspace& ws, const std::vector<int>& rows) {
 }
 
 void DeleteAll(Workspace& ws) {
+    if (RefusedWhileBusy(ws))
+        return;
     if (ws.Ui.ShowMessage(MessageKind::Information, DeleteAllQuestion, MessageButtons::OkCancel) == mrOk) {
         const auto step = ws.History.Command("Delete All");
         ws.table.DeleteAll();
