@@ -95,6 +95,10 @@ public:
         if (m == 0 || from > n || n - from < m)
             return npos;
         const Byte* h = reinterpret_cast<const Byte*>(hay.data());
+#if defined(__SSE2__)
+        if (kFold && m >= 2)
+            return FindWide(hay, from);
+#endif
         const Byte* end = h + (n - m) + anchor_ + 1; // one past the last anchor position
         auto scan = [end](const Byte* at, Byte b) {
             const void* p = std::memchr(at, b, std::size_t(end - at));
@@ -120,6 +124,41 @@ public:
     }
 
 private:
+#if defined(__SSE2__)
+    // Sixteen starts at a time, inline: cut markers are mostly found a few bytes on, where a call to
+    // memchr per candidate costs more than the scan. A start whose first and last bytes fit (in either
+    // case) is checked in full.
+    std::size_t FindWide(std::string_view hay, std::size_t from) const {
+        const std::size_t m = needle_.size();
+        const std::size_t n = hay.size();
+        const Byte* h = reinterpret_cast<const Byte*>(hay.data());
+        const auto both = [](Byte c) {
+            return std::pair{_mm_set1_epi8(char(c)), _mm_set1_epi8(char(IsAsciiLetter(c) ? c - 32 : c))};
+        };
+        const auto [firstLo, firstHi] = both(Byte(needle_.front()));
+        const auto [lastLo, lastHi] = both(Byte(needle_.back()));
+        std::size_t work = 0;
+        std::size_t i = from;
+        for (; i + m - 1 + 16 <= n; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + m - 1));
+            const __m128i fit = _mm_and_si128(_mm_or_si128(_mm_cmpeq_epi8(a, firstLo), _mm_cmpeq_epi8(a, firstHi)),
+                                              _mm_or_si128(_mm_cmpeq_epi8(b, lastLo), _mm_cmpeq_epi8(b, lastHi)));
+            for (unsigned mask = unsigned(_mm_movemask_epi8(fit)); mask != 0; mask &= mask - 1) {
+                const std::size_t start = i + std::size_t(__builtin_ctz(mask));
+                if (Matches(h + start, work))
+                    return start;
+            }
+            if (work > 2 * (i - from) + 64)
+                return FindKmp(hay, i + 16);
+        }
+        for (; i + m <= n; ++i)
+            if (Matches(h + i, work))
+                return i;
+        return npos;
+    }
+#endif
+
     bool Matches(const Byte* at, std::size_t& work) const {
         const Byte* needle = reinterpret_cast<const Byte*>(needle_.data());
         const std::size_t m = needle_.size();
@@ -307,6 +346,29 @@ struct CleanTables {
     }
     static std::size_t SlotOf(std::uint32_t key) { return (key * 0x9E3779B1u) >> 24; }
 
+    // The one-pass scan's lookup: a single probe of a table hashed without collisions, keyed by a
+    // pattern's one byte, its three (the third is '>': "<b>") or its first four.
+    struct alignas(64) QuickEntry { // a cache line each, found by a shift
+        Packed packed{0, 0, 0xff, 0}; // empty: matches nothing, as no pattern starts with a zero byte
+        std::uint8_t length = 0;
+        std::uint8_t replacement = 0;
+        std::uint8_t replacementLength = 0;
+        bool notOnePass = false;
+    };
+    std::array<QuickEntry, 256> quick{};
+    std::array<std::uint32_t, 256> keyMask{};   // one byte for the one-byte patterns, else four
+    std::array<std::uint32_t, 256> thirdMask{}; // three bytes when the third is '>'
+    std::uint32_t quickMultiplier = 0x9E3779B1u;
+
+    std::uint32_t QuickKey(const Byte* at) const {
+        const std::uint32_t key = at[0] | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
+                                  std::uint32_t(at[3]) << 24;
+        return key & keyMask[at[0]] & thirdMask[at[2]];
+    }
+    const QuickEntry& Quick(const Byte* at) const {
+        return quick[(QuickKey(at) * quickMultiplier) >> 24];
+    }
+
     const Slot* Find(std::uint32_t key) const {
         for (std::size_t i = SlotOf(key);; i = (i + 1) % slots.size()) {
             if (slots[i].key == key)
@@ -370,6 +432,47 @@ struct CleanTables {
                 }
             }
         }
+        BuildQuick();
+    }
+
+    void BuildQuick() {
+        for (std::size_t b = 0; b < 256; ++b)
+            keyMask[b] = singles[b][0] ? 0xffu : 0xffffffffu;
+        for (std::size_t b = 0; b < 256; ++b)
+            thirdMask[b] = b == '>' ? 0xffffffu : 0xffffffffu;
+        std::array<std::uint32_t, kCleanPairs.size()> keys{};
+        for (std::size_t j = 0; j < kCleanPairs.size(); ++j) {
+            const std::string_view p = kCleanPairs[j].pattern;
+            std::array<Byte, 4> head{};
+            std::memcpy(head.data(), p.data(), std::min<std::size_t>(4, p.size()));
+            keys[j] = QuickKey(head.data());
+            // The key must lie within the pattern and name it alone.
+            const std::size_t keyLength = singles[head[0]][0] ? 1 : head[2] == '>' ? 3 : 4;
+            if (keyLength > p.size())
+                throw std::logic_error("CleanHtml: a pattern shorter than its key");
+            for (std::size_t i = 0; i < j; ++i)
+                if (keys[i] == keys[j] && kCleanPairs[i].pattern != p)
+                    throw std::logic_error("CleanHtml: two patterns under one key");
+        }
+        for (;; quickMultiplier += 2) {
+            quick.fill({});
+            std::array<std::uint32_t, 256> owner{};
+            bool clash = false;
+            for (std::size_t j = 0; j < kCleanPairs.size() && !clash; ++j) {
+                const std::size_t slot = (keys[j] * quickMultiplier) >> 24;
+                if (owner[slot] != 0) {
+                    // The same text listed again keeps its first listing.
+                    clash = keys[owner[slot] - 1] != keys[j];
+                    continue;
+                }
+                owner[slot] = std::uint32_t(j + 1);
+                const std::string_view r = kCleanPairs[j].replacement;
+                quick[slot] = {packed[j], std::uint8_t(kCleanPairs[j].pattern.size()),
+                               Byte(r.empty() ? 0 : r[0]), std::uint8_t(r.size()), notOnePass[j]};
+            }
+            if (!clash)
+                return;
+        }
     }
 };
 
@@ -389,11 +492,16 @@ const CleanTables& Tables() {
 // The usual case in one pass: every pattern is replaced where the text has it. No two patterns
 // overlap or contain one another (else notOnePass), so until something new forms, every stage of the
 // ordered passes holds the text's bytes and replacement bytes only, in the order this result has them:
-// anything formed at any stage is still in this result. So a result holding no pattern is exactly what
-// the ordered passes give; otherwise the caller lets CleanEngine redo the block.
+// anything formed at any stage is still in this result. A pattern (of one byte, or of three or more)
+// that was not in the text holds a replacement byte or two bytes that a removal made neighbours, so
+// the result is checked only where such new neighbours occur together in some pattern. When it holds
+// no pattern it is exactly what the ordered passes give; otherwise the caller lets CleanEngine redo
+// the block.
 class OnePassCleaner {
 public:
-    explicit OnePassCleaner(const CleanTables& tables) : t_(tables) {
+    // `textEnd` ends the whole text, which the blocks are cut from: reads may run ahead into it.
+    OnePassCleaner(const CleanTables& tables, const char* textEnd)
+        : t_(tables), textEnd_(reinterpret_cast<const Byte*>(textEnd)) {
 #if defined(__SSE2__)
         for (std::size_t r = 0; r < 8; ++r)
             roots_[r] = _mm_set1_epi8(char(t_.firstBytes[r % t_.firstBytes.size()]));
@@ -402,39 +510,52 @@ public:
 
     // Appends the cleaned block to `out`; false (with `out` as it was) when the block needs the engine.
     bool Clean(std::string_view block, std::string& out) {
-        const Byte* text = reinterpret_cast<const Byte*>(block.data());
+        const Byte* const text = reinterpret_cast<const Byte*>(block.data());
         const std::size_t n = block.size();
         const std::size_t base = out.size();
-        out.resize(base + n + 16); // the result is never longer; 16 bytes of room for wide stores
+        out.resize(base + n + kChunk + 16); // the result is never longer; room for wide reads and stores
         Byte* const begin = reinterpret_cast<Byte*>(out.data()) + base;
         Byte* w = begin;
-        std::size_t i = 0;
-        while (i < n) {
-            const std::size_t next = NextFirst(text, i, n);
-            Copy(w, text + i, next - i, text + n);
-            w += next - i;
-            i = next;
-            if (i == n)
-                break;
-            const int j = Identify(text, i, n);
-            if (j < 0) {
-                *w++ = text[i++];
-                continue;
+        std::size_t i = 0; // the first byte of the text not yet written or replaced
+        std::array<Byte, kChunk + 32> pad;
+        for (std::size_t c = 0; c < n; c += kChunk) {
+            // Identifying a pattern reads up to 16 bytes from a hit; near the end, from a padded copy.
+            const Byte* chunk = text + c;
+            if (std::size_t(textEnd_ - chunk) < kChunk + 16) {
+                pad.fill(0);
+                std::memcpy(pad.data(), chunk, std::size_t(textEnd_ - chunk));
+                chunk = pad.data();
             }
-            if (t_.notOnePass[std::size_t(j)])
+            std::uint64_t hits = FirstBytes(chunk);
+            if (n - c < kChunk)
+                hits &= (std::uint64_t(1) << (n - c)) - 1;
+            // No occurrence starts inside another one (else notOnePass), so a hit inside one just
+            // fails to match. Nothing here waits on the hit before, and a miss takes no branch.
+            bool stuck = false;
+            for (; hits != 0; hits &= hits - 1) {
+                const std::size_t o = std::size_t(__builtin_ctzll(hits));
+                const CleanTables::QuickEntry& e = t_.Quick(chunk + o);
+                const bool found = PackedEquals(chunk + o, e.packed);
+                stuck |= found & e.notOnePass;
+                const bool matched = found & (c + o >= i);
+                const std::size_t run = matched ? c + o - i : 0;
+                Copy(w, text + i, run);
+                w += run;
+                const std::size_t replaced = matched ? e.replacementLength : 0;
+                *w = e.replacement;
+                w += replaced;
+                i = matched ? c + o + e.length : i;
+            }
+            if (stuck)
                 return GiveUp(out, base);
-            const CleanPair& pair = kCleanPairs[std::size_t(j)];
-            if (!pair.replacement.empty())
-                *w++ = Byte(pair.replacement[0]);
-            i += pair.pattern.size();
         }
-        const std::size_t length = std::size_t(w - begin);
-        blockText_ = nullptr;
-        for (std::size_t at = 0; (at = NextFirst(begin, at, length)) < length; ++at)
-            if (Identify(begin, at, length) >= 0)
-                return GiveUp(out, base);
-        blockText_ = nullptr;
-        out.resize(base + length);
+        if (i < n) {
+            std::memcpy(w, text + i, n - i);
+            w += n - i;
+        }
+        if (Formed(begin, w))
+            return GiveUp(out, base);
+        out.resize(base + std::size_t(w - begin));
         return true;
     }
 
@@ -444,72 +565,57 @@ private:
         return false;
     }
 
-    // Short runs are the rule between tags: one 16-byte copy into the room behind when the source
+    // Whether the result holds a pattern.
+    bool Formed(Byte* begin, Byte* end) const {
+        std::memset(end, 0, kChunk + 16); // the room behind: hits are sought 64 bytes at a time
+        const std::size_t length = std::size_t(end - begin);
+        for (std::size_t c = 0; c < length; c += kChunk)
+            for (std::uint64_t hits = FirstBytes(begin + c); hits != 0; hits &= hits - 1) {
+                const Byte* at = begin + c + std::size_t(__builtin_ctzll(hits));
+                if (at < end && PackedEquals(at, t_.Quick(at).packed))
+                    return true;
+            }
+        return false;
+    }
+
+    // Short runs are the rule between tags: one 16-byte copy into the room behind when the text
     // has 16 bytes left.
-    static void Copy(Byte* w, const Byte* from, std::size_t count, const Byte* end) {
-        if (count <= 16 && end - from >= 16)
+    void Copy(Byte* w, const Byte* from, std::size_t count) const {
+        if (count <= 16 && textEnd_ - from >= 16)
             std::memcpy(w, from, 16);
         else
             std::memcpy(w, from, count);
     }
 
-    // The first byte at or after i that starts a pattern, or n.
-    std::size_t NextFirst(const Byte* text, std::size_t i, std::size_t n) {
+    // The bytes of a chunk that start a pattern, as bits. A long chunk leaves the loop over its hits
+    // less often.
+    std::uint64_t FirstBytes(const Byte* chunk) const {
 #if defined(__SSE2__)
         if (t_.firstBytes.size() <= 8) {
-            while (i + 16 <= n) {
-                if (i < blockAt_ || i >= blockAt_ + 16 || blockText_ != text) {
-                    blockText_ = text;
-                    blockAt_ = i;
-                    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-                    __m128i hits = _mm_cmpeq_epi8(block, roots_[0]);
-                    for (std::size_t r = 1; r < 8; ++r)
-                        hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, roots_[r]));
-                    blockMask_ = unsigned(_mm_movemask_epi8(hits));
-                }
-                const unsigned mask = blockMask_ >> (i - blockAt_);
-                if (mask != 0)
-                    return i + std::size_t(__builtin_ctz(mask));
-                i = blockAt_ + 16;
+            std::uint64_t all = 0;
+            for (std::size_t part = 0; part < kChunk; part += 16) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chunk + part));
+                __m128i hits = _mm_cmpeq_epi8(block, roots_[0]);
+                for (std::size_t r = 1; r < 8; ++r)
+                    hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, roots_[r]));
+                all |= std::uint64_t(unsigned(_mm_movemask_epi8(hits))) << part;
             }
+            return all;
         }
 #endif
-        while (i < n && !t_.isFirst[text[i]])
-            ++i;
-        return i;
+        std::uint64_t hits = 0;
+        for (std::size_t b = 0; b < kChunk; ++b)
+            hits |= std::uint64_t(t_.isFirst[chunk[b]]) << b;
+        return hits;
     }
 
-    // The first listed pattern that starts at i, or -1.
-    int Identify(const Byte* text, std::size_t i, std::size_t n) const {
-        const auto& single = t_.singles[text[i]];
-        if (single[0])
-            return single[0] - 1;
-        std::array<Byte, 16> padded;
-        const Byte* at = text + i;
-        const std::size_t room = n - i;
-        if (room < 16) {
-            padded.fill(0);
-            std::memcpy(padded.data(), at, room);
-            at = padded.data();
-        }
-        const CleanTables::Slot* slot = t_.Find(CleanTables::Key(at));
-        if (!slot)
-            return -1;
-        for (std::size_t c = 0; c < slot->count; ++c) {
-            const std::uint8_t j = slot->pairs[c];
-            if (slot->lengths[c] <= room && PackedEquals(at, t_.packed[j]))
-                return j;
-        }
-        return -1;
-    }
+    static constexpr std::size_t kChunk = 64;
 
     const CleanTables& t_;
+    const Byte* textEnd_;
 #if defined(__SSE2__)
     __m128i roots_[8];
 #endif
-    const Byte* blockText_ = nullptr;
-    std::size_t blockAt_ = 0;
-    unsigned blockMask_ = 0;
 };
 
 // Runs the 50 ordered replacements of the list as if each were a ReplaceAll over the whole text, but
@@ -940,8 +1046,8 @@ std::string CleanHtml(std::string_view text) {
         // A byte that is in no pattern is never replaced and no occurrence can span it, so the text
         // is cleaned in blocks cut before such bytes, each small enough to stay in the cache.
         constexpr std::size_t kBlock = 64 * 1024;
-        cleaned.reserve(text.size());
-        OnePassCleaner onePass(tables);
+        cleaned.reserve(text.size() + 80); // a block asks for room behind it
+        OnePassCleaner onePass(tables, text.data() + text.size());
         CleanEngine* engine = nullptr;
         for (std::size_t start = 0; start < text.size();) {
             std::size_t stop = std::min(text.size(), start + kBlock);
