@@ -1,5 +1,6 @@
 #include "workspace/KeywordTable.h"
 
+#include "platform/HugePages.h"
 #include "workspace/TableWork.h"
 
 #include <algorithm>
@@ -11,9 +12,19 @@ namespace vorlith {
 
 namespace {
 
+// Room for a million rows is faulted in 2 MiB at a time where the system allows.
+template <typename Buffer> void Reserve(Buffer& buffer, std::size_t count) {
+    buffer.reserve(count);
+    PreferHugePages(buffer.data(), buffer.capacity() * sizeof(*buffer.data()));
+}
+
+[[noreturn]] void ThrowOutOfBounds(int row) {
+    throw std::out_of_range("List index out of bounds (" + std::to_string(row) + ")");
+}
+
 void CheckPosition(int row, int count) {
     if (row < 0 || row >= count)
-        throw std::out_of_range("List index out of bounds (" + std::to_string(row) + ")");
+        ThrowOutOfBounds(row);
 }
 
 // order[i] is the old position of the row going to position i: every row exactly once.
@@ -32,9 +43,8 @@ void CheckPermutation(const std::vector<std::size_t>& order, std::size_t rows) {
 
 KeywordTable::KeywordTable(QObject* parent) : QObject(parent) {}
 
-const KeywordTable::RowSlot& KeywordTable::Slot(int row) const {
-    CheckPosition(row, RowCount());
-    return slots_[static_cast<std::size_t>(row)];
+void KeywordTable::ThrowNoRow(int row) {
+    ThrowOutOfBounds(row);
 }
 
 std::size_t KeywordTable::RowBytes(const RowSlot& slot) {
@@ -44,18 +54,6 @@ std::size_t KeywordTable::RowBytes(const RowSlot& slot) {
     return bytes;
 }
 
-std::size_t KeywordTable::CellStart(const RowSlot& slot, int cell) {
-    std::size_t at = slot.At;
-    for (int c = 0; c < cell; ++c)
-        at += slot.Length[static_cast<std::size_t>(c)];
-    return at;
-}
-
-std::string_view KeywordTable::Cell(int row, int cell) const {
-    const RowSlot& slot = Slot(row);
-    const std::uint32_t length = slot.Length.at(static_cast<std::size_t>(cell));
-    return {text_.data() + CellStart(slot, cell), length};
-}
 
 KeywordRow KeywordTable::Row(int row) const {
     const RowSlot& slot = Slot(row);
@@ -205,7 +203,7 @@ void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords)
     for (const std::string_view keyword : keywords)
         bytes += keyword.size();
     if (bytes > text_.capacity())
-        text_.reserve(std::max(bytes, text_.capacity() + text_.capacity() / 2));
+        Reserve(text_, std::max(bytes, text_.capacity() + text_.capacity() / 2));
     for (const std::string_view keyword : keywords)
         AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), std::array<std::string_view, 1>{keyword});
     NoteAppended(count);
@@ -219,9 +217,9 @@ void KeywordTable::AppendKeywordPieces(std::size_t rowsAtMost, std::size_t bytes
     const std::size_t textBefore = text_.size();
     // Room untouched is never paged in, so a generous bound costs no memory.
     if (slots_.size() + rowsAtMost > slots_.capacity())
-        slots_.reserve(slots_.size() + rowsAtMost);
+        Reserve(slots_, slots_.size() + rowsAtMost);
     if (textBefore + bytesAtMost > text_.capacity())
-        text_.reserve(textBefore + bytesAtMost);
+        Reserve(text_, textBefore + bytesAtMost);
     std::vector<std::string_view> lines;
     try {
         for (bool more = true; more;) {
@@ -569,7 +567,7 @@ void KeywordTable::RowsMoved() {
 // linear instead of moving every slot to fresh memory each time; one big one is sized exactly.
 void KeywordTable::GrowSlots(std::size_t needed) {
     if (needed > slots_.capacity())
-        slots_.reserve(std::max(needed, slots_.capacity() + slots_.capacity() / 2));
+        Reserve(slots_, std::max(needed, slots_.capacity() + slots_.capacity() / 2));
 }
 
 KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t> order,
@@ -581,7 +579,7 @@ KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t
     constexpr std::size_t ahead = 16;
     PreparedOrder prepared;
     std::vector<RowSlot>& slots = prepared.slots_;
-    slots.reserve(slots_.size());
+    Reserve(slots, slots_.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i % 65536 == 0)
             StopIfAsked(stop);

@@ -250,9 +250,20 @@ private:
     void CheckWritable();
     int held_ = 0;
     std::uint64_t changes_ = 0; // counts what CheckWritable let through
-    const RowSlot& Slot(int row) const;
+    // Inline: sorts and saves read cells a million at a time.
+    const RowSlot& Slot(int row) const {
+        if (row < 0 || row >= RowCount())
+            ThrowNoRow(row);
+        return slots_[static_cast<std::size_t>(row)];
+    }
+    [[noreturn]] static void ThrowNoRow(int row);
     static std::size_t RowBytes(const RowSlot& slot);
-    static std::size_t CellStart(const RowSlot& slot, int cell);
+    static std::size_t CellStart(const RowSlot& slot, int cell) {
+        std::size_t at = slot.At;
+        for (int c = 0; c < cell; ++c)
+            at += slot.Length[static_cast<std::size_t>(c)];
+        return at;
+    }
     template <typename Texts> void AppendRow(std::uint32_t number, const Texts& cells);
     // The row's text is no longer kept: its bytes become a hole, or are cut off at the end.
     void Release(const RowSlot& slot);
@@ -322,5 +333,11 @@ private:
     // Each row's position before it was taken, ascending; empty when the block was the whole table.
     std::vector<std::uint32_t> positions_;
 };
+
+inline std::string_view KeywordTable::Cell(int row, int cell) const {
+    const RowSlot& slot = Slot(row);
+    const std::uint32_t length = slot.Length.at(static_cast<std::size_t>(cell));
+    return {text_.data() + CellStart(slot, cell), length};
+}
 
 } // namespace vorlith
