@@ -266,19 +266,26 @@ INSTANTIATE_TEST_SUITE_P(Locales, SortOrder,
                          [](const auto& info) { return std::string(info.param); });
 
 // Mostly printable ASCII with a few other texts, as most tables are: the order is that of every
-// row's collation key, rows with equal keys in their order.
-class AsciiRanks : public ::testing::TestWithParam<const char*> {};
+// row's collation key, rows with equal keys in their order. From 100,000 rows the sort shares its
+// work between two threads; with one other text in ten, every row gets its key.
+struct RankCase {
+    const char* Locale;
+    int Rows;
+    int OtherEvery;
+};
+class AsciiRanks : public ::testing::TestWithParam<RankCase> {};
 
 TEST_P(AsciiRanks, OrderEqualsTheKeysOrder) {
-    const QLocale locale(QString::fromLatin1(GetParam()));
+    const QLocale locale(QString::fromLatin1(GetParam().Locale));
+    const int every = GetParam().OtherEvery;
     const std::string alphabet = " !\"#$%&'()*+,-./09:;<=>?@AZ[\\]^_`az{|}~aAbBcCiIyYzZ";
     std::mt19937 rng(99);
     KeywordTable table;
     KeywordKeys keys(locale);
     std::vector<std::string> key;
-    for (int i = 0; i < 4000; ++i) {
-        std::string k = i % 50 == 0 ? RandomKeyword(rng) : std::string();
-        for (int n = i % 50 == 0 ? 0 : static_cast<int>(rng() % 6); n > 0; --n)
+    for (int i = 0; i < GetParam().Rows; ++i) {
+        std::string k = i % every == 0 ? RandomKeyword(rng) : std::string();
+        for (int n = i % every == 0 ? 0 : static_cast<int>(rng() % 6); n > 0; --n)
             k += alphabet[rng() % alphabet.size()];
         table.Append({k, "", "", "", ""});
         keys.Append(k, key.emplace_back());
@@ -294,8 +301,15 @@ TEST_P(AsciiRanks, OrderEqualsTheKeysOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, AsciiRanks,
-                         ::testing::Values("C", "en_US", "fr_CA", "da_DK", "tr_TR", "sv_SE", "ja_JP", "de_DE"),
-                         [](const auto& info) { return std::string(info.param); });
+                         ::testing::Values(RankCase{"C", 4000, 50}, RankCase{"en_US", 4000, 50},
+                                           RankCase{"fr_CA", 4000, 50}, RankCase{"da_DK", 4000, 50},
+                                           RankCase{"tr_TR", 4000, 50}, RankCase{"sv_SE", 4000, 50},
+                                           RankCase{"ja_JP", 4000, 50}, RankCase{"de_DE", 4000, 50},
+                                           RankCase{"en_US", 120'000, 50}, RankCase{"de_DE", 120'000, 10}),
+                         [](const auto& info) {
+                             return std::string(info.param.Locale) + "_" + std::to_string(info.param.Rows) +
+                                    "_" + std::to_string(info.param.OtherEvery);
+                         });
 
 } // namespace
 } // namespace vorlith
