@@ -6,21 +6,18 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <numeric>
 #include <random>
 #include <span>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace vorlith {
@@ -238,101 +235,33 @@ std::string ResultsCsv(const KeywordTable& table, const std::vector<int>& rows, 
 void WriteResultsCsv(const KeywordTable& table, const std::vector<int>* rows, const ByteSink& sink,
                      const RowSourceNames* sources) {
     CsvStream stream(sink);
-    std::array<std::string_view, ColumnCount + 1> header;
+    std::array<std::string_view, ColumnCount + 1> fields;
     for (int c = 0; c < ColumnCount; ++c)
-        header[static_cast<std::size_t>(c)] = Columns[static_cast<std::size_t>(c)].Header;
+        fields[static_cast<std::size_t>(c)] = Columns[static_cast<std::size_t>(c)].Header;
     // The Source column, last, only while it is shown.
-    const std::size_t width = sources ? header.size() : header.size() - 1;
-    header[ColumnCount] = SourceColumnHeader;
-    stream.Line(std::span(header.data(), width));
+    const std::size_t width = sources ? fields.size() : fields.size() - 1;
+    fields[ColumnCount] = SourceColumnHeader;
+    stream.Line(std::span(fields.data(), width));
+    char number[16];
     const int count = rows ? static_cast<int>(rows->size()) : table.RowCount();
     const auto rowAt = [&](int i) { return rows ? (*rows)[static_cast<std::size_t>(i)] : i; };
-    const auto writeRows = [&](int first, int last, CsvStream& to) {
-        std::array<std::string_view, ColumnCount + 1> fields;
-        char number[16];
-        // After a sort the rows' text lies in random order: start the reads a few rows early.
-        constexpr int ahead = 8;
-        for (int i = first; i < last; ++i) {
-            if (i + ahead < last)
-                __builtin_prefetch(table.Cell(rowAt(i + ahead), 0).data());
-            const int row = rowAt(i);
-            const auto end = std::to_chars(number, number + sizeof number, table.Number(row)).ptr;
-            fields[0] = std::string_view(number, static_cast<std::size_t>(end - number));
-            for (int c = 0; c < CellCount; ++c)
-                fields[static_cast<std::size_t>(c + 1)] = table.Cell(row, c);
-            if (sources) {
-                const auto found = sources->find(table.Id(row));
-                fields[ColumnCount] = found == sources->end() ? std::string_view() : std::string_view(found->second);
-            }
-            to.Line(std::span(fields.data(), width));
+    // After a sort the rows' text lies in random order: start the reads a few rows early.
+    constexpr int ahead = 8;
+    for (int i = 0; i < count; ++i) {
+        if (i + ahead < count)
+            __builtin_prefetch(table.Cell(rowAt(i + ahead), 0).data());
+        const int row = rowAt(i);
+        const auto end = std::to_chars(number, number + sizeof number, table.Number(row)).ptr;
+        fields[0] = std::string_view(number, static_cast<std::size_t>(end - number));
+        for (int c = 0; c < CellCount; ++c)
+            fields[static_cast<std::size_t>(c + 1)] = table.Cell(row, c);
+        if (sources) {
+            const auto found = sources->find(table.Id(row));
+            fields[ColumnCount] = found == sources->end() ? std::string_view() : std::string_view(found->second);
         }
-    };
-    if (count < 100'000 || std::thread::hardware_concurrency() < 2) {
-        writeRows(0, count, stream);
-        stream.Flush();
-        return;
+        stream.Line(std::span(fields.data(), width));
     }
-    // Two cores: blocks of rows are made in turn here and on a helper, and handed to the sink
-    // from here in order, so the bytes are the same and at most three blocks are held.
-    constexpr int block = 16384;
-    const int blocks = (count + block - 1) / block;
-    struct Handoff {
-        std::mutex Lock;
-        std::condition_variable Changed;
-        std::string Text;
-        bool Full = false, Quit = false;
-        std::exception_ptr Error;
-    } handoff;
-    std::thread helper([&] {
-        try {
-            std::string text;
-            const ByteSink toText = [&text](std::string_view piece) { text.append(piece); };
-            CsvStream own(toText);
-            for (int b = 1; b < blocks; b += 2) {
-                writeRows(b * block, std::min(count, (b + 1) * block), own);
-                own.Flush();
-                std::unique_lock lock(handoff.Lock);
-                handoff.Changed.wait(lock, [&] { return !handoff.Full || handoff.Quit; });
-                if (handoff.Quit)
-                    return;
-                handoff.Text.swap(text);
-                text.clear();
-                handoff.Full = true;
-                handoff.Changed.notify_all();
-            }
-        } catch (...) {
-            const std::lock_guard lock(handoff.Lock);
-            handoff.Error = std::current_exception();
-            handoff.Full = true;
-            handoff.Changed.notify_all();
-        }
-    });
-    struct Joiner {
-        Handoff& State;
-        std::thread& Thread;
-        ~Joiner() {
-            {
-                const std::lock_guard lock(State.Lock);
-                State.Quit = true;
-            }
-            State.Changed.notify_all();
-            Thread.join();
-        }
-    } joiner{handoff, helper};
-    for (int b = 0; b < blocks; ++b) {
-        if (b % 2 == 0) {
-            writeRows(b * block, std::min(count, (b + 1) * block), stream);
-            stream.Flush();
-            continue;
-        }
-        std::unique_lock lock(handoff.Lock);
-        handoff.Changed.wait(lock, [&] { return handoff.Full; });
-        if (handoff.Error)
-            std::rethrow_exception(handoff.Error);
-        sink(handoff.Text);
-        handoff.Full = false;
-        handoff.Changed.notify_all();
-    }
+    stream.Flush();
 }
 
 std::string WithCsvExtension(std::string path) {

@@ -5,10 +5,8 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <array>
 #include <csignal>
 #include <fstream>
-#include <numeric>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/resource.h>
@@ -91,39 +89,6 @@ struct FieldCase {
     std::string Value;
     std::string Written;
 };
-
-// From 100,000 rows the lines are made in blocks on two threads: the bytes are those of the same
-// rows written a few thousand at a time, for every row or a list of them, with or without sources.
-TEST(ResultsCsv, ALargeTableGivesTheBytesOfItsRowsInSmallRuns) {
-    constexpr int count = 120'000;
-    KeywordTable table;
-    RowSourceNames sources;
-    for (int i = 0; i < count; ++i) {
-        table.Append(
-            {"kw \"" + std::to_string(i * 7919 % 1000) + "\"", i % 5 ? std::to_string(i) : "=1+1", "", "", ""});
-        if (i % 3 == 0)
-            sources[table.Id(i)] = "source " + std::to_string(i % 7);
-    }
-    std::vector<int> every(count);
-    std::iota(every.begin(), every.end(), 0);
-    const std::vector<int> backwards(every.rbegin(), every.rend());
-    for (const RowSourceNames* names : std::array<const RowSourceNames*, 2>{nullptr, &sources}) {
-        for (const std::vector<int>* rows : std::array<const std::vector<int>*, 2>{nullptr, &backwards}) {
-            const std::vector<int>& order = rows ? *rows : every;
-            std::string expected;
-            for (std::size_t first = 0; first < order.size(); first += 7000) {
-                const auto at = [&](std::size_t i) { return order.begin() + static_cast<std::ptrdiff_t>(i); };
-                const std::vector<int> run(at(first), at(std::min(order.size(), first + 7000)));
-                const std::string part = ResultsCsv(table, run, names);
-                expected += first == 0 ? part : part.substr(part.find("\r\n") + 2);
-            }
-            std::string written;
-            WriteResultsCsv(table, rows, [&written](std::string_view piece) { written.append(piece); }, names);
-            EXPECT_TRUE(written == expected)
-                << (names ? "with" : "without") << " sources, " << (rows ? "a list" : "every row");
-        }
-    }
-}
 
 class CsvField : public ::testing::TestWithParam<FieldCase> {};
 
