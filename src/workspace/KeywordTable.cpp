@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <thread>
 
 namespace vorlith {
 
@@ -37,6 +38,33 @@ void CheckPermutation(const std::vector<std::size_t>& order, std::size_t rows) {
             throw std::invalid_argument("KeywordTable::Reorder: order is not a permutation");
         seen[from] = true;
     }
+}
+
+// A large table's cycles are long and each step waits on memory: they are cut at every 4096th
+// position into stretches that two threads walk at once, with the slots at the cuts held aside
+// (a stretch ends by taking the next cut's slot as it was). Cycles without a cut are left to the
+// caller's walk.
+template <typename Slot> void ReorderStretches(std::vector<Slot>& slots, std::vector<std::uint32_t>& next) {
+    constexpr std::size_t every = 4096;
+    const std::size_t rows = next.size();
+    std::vector<Slot> held;
+    held.reserve(rows / every + 1);
+    for (std::size_t cut = 0; cut < rows; cut += every)
+        held.push_back(slots[cut]);
+    const auto walk = [&](std::size_t firstCut) {
+        for (std::size_t cut = firstCut * every; cut < rows; cut += 2 * every) {
+            std::size_t to = cut;
+            for (std::size_t from = next[to]; from % every != 0; to = from, from = next[to]) {
+                slots[to] = slots[from];
+                next[to] = static_cast<std::uint32_t>(to);
+            }
+            slots[to] = held[next[to] / every];
+            next[to] = static_cast<std::uint32_t>(to);
+        }
+    };
+    std::thread second(walk, 1);
+    walk(0);
+    second.join();
 }
 
 } // namespace
@@ -532,6 +560,8 @@ void KeywordTable::Reorder(const std::vector<std::size_t>& order) {
     // The walk along a cycle waits on each next position, so the positions are read from a
     // copy half the size, marked done by pointing at themselves.
     std::vector<std::uint32_t> next(order.begin(), order.end());
+    if (next.size() >= 100'000 && std::thread::hardware_concurrency() > 1)
+        ReorderStretches(slots_, next);
     for (std::size_t start = 0; start < next.size(); ++start) {
         if (next[start] == start)
             continue;
