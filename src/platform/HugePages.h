@@ -9,4 +9,10 @@ namespace vorlith {
 // an import or a sort. Smaller buffers, and systems without the choice, are left as they are.
 void PreferHugePages(const void* begin, std::size_t bytes);
 
+// reserve(count), then the advice above for the room it made (a vector or a string).
+template <typename Buffer> void ReserveInHugePages(Buffer& buffer, std::size_t count) {
+    buffer.reserve(count);
+    PreferHugePages(buffer.data(), buffer.capacity() * sizeof(*buffer.data()));
+}
+
 } // namespace vorlith

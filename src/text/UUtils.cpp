@@ -492,11 +492,8 @@ const CleanTables& Tables() {
 // The usual case in one pass: every pattern is replaced where the text has it. No two patterns
 // overlap or contain one another (else notOnePass), so until something new forms, every stage of the
 // ordered passes holds the text's bytes and replacement bytes only, in the order this result has them:
-// anything formed at any stage is still in this result. A pattern (of one byte, or of three or more)
-// that was not in the text holds a replacement byte or two bytes that a removal made neighbours, so
-// the result is checked only where such new neighbours occur together in some pattern. When it holds
-// no pattern it is exactly what the ordered passes give; otherwise the caller lets CleanEngine redo
-// the block.
+// anything formed at any stage is still in this result. So a result holding no pattern is exactly what
+// the ordered passes give; otherwise the caller lets CleanEngine redo the block.
 class OnePassCleaner {
 public:
     // `textEnd` ends the whole text, which the blocks are cut from: reads may run ahead into it.

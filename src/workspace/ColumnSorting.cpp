@@ -57,8 +57,7 @@ constexpr int StopEvery = 4096;
 
 // Sized for a million rows in 2 MiB pages where the system allows: fewer faults as it fills.
 template <typename T> void Presized(std::vector<T>& buffer, std::size_t count) {
-    buffer.reserve(count);
-    PreferHugePages(buffer.data(), count * sizeof(T));
+    ReserveInHugePages(buffer, count);
     buffer.resize(count);
 }
 
@@ -160,7 +159,7 @@ struct Keys {
 };
 
 // Runs work(first, last) over [0, rows), a large table in two parts on two threads when there are
-// two cores: a collation key costs far more than reading the row. The parts meet at `half` (the
+// two cores: a collation key costs far more than reading the row. The parts meet at `at` (the
 // middle unless given). Returns whether it split.
 template <typename Work>
 bool OnHalves(std::size_t rows, const Work& work, std::optional<std::size_t> at = std::nullopt) {

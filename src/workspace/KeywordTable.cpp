@@ -13,12 +13,6 @@ namespace vorlith {
 
 namespace {
 
-// Room for a million rows is faulted in 2 MiB at a time where the system allows.
-template <typename Buffer> void Reserve(Buffer& buffer, std::size_t count) {
-    buffer.reserve(count);
-    PreferHugePages(buffer.data(), buffer.capacity() * sizeof(*buffer.data()));
-}
-
 [[noreturn]] void ThrowOutOfBounds(int row) {
     throw std::out_of_range("List index out of bounds (" + std::to_string(row) + ")");
 }
@@ -231,7 +225,7 @@ void KeywordTable::AppendKeywords(const std::vector<std::string_view>& keywords)
     for (const std::string_view keyword : keywords)
         bytes += keyword.size();
     if (bytes > text_.capacity())
-        Reserve(text_, std::max(bytes, text_.capacity() + text_.capacity() / 2));
+        ReserveInHugePages(text_, std::max(bytes, text_.capacity() + text_.capacity() / 2));
     for (const std::string_view keyword : keywords)
         AppendRow(static_cast<std::uint32_t>(slots_.size() + 1), std::array<std::string_view, 1>{keyword});
     NoteAppended(count);
@@ -245,9 +239,9 @@ void KeywordTable::AppendKeywordPieces(std::size_t rowsAtMost, std::size_t bytes
     const std::size_t textBefore = text_.size();
     // Room untouched is never paged in, so a generous bound costs no memory.
     if (slots_.size() + rowsAtMost > slots_.capacity())
-        Reserve(slots_, slots_.size() + rowsAtMost);
+        ReserveInHugePages(slots_, slots_.size() + rowsAtMost);
     if (textBefore + bytesAtMost > text_.capacity())
-        Reserve(text_, textBefore + bytesAtMost);
+        ReserveInHugePages(text_, textBefore + bytesAtMost);
     std::vector<std::string_view> lines;
     try {
         for (bool more = true; more;) {
@@ -597,7 +591,7 @@ void KeywordTable::RowsMoved() {
 // linear instead of moving every slot to fresh memory each time; one big one is sized exactly.
 void KeywordTable::GrowSlots(std::size_t needed) {
     if (needed > slots_.capacity())
-        Reserve(slots_, std::max(needed, slots_.capacity() + slots_.capacity() / 2));
+        ReserveInHugePages(slots_, std::max(needed, slots_.capacity() + slots_.capacity() / 2));
 }
 
 KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t> order,
@@ -609,7 +603,7 @@ KeywordTable::PreparedOrder KeywordTable::PrepareReorder(std::vector<std::size_t
     constexpr std::size_t ahead = 16;
     PreparedOrder prepared;
     std::vector<RowSlot>& slots = prepared.slots_;
-    Reserve(slots, slots_.size());
+    ReserveInHugePages(slots, slots_.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i % 65536 == 0)
             StopIfAsked(stop);
