@@ -179,8 +179,7 @@ void KeywordListTools::CopyKeywords() {
 }
 
 void KeywordListTools::CopyRows() {
-    if (!RefusedWhileBusy(ws_))
-        ws_.Runs.Adopt(CopyRowsToClipboard(ws_, HighlightedRows()));
+    ws_.Runs.Adopt(CopyRowsToClipboard(ws_, HighlightedRows()));
 }
 
 void KeywordListTools::TickHighlighted(bool checked) {

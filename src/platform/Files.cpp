@@ -18,10 +18,14 @@ bool FileExists(std::string_view path) {
 }
 
 bool IsRegularFile(std::string_view path) {
-    if (path.empty())
-        return false;
+    return RegularFileSize(path).has_value();
+}
+
+std::optional<std::size_t> RegularFileSize(std::string_view path) {
     struct stat info {};
-    return ::stat(std::string(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (path.empty() || ::stat(std::string(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return static_cast<std::size_t>(info.st_size);
 }
 
 std::string NotAFileWarning(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@ bool FileExists(std::string_view path);
 // True when the path names a regular file (after links): not a folder, FIFO, device or socket,
 // which could block a read or never end it.
 bool IsRegularFile(std::string_view path);
+// The size of the regular file the path names (after links); nothing for anything else.
+std::optional<std::size_t> RegularFileSize(std::string_view path);
 
 // A warning naming the path when something that is not a regular file stands there (a folder, a
 // FIFO, a device, a dangling link), which the program then leaves unread; empty otherwise.

@@ -55,6 +55,21 @@ constexpr int PrefetchAhead = 16;
 // Rows between two looks at the stop flag: a few milliseconds of key building.
 constexpr int StopEvery = 4096;
 
+// Calls each(i) for i in [first, last) in order, asking for textOf(i)'s bytes a few rows early (after
+// a sort the rows' text lies in random order, and the misses then overlap) and looking at stop every
+// StopEvery rows.
+template <typename TextOf, typename Each>
+void EachRow(std::size_t first, std::size_t last, const std::atomic<bool>* stop, const TextOf& textOf,
+             const Each& each) {
+    for (std::size_t i = first; i < last; ++i) {
+        if ((i - first) % StopEvery == 0)
+            StopIfAsked(stop);
+        if (i + PrefetchAhead < last)
+            __builtin_prefetch(textOf(i + PrefetchAhead).data());
+        each(i);
+    }
+}
+
 // Sized for a million rows in 2 MiB pages where the system allows: fewer faults as it fills.
 template <typename T> void Presized(std::vector<T>& buffer, std::size_t count) {
     ReserveInHugePages(buffer, count);
@@ -82,17 +97,17 @@ void SortStoppable(Entry* first, Entry* last, Less less, const std::atomic<bool>
     });
 }
 
+// The order of entries: by key, rows with equal keys in their order. The direction is a template
+// argument so that a million comparisons do not each ask it.
+template <bool Ascending> bool Before(const Entry& a, const Entry& b) {
+    return a.Key != b.Key ? (Ascending ? a.Key < b.Key : a.Key > b.Key) : a.Row < b.Row;
+}
+
 void SortRange(Entry* first, Entry* last, bool ascending, const std::atomic<bool>* stop) {
     if (ascending)
-        SortStoppable(
-            first, last,
-            [](const Entry& a, const Entry& b) { return a.Key != b.Key ? a.Key < b.Key : a.Row < b.Row; },
-            stop);
+        SortStoppable(first, last, Before<true>, stop);
     else
-        SortStoppable(
-            first, last,
-            [](const Entry& a, const Entry& b) { return a.Key != b.Key ? a.Key > b.Key : a.Row < b.Row; },
-            stop);
+        SortStoppable(first, last, Before<false>, stop);
 }
 
 // A stable sort by Key, a byte at a time from the lowest: counts are parsed into keys once, and
@@ -249,13 +264,8 @@ void SortByKeys(std::vector<Entry>& entries, const KeyOf& keyOf, const std::arra
     const std::size_t rows = entries.size();
     if (!firstChunksSet)
         OnHalves(rows, [&](std::size_t first, std::size_t last) {
-            for (std::size_t i = first; i < last; ++i) {
-                if ((i - first) % StopEvery == 0)
-                    StopIfAsked(stop);
-                if (i + PrefetchAhead < last)
-                    __builtin_prefetch(keyOf(entries[i + PrefetchAhead].Row).data());
-                entries[i].Key = ChunkOf(keyOf(entries[i].Row), 0, ranks);
-            }
+            const auto keyAt = [&](std::size_t i) { return keyOf(entries[i].Row); };
+            EachRow(first, last, stop, keyAt, [&](std::size_t i) { entries[i].Key = ChunkOf(keyAt(i), 0, ranks); });
         });
     std::size_t half = rows / 2;
     const bool split = OnHalves(
@@ -267,11 +277,11 @@ void SortByKeys(std::vector<Entry>& entries, const KeyOf& keyOf, const std::arra
         // Row breaks ties, so the merge gives what one sort would.
         std::vector<Entry> merged;
         Presized(merged, rows);
-        const auto less = [ascending](const Entry& a, const Entry& b) {
-            return a.Key != b.Key ? (ascending ? a.Key < b.Key : a.Key > b.Key) : a.Row < b.Row;
-        };
-        std::merge(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(half),
-                   entries.begin() + static_cast<std::ptrdiff_t>(half), entries.end(), merged.begin(), less);
+        const auto middle = entries.begin() + static_cast<std::ptrdiff_t>(half);
+        if (ascending)
+            std::merge(entries.begin(), middle, middle, entries.end(), merged.begin(), Before<true>);
+        else
+            std::merge(entries.begin(), middle, middle, entries.end(), merged.begin(), Before<false>);
         entries.swap(merged);
         StopIfAsked(stop);
     }
@@ -304,14 +314,11 @@ void BuildKeys(const KeywordTable& table, const QLocale& locale, std::size_t cou
             text += table.Cell(rowOf(i), keywords).size() + 1;
         arena.reserve(text);
         offsets.reserve(last - first);
-        for (std::size_t i = first; i < last; ++i) {
-            if ((i - first) % StopEvery == 0)
-                StopIfAsked(stop);
-            if (i + PrefetchAhead < last)
-                __builtin_prefetch(table.Cell(rowOf(i + PrefetchAhead), keywords).data());
+        const auto textAt = [&](std::size_t i) { return table.Cell(rowOf(i), keywords); };
+        EachRow(first, last, stop, textAt, [&](std::size_t i) {
             offsets.push_back(arena.size());
-            maker.Append(table.Cell(rowOf(i), keywords), arena);
-        }
+            maker.Append(textAt(i), arena);
+        });
     });
     for (const std::size_t at : secondOffsets)
         keys.Offsets.push_back(keys.First.size() + at);
@@ -330,17 +337,14 @@ void SortKeywords(const KeywordTable& table, const QLocale& locale, bool ascendi
     std::vector<std::uint8_t> ranked(rows);
     if (ranks)
         OnHalves(rows, [&](std::size_t first, std::size_t last) {
-            for (std::size_t r = first; r < last; ++r) {
-                if ((r - first) % StopEvery == 0)
-                    StopIfAsked(stop);
-                if (r + PrefetchAhead < last)
-                    __builtin_prefetch(table.Cell(static_cast<int>(r + PrefetchAhead), keywords).data());
+            const auto textAt = [&](std::size_t r) { return table.Cell(static_cast<int>(r), keywords); };
+            EachRow(first, last, stop, textAt, [&](std::size_t r) {
                 // The first eight ranks are taken while the text is at hand, on both threads.
-                const std::string_view text = table.Cell(static_cast<int>(r), keywords);
+                const std::string_view text = textAt(r);
                 ranked[r] = IsPrintableAscii(text) ? 1 : 0;
                 if (ranked[r])
                     entries[r].Key = ChunkOf(text, 0, ranks);
-            }
+            });
         });
     const auto plain = static_cast<std::size_t>(std::count(ranked.begin(), ranked.end(), 1));
     if (plain == 0 || (rows - plain) * 32 > plain) {
@@ -523,14 +527,10 @@ std::vector<std::size_t> SortOrder(const KeywordTable& table, int column, bool a
                     e.Key = static_cast<std::uint64_t>(table.Number(static_cast<int>(e.Row))) ^ flip;
             } else {
                 const int cell = column - 1;
-                for (int r = 0; r < rows; ++r) {
-                    if (r % (16 * StopEvery) == 0)
-                        StopIfAsked(stop);
-                    if (r + PrefetchAhead < rows)
-                        __builtin_prefetch(table.Cell(r + PrefetchAhead, cell).data());
-                    entries[static_cast<std::size_t>(r)].Key =
-                        static_cast<std::uint64_t>(NumberValue(table.Cell(r, cell))) ^ flip;
-                }
+                const auto textAt = [&](std::size_t r) { return table.Cell(static_cast<int>(r), cell); };
+                EachRow(0, entries.size(), stop, textAt, [&](std::size_t r) {
+                    entries[r].Key = static_cast<std::uint64_t>(NumberValue(textAt(r))) ^ flip;
+                });
             }
             RadixSort(entries, stop);
         }

@@ -102,13 +102,23 @@ std::uint32_t CellLength(std::size_t size) {
     return static_cast<std::uint32_t>(size);
 }
 
+// A new slot for the row's cells, their text at the end of the arena; the caller numbers it.
+template <typename Slot, typename Texts> Slot& PutRow(std::vector<Slot>& slots, std::string& text, const Texts& cells) {
+    Slot& slot = slots.emplace_back();
+    slot.At = text.size();
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        slot.Length[c] = CellLength(cells[c].size());
+        text.append(cells[c]);
+    }
+    return slot;
+}
+
 } // namespace
 
 template <typename Texts> void KeywordTable::AppendRow(std::uint32_t number, const Texts& cells) {
     if (nextId_ == 0)
         throw std::length_error("The keyword table has given out every row id");
-    RowSlot& slot = slots_.emplace_back();
-    slot.At = text_.size();
+    RowSlot& slot = PutRow(slots_, text_, cells);
     slot.Number = number;
     slot.Id = nextId_++;
     if (!idsAscending_ && !indexStale_) {
@@ -122,10 +132,6 @@ template <typename Texts> void KeywordTable::AppendRow(std::uint32_t number, con
                 index_.resize(at + 1, -1);
             index_[at] = position;
         }
-    }
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-        slot.Length[c] = CellLength(cells[c].size());
-        text_.append(cells[c]);
     }
 }
 
@@ -156,19 +162,11 @@ void KeywordTable::AppendMany(std::vector<Cells> cells) {
 }
 
 void KeywordTable::PreparedRows::Add(const Cells& cells) {
-    RowSlot& slot = slots_.emplace_back();
-    slot.At = text_.size();
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-        slot.Length[c] = CellLength(cells[c].size());
-        text_.append(cells[c]);
-    }
+    PutRow(slots_, text_, cells);
 }
 
 void KeywordTable::PreparedRows::AddKeyword(std::string_view keyword) {
-    RowSlot& slot = slots_.emplace_back();
-    slot.At = text_.size();
-    slot.Length[0] = CellLength(keyword.size());
-    text_.append(keyword);
+    PutRow(slots_, text_, std::array<std::string_view, 1>{keyword});
 }
 
 void KeywordTable::PreparedRows::LeaveRoom(std::size_t rows, std::size_t textBytes) {

@@ -72,7 +72,6 @@ QCoro::Task<void> WriteOnWorker(Workspace& ws, const std::string& chosen, bool s
     } catch (const std::bad_alloc&) {
         reason = "Out of memory";
     }
-    ws.Ui.ShowStatus(StatusPanel::Main, ws.MainStatusText());
     ws.Ui.ShowMessage(MessageKind::Warning, SaveFailedMessage(path, reason), MessageButtons::Ok);
 }
 

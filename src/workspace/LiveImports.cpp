@@ -14,70 +14,16 @@
 #include <functional>
 #include <memory>
 #include <new>
-#include <sys/stat.h>
 #include <utility>
 
 namespace vorlith {
 
 namespace {
 
-// Thrown inside a job once Esc was pressed: the job ends where it is.
-struct Stopped {};
-
+// Counts the rows done and ends the job with WorkStopped once Esc was pressed.
 void StopIfCancelled(TableWork::Control& control, std::size_t done) {
     control.Done = done;
-    if (control.Cancelled)
-        throw Stopped{};
-}
-
-// The file's size; false when it cannot be looked at (the direct path then says why).
-bool FileSize(const std::string& path, std::size_t& size) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
-    size = static_cast<std::size_t>(info.st_size);
-    return true;
-}
-
-// Runs job on a worker, the table held while it reads it; true when it ran to its end. The
-// progress text shows once the work has taken long enough; the usual text comes back after.
-// Parameters by reference, copied before the first suspension: GCC 12 destroys a by-value
-// coroutine parameter made from a temporary twice.
-QCoro::Task<bool> Prepare(Workspace& ws, const std::function<void(TableWork::Control&)>& work,
-                          const std::string& what, bool readsTable) {
-    bool shown = false;
-    const std::function<void(std::size_t)> progress = [&ws, &shown,
-                                                       text = what + " (Esc cancels)"](std::size_t) {
-        shown = true;
-        ws.Ui.ShowStatus(StatusPanel::Main, text);
-    };
-    const std::function<void(TableWork::Control&)> stoppable = [job = work](TableWork::Control& control) {
-        try {
-            job(control);
-        } catch (const Stopped&) {
-        }
-    };
-    struct Hold {
-        KeywordTable* table;
-        ~Hold() {
-            if (table)
-                table->LetGo();
-        }
-    } hold{readsTable ? &ws.table : nullptr};
-    if (readsTable)
-        ws.table.Hold();
-    bool finished = false;
-    std::exception_ptr failed;
-    try {
-        finished = co_await ws.Work.Run(stoppable, progress);
-    } catch (...) {
-        failed = std::current_exception();
-    }
-    if (shown)
-        ws.Ui.ShowStatus(StatusPanel::Main, ws.MainStatusText());
-    if (failed)
-        std::rethrow_exception(failed);
-    co_return finished;
+    StopIfAsked(&control.Cancelled);
 }
 
 constexpr std::size_t StopCheckRows = 65536;
@@ -95,9 +41,9 @@ QCoro::Task<std::optional<std::string_view>> AddKeywordsLive(Workspace& ws, cons
     if (const auto refusal = AddKeywordsRefusal(answer.Keyword, answer.ListFile))
         co_return refusal;
     const ImportOptions options = answer.Options;
-    std::size_t size = 0;
-    const bool large = answer.Keyword.empty() && FileSize(answer.ListFile, size) &&
-                       (size >= liveBytes || (options.SkipExisting && ws.table.RowCount() >= LiveWorkRows));
+    const std::optional<std::size_t> size =
+        answer.Keyword.empty() ? RegularFileSize(answer.ListFile) : std::nullopt;
+    const bool large = size && (*size >= liveBytes || (options.SkipExisting && ws.table.RowCount() >= LiveWorkRows));
     // A run may append rows meanwhile: a check against them cannot hold the table.
     if (!large || (options.SkipExisting && !ws.Runs.Idle()))
         co_return AddKeywords(ws, answer);
@@ -121,7 +67,7 @@ QCoro::Task<std::optional<std::string_view>> AddKeywordsLive(Workspace& ws, cons
         }
     };
     const std::string what = "Reading the keyword list\u2026";
-    const bool finished = co_await Prepare(ws, job, what, options.SkipExisting);
+    const bool finished = co_await RunOnWorker(ws, job, what, options.SkipExisting);
     if (!finished) {
         ws.Ui.ShowStatus(StatusPanel::Main, "Add Keywords cancelled.");
         co_return std::nullopt;
@@ -151,8 +97,8 @@ QCoro::Task<void> AddKeywordsLive(Workspace& ws) {
 QCoro::Task<std::optional<std::string>> OpenResultsFromLive(Workspace& ws, const std::string& given,
                                                             std::size_t liveBytes) {
     const std::string path = given;
-    std::size_t size = 0;
-    if (!FileSize(path, size) || size < liveBytes)
+    const std::optional<std::size_t> size = RegularFileSize(path);
+    if (!size || *size < liveBytes)
         co_return OpenResultsFrom(ws, path);
     auto prepared = std::make_shared<KeywordTable::PreparedRows>();
     auto failed = std::make_shared<std::string>();
@@ -175,32 +121,24 @@ QCoro::Task<std::optional<std::string>> OpenResultsFromLive(Workspace& ws, const
         }
     };
     const std::string what = "Reading the results file\u2026";
-    const bool finished = co_await Prepare(ws, job, what, false);
+    const bool finished = co_await RunOnWorker(ws, job, what, false);
     if (!finished) {
         ws.Ui.ShowStatus(StatusPanel::Main, "Open Results cancelled.");
         co_return std::nullopt;
     }
-    try {
+    co_return OpenResultsReported(ws, path, [&] {
         if (!failed->empty())
             throw ResultsFileError(*failed);
         const auto step = ws.History.Command(std::string(OpenResultsTitle));
         ws.table.AppendPrepared(std::move(*prepared));
-    } catch (const ResultsFileError& e) {
-        co_return "Could not open \"" + path + "\": " + e.what() + ".";
-    } catch (const std::bad_alloc&) {
-        co_return "Could not open \"" + path + "\": out of memory.";
-    }
-    ws.SetSecondStatus(ItemCountText(ws.table.RowCount()));
-    co_return std::nullopt;
+    });
 }
 
 QCoro::Task<void> OpenResultsLive(Workspace& ws) {
     try {
         if (RefusedWhileBusy(ws))
             co_return;
-        const std::string& last = ws.SaveDialogFileName;
-        const std::string folder = last.empty() ? ws.ProgramFolder : last.substr(0, last.rfind('/') + 1);
-        const auto path = ws.Ui.AskFile(false, OpenResultsTitle, OpenResultsFilter, folder);
+        const auto path = AskResultsFile(ws);
         if (!path)
             co_return;
         const auto failed = co_await OpenResultsFromLive(ws, *path);

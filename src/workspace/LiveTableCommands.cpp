@@ -21,55 +21,58 @@ namespace {
 
 constexpr const char* BusyText = "Wait for the table work under way to end, or press Esc to cancel it.";
 
-// Nothing changes the rows while a worker reads them.
-class TableHold {
-public:
-    explicit TableHold(KeywordTable& table) : table_(table) { table_.Hold(); }
-    ~TableHold() { table_.LetGo(); }
-    TableHold(const TableHold&) = delete;
-    TableHold& operator=(const TableHold&) = delete;
-
-private:
-    KeywordTable& table_;
-};
-
-// The progress text, once the work has taken long enough to show it; the usual text comes back
-// at the end only if it was replaced.
-struct ProgressText {
-    Workspace& ws;
-    std::string text;
-    bool shown = false;
-    std::function<void(std::size_t)> Callback() {
-        return [this](std::size_t) {
-            shown = true;
-            ws.Ui.ShowStatus(StatusPanel::Main, text);
-        };
-    }
-    void Restore() const {
-        if (shown)
-            ws.Ui.ShowStatus(StatusPanel::Main, ws.MainStatusText());
-    }
-};
-
 } // namespace
 
-QCoro::Task<bool> ReadOnWorker(Workspace& ws,
-                               std::function<void(const KeywordTable&, TableWork::Control&)> read,
-                               std::string text) {
-    ProgressText progress{ws, std::move(text) + " (Esc cancels)"};
-    std::optional<TableHold> hold(std::in_place, ws.table);
-    const KeywordTable& table = ws.table;
-    auto job = [&table, read = std::move(read)](TableWork::Control& control) {
+QCoro::Task<bool> RunOnWorker(Workspace& ws, const std::function<void(TableWork::Control&)>& job,
+                              const std::string& text, bool holdTable) {
+    // Copied before the first suspension: GCC 12 destroys a by-value coroutine parameter made
+    // from a temporary twice.
+    const std::function<void(TableWork::Control&)> stoppable = [job](TableWork::Control& control) {
         try {
-            read(table, control);
+            job(control);
         } catch (const WorkStopped&) {
             control.Cancelled = true;
         }
     };
-    const bool finished = co_await ws.Work.Run(job, progress.Callback());
-    hold.reset();
-    progress.Restore();
+    // The progress text, once the work has taken long enough to show it; the usual text comes
+    // back at the end, however it ends, only if it was replaced.
+    bool shown = false;
+    const std::function<void(std::size_t)> progress = [&ws, &shown, shownText = text + " (Esc cancels)"](std::size_t) {
+        shown = true;
+        ws.Ui.ShowStatus(StatusPanel::Main, shownText);
+    };
+    // Nothing changes the rows while a worker reads them.
+    struct Hold {
+        KeywordTable* table;
+        ~Hold() {
+            if (table)
+                table->LetGo();
+        }
+    } hold{holdTable ? &ws.table : nullptr};
+    if (holdTable)
+        ws.table.Hold();
+    bool finished = false;
+    std::exception_ptr failed;
+    try {
+        finished = co_await ws.Work.Run(stoppable, progress);
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    if (shown)
+        ws.Ui.ShowStatus(StatusPanel::Main, ws.MainStatusText());
+    if (failed)
+        std::rethrow_exception(failed);
     co_return finished;
+}
+
+QCoro::Task<bool> ReadOnWorker(Workspace& ws,
+                               std::function<void(const KeywordTable&, TableWork::Control&)> read,
+                               std::string text) {
+    const KeywordTable& table = ws.table;
+    const std::function<void(TableWork::Control&)> job = [&table, read = std::move(read)](TableWork::Control& control) {
+        read(table, control);
+    };
+    return RunOnWorker(ws, job, text, true);
 }
 
 QCoro::Task<bool> ReadOnWorker(Workspace& ws, std::function<void(const KeywordTable&)> read,

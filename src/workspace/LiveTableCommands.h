@@ -21,9 +21,12 @@ constexpr int LiveWorkRows = 50'000;
 QCoro::Task<void> SortByColumnLive(Workspace& ws, int column, int liveWorkRows = LiveWorkRows);
 QCoro::Task<void> RemoveDuplicatesLive(Workspace& ws, int liveWorkRows = LiveWorkRows);
 
-// Runs read on a worker while nothing may change the table, showing text in the main panel once
-// it has taken 300 ms; true when it ran to its end. A read that looks at control.Cancelled and
-// throws WorkStopped ends as cancelled.
+// Runs job on a worker, the table held meanwhile when holdTable (any change throws), showing
+// text in the main panel once it has taken 300 ms and the usual text again after; true when it ran
+// to its end. A job that looks at control.Cancelled and throws WorkStopped ends as cancelled.
+QCoro::Task<bool> RunOnWorker(Workspace& ws, const std::function<void(TableWork::Control&)>& job,
+                              const std::string& text, bool holdTable);
+// RunOnWorker with the table held and handed to read.
 QCoro::Task<bool> ReadOnWorker(Workspace& ws,
                                std::function<void(const KeywordTable&, TableWork::Control&)> read,
                                std::string text);

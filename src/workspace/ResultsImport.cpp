@@ -256,11 +256,10 @@ std::string ReadResultsFile(const std::string& path) {
     return bytes;
 }
 
-std::optional<std::string> OpenResultsFrom(Workspace& ws, const std::string& path) {
+std::optional<std::string> OpenResultsReported(Workspace& ws, const std::string& path,
+                                               const std::function<void()>& open) {
     try {
-        const std::string text = ReadResultsFile(path);
-        const auto step = ws.History.Command(std::string(OpenResultsTitle));
-        AppendResultsText(ws.table, text);
+        open();
     } catch (const ResultsFileError& e) {
         return "Could not open \"" + path + "\": " + e.what() + ".";
     } catch (const std::bad_alloc&) {
@@ -270,12 +269,24 @@ std::optional<std::string> OpenResultsFrom(Workspace& ws, const std::string& pat
     return std::nullopt;
 }
 
+std::optional<std::string> OpenResultsFrom(Workspace& ws, const std::string& path) {
+    return OpenResultsReported(ws, path, [&] {
+        const std::string text = ReadResultsFile(path);
+        const auto step = ws.History.Command(std::string(OpenResultsTitle));
+        AppendResultsText(ws.table, text);
+    });
+}
+
+std::optional<std::string> AskResultsFile(Workspace& ws) {
+    const std::string& last = ws.SaveDialogFileName;
+    const std::string folder = last.empty() ? ws.ProgramFolder : last.substr(0, last.rfind('/') + 1);
+    return ws.Ui.AskFile(false, OpenResultsTitle, OpenResultsFilter, folder);
+}
+
 void OpenResults(Workspace& ws) {
     if (RefusedWhileBusy(ws))
         return;
-    const std::string& last = ws.SaveDialogFileName;
-    const std::string folder = last.empty() ? ws.ProgramFolder : last.substr(0, last.rfind('/') + 1);
-    const auto path = ws.Ui.AskFile(false, OpenResultsTitle, OpenResultsFilter, folder);
+    const auto path = AskResultsFile(ws);
     if (!path)
         return;
     if (const auto failed = OpenResultsFrom(ws, *path))

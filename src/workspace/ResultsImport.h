@@ -38,6 +38,12 @@ std::string ReadResultsFile(const std::string& path);
 
 // Opens the file into the table as one undo step; the message shown when it failed.
 std::optional<std::string> OpenResultsFrom(Workspace& ws, const std::string& path);
+// Runs open (which reads the file and appends its rows as one undo step), then shows the item
+// count; when open throws ResultsFileError or runs out of memory, the message shown instead.
+std::optional<std::string> OpenResultsReported(Workspace& ws, const std::string& path,
+                                               const std::function<void()>& open);
+// The Open Results dialog, in the folder of the last saved file (at first the program's).
+std::optional<std::string> AskResultsFile(Workspace& ws);
 // Ctrl+Shift+O: asks for the file, then OpenResultsFrom; a failure is shown as a warning.
 void OpenResults(Workspace& ws);
 
